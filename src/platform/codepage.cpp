@@ -1,0 +1,63 @@
+// Narrow/wide conversion in the Windows-1252 code page, byte for byte as the system converts it:
+// 0x00-0x7F and 0xA0-0xFF are the Latin-1 characters of the same value, 0x80-0x9F the
+// typographic characters of the table below, and the five bytes the code page leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) the C1 control characters of the same value. So every byte has
+// exactly one wide character and converts back to itself; any other wide character becomes '?'.
+#include "platform/codepage.h"
+
+#include <array>
+#include <limits>
+
+namespace cps {
+
+namespace {
+
+// The wide characters of bytes 0x80-0x9F.
+constexpr std::array<char32_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 0x88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 0x98
+};
+
+constexpr char kUnmappable = '?';
+
+OLECHAR wide_of(unsigned char byte) {
+  if (byte >= 0x80 && byte < 0xA0) return static_cast<OLECHAR>(kHighControls[byte - 0x80]);
+  return static_cast<OLECHAR>(byte);
+}
+
+char narrow_of(OLECHAR wide) {
+  const auto code = static_cast<char32_t>(wide);
+  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<char>(code);
+  for (size_t i = 0; i < kHighControls.size(); ++i)
+    if (kHighControls[i] == code) return static_cast<char>(0x80 + i);
+  return kUnmappable;
+}
+
+}  // namespace
+
+std::string narrow_from_wide(const OLECHAR* text, size_t length) {
+  if (!text) return {};
+  std::string narrow(length, '\0');
+  for (size_t i = 0; i < length; ++i) narrow[i] = narrow_of(text[i]);
+  return narrow;
+}
+
+std::string narrow_from_bstr(BSTR text) { return narrow_from_wide(text, SysStringLen(text)); }
+
+std::wstring wide_from_narrow(std::string_view text) {
+  std::wstring wide(text.size(), L'\0');
+  for (size_t i = 0; i < text.size(); ++i) wide[i] = wide_of(static_cast<unsigned char>(text[i]));
+  return wide;
+}
+
+BSTR bstr_from_narrow(std::string_view text) {
+  if (text.size() > std::numeric_limits<UINT>::max()) return nullptr;
+  BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(text.size()));
+  if (!wide) return nullptr;
+  for (size_t i = 0; i < text.size(); ++i) wide[i] = wide_of(static_cast<unsigned char>(text[i]));
+  return wide;
+}
+
+}  // namespace cps
