@@ -284,6 +284,17 @@ void check_entry(Layout rows, const FieldList& entry, const BlockBase& base) {
     if (find(rows, entry.at(i).id, base) == nullptr) raise(err::kFieldNotFound);
 }
 
+FieldList take(Layout rows, const FieldList& given, const BlockBase& base) {
+  FieldList taken;
+  for (const FieldDesc& row : rows) {
+    if (!exists(row, base)) continue;
+    FieldValue field = given.get(row.id);
+    check_value(row, field.value);
+    taken.add(field);
+  }
+  return taken;
+}
+
 FieldList defaults(Layout rows, const BlockBase& base) {
   FieldList entry;
   for (const FieldDesc& row : rows)

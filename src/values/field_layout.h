@@ -218,6 +218,11 @@ void check(Layout rows, const FieldValue& field, const BlockBase& base);
 // row (104).
 void check_entry(Layout rows, const FieldList& entry, const BlockBase& base);
 
+// The entry a set record stores: for every row that exists, in table order, the field of that
+// ID is taken from `given` (104 when it is missing), checked, and added with the text and
+// attribute the host sent. Fields of `given` that no row declares are not taken.
+FieldList take(Layout rows, const FieldList& given, const BlockBase& base);
+
 // A new entry: every existing row with its default text and attribute, in table order.
 FieldList defaults(Layout rows, const BlockBase& base);
 
