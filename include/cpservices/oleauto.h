@@ -186,6 +186,11 @@ struct CY {
   LONGLONG int64;
 };
 
+struct tagBRECORD {
+  void* pvRecord;
+  void* pRecInfo;
+};
+
 struct tagVARIANT {
   VARTYPE vt;
   WORD wReserved1;
@@ -231,10 +236,7 @@ struct tagVARIANT {
     ULONG* pulVal;
     INT* pintVal;
     UINT* puintVal;
-    struct {
-      void* pvRecord;
-      void* pRecInfo;
-    } brecVal;
+    tagBRECORD brecVal;
   };
 };
 typedef tagVARIANT VARIANT;

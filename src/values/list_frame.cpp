@@ -11,11 +11,12 @@ namespace {
 
 constexpr size_t kHeaderLength = 3;
 
-// The bytes the stored rows of a layout reach.
-size_t rows_size(layout::Layout rows) {
+// The bytes the stored rows of this form of the layout reach.
+size_t rows_size(layout::Layout rows, const BlockBase& base) {
   size_t size = 0;
   for (const layout::FieldDesc& row : rows)
-    if (row.codec != layout::Codec::Virtual) size = std::max(size, size_t{row.offset} + row.width);
+    if (row.codec != layout::Codec::Virtual && (row.when == nullptr || row.when(base)))
+      size = std::max(size, size_t{row.offset} + row.width);
   return size;
 }
 
@@ -23,9 +24,10 @@ size_t stride(const ListFrame& frame, size_t record_size) {
   return record_size + (frame.record_checksums ? 1 : 0);
 }
 
-void check_size(const ListFrame& frame, int64_t size) {
-  const bool fits = frame.record_size != 0 ? size == frame.record_size
-                                           : size >= static_cast<int64_t>(rows_size(frame.rows)) && size <= 255;
+void check_size(const ListFrame& frame, int64_t size, const BlockBase& base) {
+  const bool fits = frame.record_size != 0
+                        ? size == frame.record_size
+                        : size >= static_cast<int64_t>(rows_size(frame.rows, base)) && size <= 255;
   if (!fits) raise(err::kInvalidData);
 }
 
@@ -39,12 +41,12 @@ size_t frame_length(const ListFrame& frame, size_t record_size, size_t count) {
   return kHeaderLength + count * stride(frame, record_size) + 1;
 }
 
-void check_frame_field(const ListFrame& frame, const FieldValue& field) {
+void check_frame_field(const ListFrame& frame, const FieldValue& field, const BlockBase& base) {
   switch (field.id) {
     case kFormatField:
       return;  // passed through unchanged
     case kRecordSizeField:
-      return check_size(frame, parse_decimal(field.value));
+      return check_size(frame, parse_decimal(field.value), base);
     case kRecordCountField:
       return check_count(frame, parse_decimal(field.value));
     default:
@@ -63,7 +65,7 @@ void unpack_frame(const ListFrame& frame, const uint8_t* image, size_t length, c
   BlockRecord record;
   for (int32_t id : {kFormatField, kRecordSizeField, kRecordCountField}) {
     FieldValue field{id, decimal_text(image[id - kFormatField]), frame.header_attribute};
-    check_frame_field(frame, field);
+    check_frame_field(frame, field, base);
     record.add_header_field(field);
   }
   std::vector<std::vector<uint8_t>> records;
@@ -81,7 +83,7 @@ void unpack_frame(const ListFrame& frame, const uint8_t* image, size_t length, c
 std::vector<uint8_t> pack_frame(const ListFrame& frame, const BlockRecord& record, const BlockBase& base,
                                 const std::vector<std::vector<uint8_t>>* raw) {
   const int64_t size = parse_decimal(record.header().text(kRecordSizeField));
-  check_size(frame, size);
+  check_size(frame, size, base);
   const size_t count = record.entry_count();
   if (count > 255) raise(err::kInvalidData);
   const int64_t format = parse_decimal(record.header().text(kFormatField));
@@ -108,7 +110,7 @@ BlockRecord take_frame(const ListFrame& frame, const BlockRecord& given, const B
   BlockRecord record;
   for (int32_t id : {kFormatField, kRecordSizeField, kRecordCountField}) {
     FieldValue field = given.get_header_field(id);
-    check_frame_field(frame, field);
+    check_frame_field(frame, field, base);
     record.add_header_field(field);
   }
   if (parse_decimal(record.header().text(kRecordCountField)) != static_cast<int64_t>(given.entry_count()))
@@ -120,7 +122,7 @@ BlockRecord take_frame(const ListFrame& frame, const BlockRecord& given, const B
 
 BlockRecord default_frame(const ListFrame& frame, const BlockBase& base, size_t count) {
   BlockRecord record;
-  const size_t size = frame.record_size != 0 ? frame.record_size : rows_size(frame.rows);
+  const size_t size = frame.record_size != 0 ? frame.record_size : rows_size(frame.rows, base);
   record.add_header_field({kFormatField, decimal_text(frame.format), frame.header_attribute});
   record.add_header_field({kRecordSizeField, decimal_text(static_cast<int64_t>(size)), frame.header_attribute});
   record.add_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count)), frame.header_attribute});

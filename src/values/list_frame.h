@@ -53,7 +53,7 @@ std::vector<uint8_t> pack_frame(const ListFrame& frame, const BlockRecord& recor
                                 const std::vector<std::vector<uint8_t>>* raw = nullptr);
 
 // Checks the header field 46, 47 or 48 (other IDs: 104).
-void check_frame_field(const ListFrame& frame, const FieldValue& field);
+void check_frame_field(const ListFrame& frame, const FieldValue& field, const BlockBase& base);
 
 // The record a set stores, built from the host's: fields 46, 47 and 48 taken and checked, 48
 // equal to the number of entries (107), every entry taken through the layout (104 for a missing
