@@ -3,9 +3,10 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 
-.PHONY: all deps build build-asan test test-asan demo install clean
+.PHONY: all deps build build-asan fuzz test demo install clean
 
 all: build
 
@@ -24,8 +25,18 @@ $(ASAN_BUILD)/CMakeCache.txt: | deps
 build-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
-# Every test, once in the normal build and once under AddressSanitizer + UBSan.
-test: build build-asan
+# The fuzz targets, built with clang and libFuzzer (run them by hand, e.g.
+# build-fuzz/fuzz/codeplug_unpack_fuzz -max_total_time=300).
+$(FUZZ_BUILD)/CMakeCache.txt: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCPS_BUILD_FUZZ=ON -DCPS_BUILD_TESTS=OFF -DCPS_BUILD_TOOLS=OFF
+
+fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target codeplug_unpack_fuzz
+
+# Every test, once in the normal build and once under AddressSanitizer + UBSan; the fuzz
+# targets must build too.
+test: build build-asan fuzz
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 
@@ -36,4 +47,4 @@ install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

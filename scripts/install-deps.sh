@@ -9,6 +9,7 @@ packages=(
   libbenchmark-dev
   libcli11-dev
   nlohmann-json3-dev
+  clang libclang-rt-dev
 )
 
 missing=()

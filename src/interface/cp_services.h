@@ -1,17 +1,70 @@
-// CPServices: the service object of the first radio generation, whose codeplug is one
-// contiguous image.
+// CPServices: the service object of the first radio generation. It owns the codeplug container
+// (with the handlers of the codeplug's blocks) and the two blocks the radio keeps outside the
+// codeplug image (block 2, radio information; block 3, radio identity), and dispatches every
+// block method by block ID through one table.
 #pragma once
 
+#include "blocks/radio_identity.h"
+#include "blocks/radio_info.h"
+#include "codeplug/codeplug.h"
+#include "interface/model_config.h"
 #include "interface/service_object.h"
 
 namespace cps {
 
 class CPServices : public ServiceObject {
  public:
-  explicit CPServices(IUnknown* outer) : ServiceObject(outer) {}
+  explicit CPServices(IUnknown* outer);
 
   HRESULT STDMETHODCALLTYPE GetRangeInfo(LONG lFieldID, double* pdMin, double* pdMax,
                                          double* pdStep) override;
+  HRESULT STDMETHODCALLTYPE GetBlockData(LONG lBlockID, VARIANT* pvarBlockData) override;
+  HRESULT STDMETHODCALLTYPE SetBlockData(LONG lBlockID, VARIANT* pvarBlockData) override;
+  HRESULT STDMETHODCALLTYPE GetCurrentListQuantity(LONG lBlockID, BYTE* pbQuant) override;
+  HRESULT STDMETHODCALLTYPE AddList(LONG lBlockID, BYTE* pbListIndex) override;
+  HRESULT STDMETHODCALLTYPE DeleteList(LONG lBlockID, BYTE bListIndex) override;
+  HRESULT STDMETHODCALLTYPE GetCurrentListMemberQuantity(LONG lBlockID, BYTE bListIndex,
+                                                         BYTE* pbMemQuant) override;
+  HRESULT STDMETHODCALLTYPE AddListMember(LONG lBlockID, BYTE bListIndex, BYTE* pbMemIndex) override;
+  HRESULT STDMETHODCALLTYPE DeleteListMember(LONG lBlockID, BYTE bListIndex, BYTE bMemIndex) override;
+  HRESULT STDMETHODCALLTYPE GetFieldAt(LONG lBlockID, LONG lFieldID, BYTE bIndex,
+                                       VARIANT* pvarFieldData) override;
+  HRESULT STDMETHODCALLTYPE SetFieldAt(LONG lBlockID, BYTE bIndex, VARIANT varFieldData) override;
+  HRESULT STDMETHODCALLTYPE GetSubFieldAt(LONG lBlockID, LONG lFieldID, BYTE bListIndex,
+                                          BYTE bMemIndex, VARIANT* pvarFieldData) override;
+  HRESULT STDMETHODCALLTYPE SetSubFieldAt(LONG lBlockID, BYTE bListIndex, BYTE bMemIndex,
+                                          VARIANT varFieldData) override;
+  HRESULT STDMETHODCALLTYPE MoveList(LONG lBlockID, BYTE bFromListIndex, BYTE bToListIndex) override;
+  HRESULT STDMETHODCALLTYPE MoveListMember(LONG lBlockID, BYTE bListIndex, BYTE bFromMemIndex,
+                                           BYTE bToMemIndex) override;
+
+  // For the device flows and tests.
+  Codeplug& codeplug() { return codeplug_; }
+  RadioInfo& radio_info() { return block2_; }
+  RadioIdentity& radio_identity() { return block3_; }
+  int32_t market_class() const { return codeplug_.base.market_class; }
+  const ModelConfig& models() const { return models_; }
+
+  // The market class: 2 for a radio of the "Japan" region (only when asked to consult it), 1 for
+  // a model of the configured market-class-1 list, else 0; stored on the container, its
+  // handlers, and blocks 2 and 3.
+  void update_market_class(bool consult_region);
+
+  struct Row;  // one row of the block table
+
+ private:
+  class Partners;
+
+  const Row& row_for(LONG block_id, uint16_t method) const;  // 110 for an ID not served so
+  BlockHandler& handler_for(const Row& row, LONG block_id);  // 110 while the block is not built
+  void prepare(const Row& row, BlockHandler& handler);
+  uint8_t mobile_flag() const;    // 1 when field 66 of block 2 is "Mobile"
+  std::string version_text() const;  // the first two characters of field 103 of block 4
+
+  ModelConfig models_;
+  Codeplug codeplug_;
+  RadioInfo block2_;
+  RadioIdentity block3_;
 };
 
 }  // namespace cps

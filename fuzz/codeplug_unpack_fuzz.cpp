@@ -1,0 +1,36 @@
+// Feeds arbitrary bytes to the unpacking of a first-generation codeplug image, as a radio might
+// hand them over. Anything may fail with an error code; nothing may crash or overrun, and a
+// failed unpack must leave the codeplug as it was.
+#include "blocks/radio_identity.h"
+#include "blocks/radio_info.h"
+#include "codeplug/codeplug.h"
+#include "interface/errors.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  static const cps::RadioInfo block2 = [] {
+    cps::RadioInfo info;
+    info.build_default();
+    return info;
+  }();
+  static const cps::RadioIdentity block3 = [] {
+    cps::RadioIdentity identity;
+    identity.build_default();
+    return identity;
+  }();
+
+  // The first byte picks the form (market class and version text) the codeplug is read with.
+  cps::Codeplug codeplug;
+  codeplug.set_market_class(data[0] % 3);
+  codeplug.base.version = (data[0] & 0x80) ? "05" : "07";
+  const cps::FieldList before = codeplug.fields();
+  try {
+    codeplug.unpack_image(data + 1, size - 1, block3, block2);
+  } catch (const cps::ErrorCode&) {
+    if (!(codeplug.fields() == before)) std::abort();  // a failed unpack changed the codeplug
+  }
+  return 0;
+}

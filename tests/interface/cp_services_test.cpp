@@ -1,0 +1,208 @@
+// CPServices as a host drives it: the block table, the record kinds, the preparation of
+// handlers, the market class, and that a failing call never changes a block.
+#include "interface/cp_services.h"
+
+#include "platform/ole_util.h"
+#include "values/variant_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <variant>
+
+namespace cps {
+namespace {
+
+constexpr HRESULT hr(uint32_t value) { return static_cast<HRESULT>(value); }
+constexpr HRESULT kUnsupported = hr(0x8004096E);
+
+ICPServices* create() {
+  void* factory = nullptr;
+  EXPECT_EQ(DllGetClassObject(CLSID_CPServices, IID_IClassFactory, &factory), S_OK);
+  void* object = nullptr;
+  HRESULT result = static_cast<IClassFactory*>(factory)->CreateInstance(nullptr, IID_ICPServices, &object);
+  static_cast<IClassFactory*>(factory)->Release();
+  return SUCCEEDED(result) ? static_cast<ICPServices*>(object) : nullptr;
+}
+
+using Record = std::variant<FieldList, BlockRecord, ListBlockRecord>;
+
+// The block's record as GetBlockData hands it out, decoded by the block's kind.
+Record get(ICPServices* services, LONG block_id) {
+  ScopedVariant v;
+  EXPECT_EQ(services->GetBlockData(block_id, v.get()), S_OK) << block_id;
+  if (block_id == 1 || block_id == 453 || block_id == 454) {
+    FieldList fields;
+    decode_field_list(*v, fields);
+    return fields;
+  }
+  BlockRecord record;
+  decode_block_record(*v, record);
+  return record;
+}
+
+HRESULT set(ICPServices* services, LONG block_id, const Record& record) {
+  ScopedVariant v;
+  std::visit(
+      [&](const auto& r) {
+        using T = std::decay_t<decltype(r)>;
+        if constexpr (std::is_same_v<T, FieldList>) encode_field_list(r, v.get());
+        if constexpr (std::is_same_v<T, BlockRecord>) encode_block_record(r, v.get());
+        if constexpr (std::is_same_v<T, ListBlockRecord>) encode_list_block_record(r, v.get());
+      },
+      record);
+  return services->SetBlockData(block_id, v.get());
+}
+
+HRESULT set_field(ICPServices* services, LONG block_id, BYTE index, FieldValue field) {
+  ScopedVariant v;
+  encode_field(field, v.get());
+  return services->SetFieldAt(block_id, index, *v);
+}
+
+std::string field_text(ICPServices* services, LONG block_id, LONG field_id, BYTE index = 0) {
+  ScopedVariant v;
+  EXPECT_EQ(services->GetFieldAt(block_id, field_id, index, v.get()), S_OK) << block_id << "/" << field_id;
+  return decode_field(*v).value;
+}
+
+class CPServicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { services_ = create(); }
+  void TearDown() override { services_->Release(); }
+  ICPServices* services_ = nullptr;
+};
+
+constexpr LONG kServed[] = {1, 2, 3, 4, 453, 454};
+
+TEST_F(CPServicesTest, NewObjectHoldsDefaultsThatSetAcceptsUnchanged) {
+  for (LONG id : kServed) {
+    const Record before = get(services_, id);
+    EXPECT_EQ(set(services_, id, before), S_OK) << id;
+    EXPECT_EQ(get(services_, id), before) << id;
+  }
+  EXPECT_EQ(field_text(services_, 4, 103).substr(0, 2), "07");
+  EXPECT_EQ(field_text(services_, 453, 4), "1");  // the programming record is enabled
+}
+
+TEST_F(CPServicesTest, MethodsOutsideABlocksRowAnswer110) {
+  ScopedVariant v;
+  BYTE b = 0;
+  EXPECT_EQ(services_->GetFieldAt(1, 45, 0, v.get()), kUnsupported);
+  EXPECT_EQ(services_->GetFieldAt(454, 4, 0, v.get()), kUnsupported);
+  EXPECT_EQ(services_->GetCurrentListQuantity(2, &b), kUnsupported);
+  EXPECT_EQ(services_->AddList(4, &b), kUnsupported);
+  EXPECT_EQ(services_->MoveList(3, 0, 1), kUnsupported);
+  EXPECT_EQ(services_->GetSubFieldAt(2, 66, 0, 0, v.get()), kUnsupported);
+  for (LONG id : {0, 7, 14, 21, 44, 455, 2001, -1}) EXPECT_EQ(services_->GetBlockData(id, v.get()), kUnsupported) << id;
+  FieldValue flag{4, "1", 2};
+  EXPECT_EQ(set_field(services_, 453, 0, flag), kUnsupported);
+  EXPECT_EQ(set_field(services_, 1, 0, {45, "4", 2}), kUnsupported);
+  EXPECT_EQ(services_->GetFieldAt(453, 4, 9, v.get()), S_OK);  // a field list ignores the index
+}
+
+TEST_F(CPServicesTest, FieldsOfSingleEntryBlocks) {
+  EXPECT_EQ(set_field(services_, 4, 0, {104, "Depot Tool", 0}), S_OK);
+  EXPECT_EQ(field_text(services_, 4, 104), "Depot Tool");
+  ScopedVariant v;
+  EXPECT_EQ(services_->GetFieldAt(4, 104, 1, v.get()), hr(0x80040969));  // entry 1 does not exist
+  EXPECT_EQ(services_->GetFieldAt(4, 999, 0, v.get()), hr(0x80040968));
+  EXPECT_EQ(set_field(services_, 4, 0, {104, "Lab", 0}), hr(0x8004096C));
+  EXPECT_EQ(set_field(services_, 4, 0, {103, "08.00", 0}), hr(0x80040985));
+  EXPECT_EQ(set_field(services_, 2, 0, {81, "0", 0}), hr(0x80040987));  // blocks 2 and 3 answer 135
+}
+
+// Every way of failing leaves every block exactly as it was.
+TEST_F(CPServicesTest, FailedCallsChangeNothing) {
+  std::vector<Record> before;
+  for (LONG id : kServed) before.push_back(get(services_, id));
+
+  // A value each block refuses.
+  const std::pair<LONG, FieldValue> refused[] = {
+      {1, {100, "70000", 2}},  {2, {81, "0", 0}},     {3, {89, "Mars", 2}},
+      {4, {104, "Lab", 0}},    {453, {4, "2", 2}},   {454, {5, "-1", 2}},
+  };
+  for (const auto& [id, bad] : refused) {
+    Record record = get(services_, id);
+    if (auto* fields = std::get_if<FieldList>(&record)) {
+      FieldList broken = *fields;
+      broken.set(bad);
+      EXPECT_NE(set(services_, id, broken), S_OK) << id;
+      EXPECT_NE(set(services_, id, FieldList{}), S_OK) << id;
+    } else {
+      BlockRecord& block = std::get<BlockRecord>(record);
+      BlockRecord broken = block;
+      broken.set_entry_field(0, bad);
+      EXPECT_NE(set(services_, id, broken), S_OK) << id;
+      BlockRecord wrong_count = block;
+      wrong_count.add_entry(block.entry(0));
+      EXPECT_NE(set(services_, id, wrong_count), S_OK) << id;
+      EXPECT_NE(set_field(services_, id, 0, bad), S_OK) << id;
+      EXPECT_NE(set_field(services_, id, 1, block.entry(0).at(0)), S_OK) << id;
+      EXPECT_NE(set_field(services_, id, 0, {999, "1", 0}), S_OK) << id;
+    }
+    ScopedVariant garbage;
+    garbage->vt = VT_I4;
+    EXPECT_EQ(services_->SetBlockData(id, garbage.get()), hr(0x8004096B)) << id;
+  }
+  for (size_t i = 0; i < std::size(kServed); ++i) EXPECT_EQ(get(services_, kServed[i]), before[i]) << kServed[i];
+}
+
+TEST_F(CPServicesTest, SettingBlock3WorksOutTheMarketClass) {
+  auto* object = static_cast<CPServices*>(services_);
+  BlockRecord identity = std::get<BlockRecord>(get(services_, 3));
+  identity.set_entry_field(0, {99, "Japan", 2});
+  ASSERT_EQ(set(services_, 3, identity), S_OK);
+  EXPECT_EQ(object->market_class(), 2);
+  EXPECT_EQ(object->radio_info().base.market_class, 2);
+  EXPECT_EQ(object->codeplug().programming_record().base.market_class, 2);
+  identity.set_entry_field(0, {99, "EMEA", 2});
+  ASSERT_EQ(set(services_, 3, identity), S_OK);
+  EXPECT_EQ(object->market_class(), 0);
+}
+
+class ModelConfigTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    unsetenv("CPSERVICES_MODELS");
+    std::remove(path_.c_str());
+  }
+  void write(const std::string& text) {
+    std::ofstream(path_) << text;
+    setenv("CPSERVICES_MODELS", path_.c_str(), 1);
+  }
+  std::string path_ = ::testing::TempDir() + "cps_models.json";
+};
+
+TEST_F(ModelConfigTest, MarketClass1ModelsComeFromTheFile) {
+  write(R"({"gen1": {"market_class_1": ["M1MODEL001"], "fixed_spacing": ["M1FIXED00001"]}})");
+  ICPServices* services = create();
+  ASSERT_NE(services, nullptr);
+  auto* object = static_cast<CPServices*>(services);
+  EXPECT_TRUE(object->models().is_fixed_spacing("M1FIXED00001   "));
+  BlockRecord identity = std::get<BlockRecord>(get(services, 3));
+  identity.set_entry_field(0, {84, "M1MODEL001      ", 0});  // trailing blanks are not part of it
+  ASSERT_EQ(set(services, 3, identity), S_OK);
+  EXPECT_EQ(object->market_class(), 1);
+  services->Release();
+}
+
+TEST_F(ModelConfigTest, UnreadableConfigurationFailsCreation) {
+  for (const char* text : {"{not json", R"({"gen1": {"market_class_1": [1]}})", "[]"}) {
+    write(text);
+    EXPECT_EQ(create(), nullptr) << text;
+  }
+  setenv("CPSERVICES_MODELS", "/nonexistent/models.json", 1);
+  EXPECT_EQ(create(), nullptr);
+  unsetenv("CPSERVICES_MODELS");
+  ICPServices* services = create();
+  ASSERT_NE(services, nullptr);
+  EXPECT_TRUE(static_cast<CPServices*>(services)->models().market_class_1.empty());
+  services->Release();
+}
+
+}  // namespace
+}  // namespace cps
