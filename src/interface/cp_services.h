@@ -39,6 +39,7 @@ class CPServices : public ServiceObject {
                                            BYTE bToMemIndex) override;
 
   // For the device flows and tests.
+  uint8_t product_family = 0;  // set by the identity query of every read, write and clone
   Codeplug& codeplug() { return codeplug_; }
   RadioInfo& radio_info() { return block2_; }
   RadioIdentity& radio_identity() { return block3_; }
