@@ -1,0 +1,135 @@
+// Factory radios: what a radio holds when it leaves the factory, built from the component's own
+// blocks so that reading it back goes through exactly the code that reads a real radio.
+//
+//   0x282   block 3, the radio-identity block (read-only region, up to 0x2D8)
+//   0x2D8   block 2, the radio-information block (read-only region, up to 0x300)
+//   0x300   the codeplug image
+#include "sim/simulated_radio.h"
+
+#include "blocks/radio_identity.h"
+#include "blocks/radio_info.h"
+#include "codeplug/codeplug.h"
+#include "interface/errors.h"
+
+#include <stdexcept>
+
+namespace cps::sim {
+
+namespace {
+
+constexpr uint16_t kIdentityAddress = 0x282;
+constexpr uint16_t kInfoAddress = 0x2D8;
+
+constexpr const char* kFamily1Uuid = "b2a70a04902f11d6bfa600c04f6b8c5d";
+constexpr const char* kSoftwareVersion = "R01.02.03";
+constexpr size_t kSerialWidth = 10;  // field 83
+constexpr size_t kModelWidth = 16;   // field 84
+
+struct BandRow {
+  const char* band;
+  const char* base;   // MHz, fields 90 and 91
+  const char* upper;  // MHz, field 92
+};
+constexpr BandRow kBands[] = {
+    {"VHF", "136.000000", "174.000000"},
+    {"UHF", "403.000000", "470.000000"},
+};
+
+const BandRow& band_of(const std::string& band) {
+  for (const BandRow& row : kBands)
+    if (band == row.band) return row;
+  throw std::invalid_argument("factory radio: band must be VHF or UHF, not '" + band + "'");
+}
+
+void check_options(const FactoryOptions& options) {
+  const std::string& v = options.version;
+  if (v.size() != 4 || v.find_first_not_of("0123456789") != std::string::npos || v > "0799")
+    throw std::invalid_argument(
+        "factory radio: the codeplug version must be four digits up to 0799, not '" + v + "'");
+  if (options.serial.empty() || options.serial.size() > kSerialWidth)
+    throw std::invalid_argument("factory radio: the serial number must have 1 to 10 characters");
+  if (options.model.empty() || options.model.size() > kModelWidth)
+    throw std::invalid_argument("factory radio: the model number must have 1 to 16 characters");
+  band_of(options.band);
+}
+
+// Entry 0 of a single-record block with some texts replaced (attributes kept), set as a whole so
+// that fields checked against each other (band limits, radio kind) change together.
+void set_texts(BlockHandler& block, std::initializer_list<std::pair<int32_t, std::string>> texts) {
+  BlockRecord record = block.block();
+  for (const auto& [id, text] : texts) record.entry(0).set_text(id, text);
+  block.set_block(record);
+}
+
+void store(SimulatedRadio& radio, uint16_t address, uint16_t end, const std::vector<uint8_t>& bytes,
+           const char* what) {
+  if (bytes.size() > size_t{end} - address)
+    throw std::logic_error(std::string("factory radio: ") + what + " does not fit its region");
+  radio.write(address, bytes);
+}
+
+}  // namespace
+
+SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
+  check_options(options);
+  const BandRow& band = band_of(options.band);
+  const std::string major = options.version.substr(0, 2), minor = options.version.substr(2, 2);
+  const std::string version_text = major + "." + minor;  // as fields 85 and 103 show it
+  const uint8_t mobile = options.mobile ? 1 : 0;
+  std::string model = options.model;
+  model.resize(kModelWidth, ' ');
+
+  SimulatedRadio radio;
+  radio.generation = 1;
+  radio.identity = {.uuid = kFamily1Uuid,
+                    .codeplug_version = options.version,
+                    .software_version = kSoftwareVersion,
+                    .serial_number = options.serial,
+                    .model_number = model,
+                    .low_battery = false,
+                    .max_transfer = 0};
+
+  try {
+    RadioIdentity identity;
+    identity.base.version = major;
+    identity.base.minor = minor;
+    identity.base.mobile = mobile;
+    identity.build_default();
+    set_texts(identity, {{83, options.serial},
+                         {84, model},
+                         {85, version_text},
+                         {89, band.band},
+                         {90, band.base},
+                         {91, band.base},
+                         {92, band.upper},
+                         {99, "North America"}});
+
+    RadioInfo info;
+    info.base.version = major;
+    info.base.minor = minor;
+    info.base.mobile = mobile;
+    info.build_default();
+    set_texts(info, {{66, options.mobile ? "Mobile" : "Portable"},
+                     {667, options.mobile ? "Vesk" : "Tobin"}});
+
+    Codeplug codeplug;
+    codeplug.base.version = major;
+    codeplug.base.minor = minor;
+    codeplug.base.mobile = mobile;
+    codeplug.reset();
+    codeplug.programming_record().set_field(0, {ProgrammingRecord::kVersionField, version_text, 0});
+    codeplug.programming_record().set_field(0, {ProgrammingRecord::kSourceField, "Factory", 0});
+    const std::vector<uint8_t> image = codeplug.pack_image(identity, info, false);
+
+    // Block 2 after the image: packing brings its capability fields in line with the codeplug.
+    store(radio, kIdentityAddress, kInfoAddress, identity.pack(3), "block 3");
+    store(radio, kInfoAddress, Codeplug::kImageBase, info.pack(2), "block 2");
+    radio.write(Codeplug::kImageBase, image);
+  } catch (const ErrorCode& e) {
+    throw std::runtime_error("factory radio: the codeplug cannot be built (error " +
+                             std::to_string(e.code) + ")");
+  }
+  return radio;
+}
+
+}  // namespace cps::sim
