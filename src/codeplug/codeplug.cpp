@@ -1,5 +1,6 @@
 #include "codeplug/codeplug.h"
 
+#include "blocks/option_board.h"
 #include "blocks/radio_identity.h"
 #include "blocks/radio_info.h"
 #include "interface/errors.h"
@@ -17,6 +18,8 @@ constexpr int32_t kFlagsAddress = 101;   // where block 453 lies
 constexpr int32_t kTableAddress = 102;   // where block 454 lies
 constexpr uint8_t kHeaderAttribute = 2;
 constexpr uint8_t kPackedForm = 4;
+constexpr uint16_t kIdentityAddress = 0x282;     // block 3
+constexpr uint16_t kInformationAddress = 0x2D8;  // block 2
 
 using Make = std::unique_ptr<BlockHandler> (*)();
 
@@ -49,7 +52,7 @@ constexpr SlotRow kSlotRows[] = {
     {13, {6}, nullptr},
     {14, {13, 468, 12}, nullptr},
     {15, {16}, nullptr},
-    {16, {17}, nullptr},
+    {16, {17}, &make<OptionBoard>},
     {17, {20}, nullptr},
     {18, {22}, nullptr},
     {19, {43, 657}, nullptr},
@@ -149,6 +152,9 @@ void Codeplug::reset() {
     slot->build_default();
   }
   build_default();
+  // The radio keeps blocks 3 and 2 outside the image, at fixed addresses.
+  addresses().set_address(3, kIdentityAddress);
+  addresses().set_address(2, kInformationAddress);
   // A new codeplug enables the blocks it has content for, except the ones a radio may lack,
   // which follow block 2's capabilities when the codeplug is packed.
   AvailabilityFlags& own = flags();

@@ -1,6 +1,8 @@
 #include "interface/cp_services.h"
 
+#include "device/flows.h"
 #include "interface/guard.h"
+#include "platform/codepage.h"
 #include "platform/ole_util.h"
 #include "values/range_table.h"
 #include "values/variant_codec.h"
@@ -395,6 +397,40 @@ HRESULT CPServices::SetSubFieldAt(LONG lBlockID, BYTE bListIndex, BYTE bMemIndex
     handler_for(row, lBlockID).set_member_field(bListIndex, bMemIndex, decode_field(varFieldData));
     return S_OK;
   });
+}
+
+// ---- The radio ------------------------------------------------------------------------------
+
+HRESULT CPServices::ReadDevice(IUnknown* piorbexService, ULONG ulORBEXHandle, IUnknown* picpdProgDlg) {
+  return guarded([&] { return read_device(*this, piorbexService, ulORBEXHandle, picpdProgDlg); });
+}
+
+HRESULT CPServices::WriteDevice(IUnknown* piorbexService, ULONG ulORBEXHandle, IUnknown* picpdProgDlg,
+                                ICPServices* pDestCP) {
+  return guarded([&] { return write_device(*this, piorbexService, ulORBEXHandle, picpdProgDlg, pDestCP); });
+}
+
+HRESULT CPServices::CloneDevice(IUnknown* piorbexServices, ULONG ulORBEXHandle, IUnknown* picpdProgDlg) {
+  return guarded([&] { return clone_device(*this, piorbexServices, ulORBEXHandle, picpdProgDlg); });
+}
+
+HRESULT CPServices::ResetDevice(IUnknown* piorbexService, ULONG ulORBEXHandle) {
+  return guarded([&] { return reset_device(piorbexService, ulORBEXHandle); });
+}
+
+HRESULT CPServices::GetUpdInfo(IUnknown* piorbexServices, ULONG ulORBEXHandle, BYTE* pblSameSerial,
+                               BYTE* pblSameModel, VARIANT* bUpd) {
+  return guarded([&] {
+    return get_upd_info(*this, piorbexServices, ulORBEXHandle, pblSameSerial, pblSameModel, bUpd);
+  });
+}
+
+HRESULT CPServices::Copy(ICPServices* picpServices) {
+  return guarded([&] { return copy_from(*this, picpServices); });
+}
+
+HRESULT CPServices::ImportOBD(BSTR pObdFileName) {
+  return guarded([&] { return import_obd(*this, narrow_from_bstr(pObdFileName)); });
 }
 
 }  // namespace cps

@@ -38,6 +38,19 @@ class CPServices : public ServiceObject {
   HRESULT STDMETHODCALLTYPE MoveListMember(LONG lBlockID, BYTE bListIndex, BYTE bFromMemIndex,
                                            BYTE bToMemIndex) override;
 
+  HRESULT STDMETHODCALLTYPE ReadDevice(IUnknown* piorbexService, ULONG ulORBEXHandle,
+                                       IUnknown* picpdProgDlg) override;
+  HRESULT STDMETHODCALLTYPE WriteDevice(IUnknown* piorbexService, ULONG ulORBEXHandle,
+                                        IUnknown* picpdProgDlg, ICPServices* pDestCP) override;
+  HRESULT STDMETHODCALLTYPE CloneDevice(IUnknown* piorbexServices, ULONG ulORBEXHandle,
+                                        IUnknown* picpdProgDlg) override;
+  HRESULT STDMETHODCALLTYPE ResetDevice(IUnknown* piorbexService, ULONG ulORBEXHandle) override;
+  HRESULT STDMETHODCALLTYPE GetUpdInfo(IUnknown* piorbexServices, ULONG ulORBEXHandle,
+                                       BYTE* pblSameSerial, BYTE* pblSameModel,
+                                       VARIANT* bUpd) override;
+  HRESULT STDMETHODCALLTYPE Copy(ICPServices* picpServices) override;
+  HRESULT STDMETHODCALLTYPE ImportOBD(BSTR pObdFileName) override;
+
   // For the device flows and tests.
   uint8_t product_family = 0;  // set by the identity query of every read, write and clone
   Codeplug& codeplug() { return codeplug_; }

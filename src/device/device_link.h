@@ -1,0 +1,52 @@
+// The component's side of the radio link: the host's device-services object (memory reads and
+// writes by 16-bit address, named control commands) and its progress dialog, both borrowed for
+// one call. Every operation returns the device's status; a flow stops at the first negative one.
+#pragma once
+
+#include <cpservices/cpservices.h>
+
+#include <cstdint>
+#include <string>
+
+namespace cps {
+
+// The radio types the identity query knows.
+inline constexpr uint8_t kNoFamily = 0;
+
+class DeviceLink {
+ public:
+  // `device` and `progress` are what the host passed as IUnknown*; `progress` may be null.
+  DeviceLink(IUnknown* device, ULONG handle, IUnknown* progress);
+
+  // Progress: range (0, steps) and step 1; then one step per stage. Nothing without a dialog.
+  void start_progress(int steps);
+  void step();
+
+  // "QUERYRADIOUUID": on success sets `family` (1 or 2) or raises 112 after setting it to 0;
+  // a negative status is returned with `family` left as it was.
+  HRESULT identify(uint8_t& family);
+  // "QUERYRADIOCODEPLUGVERSION": the answer checked as a version text into `version` ("07.20").
+  // 133 is raised; 132 and device failures come back as a negative status.
+  HRESULT codeplug_version(std::string& version);
+  HRESULT software_version(std::string& text);  // "QUERYRADIOSOFTWAREVERSION"
+  HRESULT serial_number(std::string& text);     // "QUERYRADIOSERIALNUMBER"
+  HRESULT model_number(std::string& text);      // "QUERYRADIOMODELNUMBER"
+  HRESULT low_battery(bool& low);               // "QUERYRADIOLOWBATTERY"
+  HRESULT reset();                              // "RESETRADIO"
+
+  HRESULT read(uint16_t address, uint16_t length, uint8_t* buffer);
+  HRESULT write(uint16_t address, uint16_t length, const uint8_t* bytes);
+
+ private:
+  HRESULT text_command(const wchar_t* command, std::string& text);
+
+  IORBEXServicesDLL* device_;
+  ULONG handle_;
+  ICPDProgressDlg* progress_;
+};
+
+// The version text check: four characters, each a digit (else 132), shown as "07.20", not
+// above "07.99" (else 133).
+std::string check_version_text(const std::string& digits);
+
+}  // namespace cps
