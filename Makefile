@@ -4,9 +4,10 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+BENCH_BUILD ?= build-bench
 JOBS       ?= 2
 
-.PHONY: all deps build build-asan fuzz test demo install clean
+.PHONY: all deps build build-asan fuzz bench test demo install clean
 
 all: build
 
@@ -34,6 +35,13 @@ $(FUZZ_BUILD)/CMakeCache.txt: | deps
 fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target codeplug_unpack_fuzz
 
+# Speed of the radio transfers and of a pass over every block (Google Benchmark, Release).
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DCPS_BUILD_BENCH=ON \
+	  -DCPS_BUILD_TESTS=OFF -DCPS_BUILD_TOOLS=OFF
+	cmake --build $(BENCH_BUILD) -j$(JOBS) --target transfer_bench
+	$(BENCH_BUILD)/bench/transfer_bench
+
 # Every test, once in the normal build and once under AddressSanitizer + UBSan; the fuzz
 # targets must build too.
 test: build build-asan fuzz
@@ -47,4 +55,4 @@ install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
