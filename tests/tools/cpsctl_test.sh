@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
-# cpsctl's commands as a script uses them: output, one-line errors and exit codes.
+# cpsctl's commands as a script uses them: output, one-line errors, exit codes, and files that
+# are written whole or not at all.
 set -u
-cpsctl="$1"
+cpsctl=$(realpath "$1")
 failures=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+fail() {
+  echo "FAIL $*"
+  failures=$((failures + 1))
+}
 
 expect() {  # expect NAME EXIT-CODE PATTERN -- command...
   local name="$1" want="$2" pattern="$3"
@@ -11,11 +20,18 @@ expect() {  # expect NAME EXIT-CODE PATTERN -- command...
   out=$("$@" 2>&1)
   rc=$?
   if [ "$rc" -ne "$want" ] || ! grep -qE -- "$pattern" <<<"$out"; then
-    echo "FAIL $name: exit $rc (want $want), output:"
+    fail "$name: exit $rc (want $want), output:"
     echo "$out" | head -n 20
-    failures=$((failures + 1))
   fi
 }
+
+check() {  # check NAME command...: the command must succeed
+  local name="$1"
+  shift
+  "$@" >/dev/null 2>&1 || fail "$name"
+}
+
+# ---- Commands that need no radio ------------------------------------------------------------
 
 expect errors-130   0 '^ 130  0x80040982   Unpack failure\.$'  -- "$cpsctl" errors
 expect errors-13    0 '^  13  0x8004090D  \(no message\)$'      -- "$cpsctl" errors
@@ -25,10 +41,226 @@ expect range-91     0 '^field 91: minimum 0.025, maximum 3276.75, step 0.005$' -
 expect range-none   1 '^error: Field not found\. \(0x80040968\)$' -- "$cpsctl" range 5
 expect range-usage  2 'FIELD'                                 -- "$cpsctl" range
 expect bad-command  2 '.'                                     -- "$cpsctl" frobnicate
-expect help         0 'Exit codes:'                           -- "$cpsctl" --help
+for code in 0 1 2 3; do
+  expect "help-exit-$code" 0 "^  $code  " -- "$cpsctl" --help
+done
 
 count=$("$cpsctl" errors | wc -l)
-if [ "$count" -ne 31 ]; then echo "FAIL errors: $count lines, want 31"; failures=$((failures + 1)); fi
+[ "$count" -eq 31 ] || fail "errors: $count lines, want 31"
+
+# A model file that cannot be parsed makes every object creation fail, clearly. cpsctl uses the
+# file beside it unless CPSERVICES_MODELS names another.
+echo '{"gen1": ' >broken-models.json
+echo '{}' >empty-models.json
+expect models-broken 1 '^error: .* \(0x80004005\): check the model file' -- env CPSERVICES_MODELS=broken-models.json "$cpsctl" range 207
+mkdir shipped && cp "$cpsctl" shipped/ && cp broken-models.json shipped/models.json
+expect models-shipped 1 '\(0x80004005\)' -- env -u CPSERVICES_MODELS shipped/cpsctl range 207
+expect models-user    0 '^field 207' -- env CPSERVICES_MODELS="$work/empty-models.json" shipped/cpsctl range 207
+
+# ---- radio create ---------------------------------------------------------------------------
+
+expect create        0 '^created radio\.json: generation 1, serial 100TAA0001' -- "$cpsctl" radio create radio.json --gen 1
+expect create-other  0 'serial 100TAA0002' -- "$cpsctl" radio create other.json --gen 1 --serial 100TAA0002
+expect create-gen2   1 '^error: Not implemented\. \(0x80004001\): .*second generation' -- "$cpsctl" radio create gen2.json --gen 2
+expect create-serial 2 '^error: .*\(0x80070057\): .*serial number' -- "$cpsctl" radio create long.json --gen 1 --serial 12345678901
+expect create-nogen  2 'gen'   -- "$cpsctl" radio create nogen.json
+expect create-nodir  1 '^error: File exception\. \(0x8004097E\)' -- "$cpsctl" radio create missing/dir/radio.json --gen 1
+# The factory options reach the radio's identity and information blocks.
+"$cpsctl" radio create mobile.json --gen 1 --mobile --band UHF --version 0710 >/dev/null
+"$cpsctl" read mobile.json -o mobile-codeplug.json >/dev/null
+expect create-mobile  0 '^66  "Mobile"  0$'    -- "$cpsctl" get mobile-codeplug.json 2 66
+expect create-band    0 '^89  "UHF"  2$'       -- "$cpsctl" get mobile-codeplug.json 3 89
+expect create-version 0 '^103  "07\.10"  0$'  -- "$cpsctl" get mobile-codeplug.json 4 103
+for f in gen2.json long.json nogen.json; do [ ! -e "$f" ] || fail "create: $f left behind"; done
+
+# ---- read, and the codeplug file ------------------------------------------------------------
+
+expect read-file 0 '^read radio\.json into codeplug\.json$' -- "$cpsctl" read radio.json -o codeplug.json
+"$cpsctl" read radio.json >stdout.json 2>read.err || fail "read to standard output"
+cmp -s codeplug.json stdout.json || fail "read: standard output and -o differ"
+[ ! -s read.err ] || fail "read: wrote to standard error without a terminal: $(cat read.err)"
+check read-json python3 -c '
+import json, sys
+d = json.load(open("codeplug.json"))
+assert d["generation"] == 1
+ids = [b["id"] for b in d["blocks"]]
+assert len(ids) == len(set(ids)) and {1, 2, 3, 4, 453, 454} <= set(ids), ids
+for b in d["blocks"]:
+    assert b["kind"] in ("fields", "block", "lists")
+'
+
+expect read-missing 1 '^error: File cannot be opened\. \(0x8004097C\): radio .nowhere\.json.' -- "$cpsctl" read nowhere.json
+echo '{"generation": 1}' >not-a-radio.json
+expect read-invalid 1 '^error: Invalid data\. \(0x8004096B\): ' -- "$cpsctl" read not-a-radio.json
+# A read that fails leaves no output file, and an existing one as it was.
+expect read-fails 1 '^error: Unspecified error\. \(0x80004005\): radio .radio\.json.$' -- "$cpsctl" read radio.json -o failed.json --fail ioctl:1:0x80004005
+[ ! -e failed.json ] || fail "read: a failed read left failed.json"
+cp codeplug.json kept.json
+expect read-fails-kept 1 '^error: .* \(0x[0-9A-F]{8}\): radio' -- "$cpsctl" read radio.json -o kept.json --fail read:1:0x80004005
+cmp -s codeplug.json kept.json || fail "read: a failed read changed an existing output file"
+[ -z "$("$cpsctl" read radio.json --fail ioctl:1:0x80004005 2>/dev/null)" ] || fail "read: a failed read printed a codeplug"
+expect read-badfail 2 'read\|write\|ioctl' -- "$cpsctl" read radio.json --fail bogus:1:5
+
+# Load then save gives the same file, byte for byte (set writes back what it loaded).
+current=$("$cpsctl" get codeplug.json 4 104 | sed -E 's/^104  "(.*)"  [0-9]+$/\1/')
+expect roundtrip 0 '^set 1 field of block 4, entry 0 in again\.json$' -- "$cpsctl" set codeplug.json 4 0 "104=$current" -o again.json
+cmp -s codeplug.json again.json || fail "round trip: load then save changed the codeplug"
+
+# ---- get ------------------------------------------------------------------------------------
+
+expect get-block   0 '^block 4: 1 entry$'                -- "$cpsctl" get codeplug.json 4
+expect get-rows    0 '^    103  "07\.20"  0$'            -- "$cpsctl" get codeplug.json 4
+expect get-fields  0 '^block 453: [0-9]+ fields$'        -- "$cpsctl" get codeplug.json 453
+expect get-field   0 '^83  "100TAA0001"  0$'             -- "$cpsctl" get codeplug.json 3 83
+expect get-index   0 '^84  "M1PORT00001     "  0$'       -- "$cpsctl" get codeplug.json 3 84 0
+expect get-nofield 1 '^error: Field not found\. \(0x80040968\): block 4, entry 0, field 999$' -- "$cpsctl" get codeplug.json 4 999
+expect get-noentry 1 '^error: Invalid entry/list index\. \(0x80040969\): block 4, entry 3, field 104$' -- "$cpsctl" get codeplug.json 4 104 3
+expect get-noblock 1 '^error: Block not supported\. \(0x8004096E\): block 7$' -- "$cpsctl" get codeplug.json 7
+expect get-nofile  1 '^error: File cannot be opened\. \(0x8004097C\): codeplug .nowhere\.json.' -- "$cpsctl" get nowhere.json 4
+expect get-usage   2 'BLOCK' -- "$cpsctl" get codeplug.json
+
+# Files that are not codeplugs are refused naming the place.
+printf '{"generation": 1, "blocks": [{"id": 4, "kind": "block", "record": {"header": [], "entries": [[[103, "07.20"]]]}}]}' >short-row.json
+expect file-row   1 '^error: Invalid data\. \(0x8004096B\): codeplug .short-row\.json.: blocks\[0\]\.record\.entries\[0\]\[0\]: must be a field row' -- "$cpsctl" get short-row.json 4
+printf '{"generation": 1, "blocks": [{"id": 6, "kind": "lists", "record": {"header": [], "lists": [{"header": [], "entries": [[[1, "x", 300]]]}]}}]}' >bad-list.json
+expect file-list  1 'blocks\[0\]\.record\.lists\[0\]\.entries\[0\]\[0\]\[2\]: must be a whole number from 0 to 255' -- "$cpsctl" get bad-list.json 6
+printf '{"generation": 1, "blocks": [{"id": 4, "kind": "table", "record": []}]}' >bad-kind.json
+expect file-kind  1 'blocks\[0\]\.kind: must be "fields", "block" or "lists"' -- "$cpsctl" get bad-kind.json 4
+printf '{"generation": 1, "blocks": [], "extra": 1}' >extra-key.json
+expect file-key   1 'unknown key "extra"' -- "$cpsctl" get extra-key.json 4
+printf '{"generation": 1, "blocks": [' >truncated.json
+expect file-json  1 'not valid JSON' -- "$cpsctl" get truncated.json 4
+# A block the component refuses is named, and so is the value it refuses.
+python3 - <<'EOF'
+import json
+d = json.load(open("codeplug.json"))
+for b in d["blocks"]:
+    if b["id"] == 4:
+        for row in b["record"]["entries"][0]:
+            if row[0] == 104:
+                row[1] = "Nobody"
+json.dump(d, open("bad-value.json", "w"))
+EOF
+expect file-value 1 '^error: Choice not found in the choice table\. \(0x8004096C\): codeplug .bad-value\.json., block 4, entry 0, field 104 = "Nobody"$' -- "$cpsctl" get bad-value.json 4
+
+# ---- set: all or nothing --------------------------------------------------------------------
+
+cp codeplug.json edited.json
+expect set-one     0 '^set 1 field of block 4, entry 0 in edited\.json$' -- "$cpsctl" set edited.json 4 0 "104=Depot Tool"
+expect set-shown   0 '^104  "Depot Tool"  0$' -- "$cpsctl" get edited.json 4 104
+expect set-text    0 '^set 1 field' -- "$cpsctl" set edited.json 3 0 "93=Café" -o text.json
+expect set-utf8    0 '^93  "Café"  2$' -- "$cpsctl" get text.json 3 93
+cp edited.json before-set.json
+expect set-choice  1 '^error: Choice not found in the choice table\. \(0x8004096C\): block 4, entry 0, field 104 = "Bogus"$' -- "$cpsctl" set edited.json 4 0 "104=Field Tool" 104=Bogus
+expect set-range   1 '^error: .* \(0x8004....\): block 3, entry 0, field 96 = "200"; valid range 1 to 163, step 0\.5$' -- "$cpsctl" set edited.json 3 0 96=200
+expect set-field   1 '^error: Field not found\. \(0x80040968\): block 4, entry 0, field 999$' -- "$cpsctl" set edited.json 4 0 999=1
+expect set-syntax  2 'FIELD=VALUE' -- "$cpsctl" set edited.json 4 0 104
+expect set-nofield 2 'FIELD=VALUE' -- "$cpsctl" set edited.json 4 0 =CPS
+expect set-index   2 'INDEX' -- "$cpsctl" set edited.json 4 256 104=CPS
+cmp -s edited.json before-set.json || fail "set: a refused set changed the codeplug"
+expect set-output  0 'in copy\.json$' -- "$cpsctl" set edited.json 4 0 104=Tuner -o copy.json
+cmp -s edited.json before-set.json || fail "set -o: changed its input"
+expect set-copy    0 '^104  "Tuner"  0$' -- "$cpsctl" get copy.json 4 104
+expect set-nodir   1 '^error: File exception\. \(0x8004097E\): .missing/copy\.json.' -- "$cpsctl" set edited.json 4 0 104=Tuner -o missing/copy.json
+
+# ---- write: backup, write, read back --------------------------------------------------------
+
+out=$("$cpsctl" write radio.json edited.json 2>&1)
+rc=$?
+[ "$rc" -eq 0 ] && grep -q '^verified$' <<<"$out" || fail "write: exit $rc, output: $out"
+backup=$(sed -n 's/^backup of the radio.s codeplug: //p' <<<"$out")
+[ -n "$backup" ] && [ -f "$backup" ] || fail "write: no backup named in: $out"
+case "$backup" in radio.backup-*.json) ;; *) fail "write: backup name $backup" ;; esac
+cmp -s "$backup" codeplug.json || fail "write: the backup is not what the radio held before"
+expect write-done  0 '^104  "Depot Tool"  0$' -- sh -c "'$cpsctl' read radio.json -o written.json && '$cpsctl' get written.json 4 104"
+expect write-stamp 0 '^105  "[0-9]{2}-[0-9]{2}-[0-9]{4}"  0$' -- "$cpsctl" get written.json 4 105
+
+# A value the write cannot carry to the radio (block 3 lives outside the codeplug image) is
+# reported as a difference: exit 3, every difference named.
+"$cpsctl" set written.json 3 0 86=CPS -o unwritable.json >/dev/null
+expect write-differs 3 '^  block 3 entry 0 field 86: wrote "CPS", the radio has "Factory"$' -- "$cpsctl" write radio.json unwritable.json --no-backup
+expect write-differs-line 3 '^error: The radio does not read back as written\. \(0x80004005\): 1 difference' -- "$cpsctl" write radio.json unwritable.json --no-backup
+expect write-noverify 0 '^wrote unwritable\.json to radio\.json$' -- "$cpsctl" write radio.json unwritable.json --no-backup --no-verify
+
+# Failures: a radio with a low battery, a write that stores part of its bytes.
+python3 -c '
+import json; r = json.load(open("radio.json")); r["identity"]["low_battery"] = True
+json.dump(r, open("weak.json", "w"), indent=2)'
+cp weak.json weak-before.json
+expect write-battery 1 '^error: Battery level is too low to write/clone\. \(0x80040981\): radio .weak\.json.$' -- "$cpsctl" write weak.json edited.json --no-backup
+python3 -c '
+import json
+a, b = json.load(open("weak.json")), json.load(open("weak-before.json"))
+assert a["memory"] == b["memory"], "memory changed"' || fail "write: a refused write changed the radio's memory"
+expect write-partial 1 '^error: Unspecified error\. \(0x80004005\): radio .radio\.json.$' -- "$cpsctl" write radio.json edited.json --fail write:1:0x80004005:64
+"$cpsctl" radio create foreign.json --gen 1 --model M1PORT00002 >/dev/null
+expect write-model 1 '^error: Source and destination model numbers are not the same\. \(0x8004097A\)' -- "$cpsctl" write foreign.json edited.json
+# Every write keeps a backup of its own, even two in the same second.
+backups=$(ls radio.backup-*.json | wc -l)
+"$cpsctl" write radio.json edited.json >/dev/null 2>&1 && "$cpsctl" write radio.json edited.json >/dev/null 2>&1 ||
+  fail "write: two writes in a row"
+[ "$(ls radio.backup-*.json | wc -l)" -eq $((backups + 2)) ] || fail "write: two writes did not keep two backups"
+expect write-nocodeplug 1 '^error: File cannot be opened\. \(0x8004097C\): codeplug' -- "$cpsctl" write radio.json nowhere.json
+# Without a readable radio there is no backup, and no write unless asked for.
+"$cpsctl" radio create blank.json --gen 1 >/dev/null
+python3 -c '
+import json; r = json.load(open("blank.json")); r["memory"] = []
+json.dump(r, open("blank.json", "w"))'
+expect write-nobackup 1 'cannot back up the radio .blank\.json. \(--no-backup' -- "$cpsctl" write blank.json edited.json
+ls blank.backup-* >/dev/null 2>&1 && fail "write: a failed backup left a file"
+
+# ---- clone, info, reset ---------------------------------------------------------------------
+
+"$cpsctl" read radio.json -o source.json >/dev/null
+expect clone      0 '^verified$' -- "$cpsctl" clone other.json source.json
+expect clone-done 0 '^104  "Depot Tool"  0$' -- sh -c "'$cpsctl' read other.json -o cloned.json && '$cpsctl' get cloned.json 4 104"
+expect clone-own-serial 0 '^83  "100TAA0002"  0$' -- "$cpsctl" get cloned.json 3 83
+expect clone-same 1 '^error: Destination device has the same serial number as the source\. \(0x80040979\)' -- "$cpsctl" clone radio.json source.json
+ls other.backup-*.json >/dev/null 2>&1 || fail "clone: no backup of the destination"
+
+expect info-same  0 '^same serial number: yes$' -- "$cpsctl" info radio.json source.json
+expect info-model 0 '^same model: yes$'         -- "$cpsctl" info other.json source.json
+expect info-other 0 '^same serial number: no$'  -- "$cpsctl" info other.json source.json
+expect info-major 0 '^radio major version: 7$'  -- "$cpsctl" info radio.json source.json
+expect info-fail  1 '^error: Unexpected error\. \(0x8004096F\)' -- "$cpsctl" info radio.json source.json --fail ioctl=QUERYRADIOSERIALNUMBER:1:0x80004005
+
+before=$(python3 -c 'import json; print(json.load(open("other.json"))["reset_count"])')
+expect reset 0 "^reset other\.json \(reset $((before + 1)) times? so far\)$" -- "$cpsctl" reset other.json
+after=$(python3 -c 'import json; print(json.load(open("other.json"))["reset_count"])')
+[ "$after" -eq $((before + 1)) ] || fail "reset: the radio file counts $after resets, want $((before + 1))"
+expect reset-fail 1 '^error: .*\(0x80004005\)' -- "$cpsctl" reset other.json --fail ioctl=RESETRADIO:1:0x80004005
+
+# ---- import-obd -----------------------------------------------------------------------------
+
+python3 -c '
+import sys
+data = bytearray(b"040000") + bytearray(794)
+data += bytes([2, 1, 17, 34])          # 2 members in 1 list
+open("board.obd", "wb").write(data)
+open("short.obd", "wb").write(bytes(799))'
+expect obd-missing 1 '^error: File cannot be opened\. \(0x8004097C\): option board file .nowhere\.obd.$' -- "$cpsctl" import-obd codeplug.json nowhere.obd -o imported.json
+expect obd-short   1 '^error: Invalid Option Board File\. \(0x8004097F\)' -- "$cpsctl" import-obd codeplug.json short.obd -o imported.json
+[ ! -e imported.json ] || fail "import-obd: a failed import left imported.json"
+expect obd-import  0 '^imported board\.obd into imported\.json$' -- "$cpsctl" import-obd codeplug.json board.obd -o imported.json
+expect obd-block   0 '^block 17: 1 list$' -- "$cpsctl" get imported.json 17
+expect obd-member  0 '^    member 1$'     -- "$cpsctl" get imported.json 17
+expect obd-value   0 '^      475  "34"  2$' -- "$cpsctl" get imported.json 17
+expect obd-list    0 '^475  "34"  2$'       -- "$cpsctl" get imported.json 17 475 0
+# The imported board reaches the radio.
+expect obd-write   0 '^verified$'           -- "$cpsctl" write radio.json imported.json --no-backup
+
+# ---- the progress bar -----------------------------------------------------------------------
+
+# Shown on a terminal only (script gives the command one).
+if command -v script >/dev/null 2>&1; then
+  script -qec "$cpsctl read radio.json -o tty.json" /dev/null >tty.out 2>&1
+  grep -q $'\r''reading *\[#*\] 100%' tty.out || fail "progress: no bar on a terminal: $(od -c tty.out | head -n 5)"
+fi
+
+# ---- demo, and no temporary file left anywhere ----------------------------------------------
+
+expect demo 0 '^verified$' -- "$cpsctl" demo
+ls ./*.tmp* >/dev/null 2>&1 && fail "temporary files left behind: $(ls ./*.tmp*)"
 
 if [ "$failures" -ne 0 ]; then echo "$failures cpsctl check(s) failed"; exit 1; fi
 echo "cpsctl checks passed"

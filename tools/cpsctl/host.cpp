@@ -1,10 +1,12 @@
 #include "host.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 namespace cpsctl {
 
-Component::Component(int generation) {
+Component::Component(int generation) : generation_(generation) {
   const CLSID& clsid = generation == 2 ? CLSID_R9CPServices : CLSID_CPServices;
   void* factory_ptr = nullptr;
   HRESULT hr = DllGetClassObject(clsid, IID_IClassFactory, &factory_ptr);
@@ -13,7 +15,11 @@ Component::Component(int generation) {
   void* object_ptr = nullptr;
   hr = factory->CreateInstance(nullptr, IID_ICPServices, &object_ptr);
   factory->Release();
-  if (FAILED(hr)) throw Failure{hr, "cannot create the component object"};
+  if (FAILED(hr)) {
+    const char* models = std::getenv("CPSERVICES_MODELS");
+    throw Failure{hr, "cannot create the component object",
+                  models ? std::string("check the model file '") + models + "' (CPSERVICES_MODELS)" : ""};
+  }
   object_ = static_cast<ICPServices*>(object_ptr);
 }
 
@@ -24,13 +30,54 @@ Component::~Component() {
 std::string Component::message(HRESULT hr) const {
   BSTR text = nullptr;
   std::string result;
-  if (object_->GetErrorMsg(hr, &text) == S_OK) result = narrow(text);
+  if (object_->GetErrorMsg(hr, &text) == S_OK) result = utf8_from_bstr(text);
   SysFreeString(text);
-  return result;
+  // Some messages carry blanks around them; a one-line error shows the words only.
+  const size_t first = result.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return result.substr(first, result.find_last_not_of(' ') - first + 1);
 }
 
-void Component::check(HRESULT hr) const {
-  if (FAILED(hr)) throw Failure{hr, message(hr)};
+void Component::check(HRESULT hr, std::string detail) const {
+  if (FAILED(hr)) throw Failure{hr, message(hr), std::move(detail)};
+}
+
+namespace {
+
+// The texts the system gives the general HRESULTs, for those the component has no message for.
+std::string system_message(HRESULT hr) {
+  struct Text {
+    HRESULT hr;
+    const char* text;
+  };
+  static constexpr Text kTexts[] = {
+      {E_NOTIMPL, "Not implemented."},
+      {E_FAIL, "Unspecified error."},
+      {E_INVALIDARG, "The parameter is incorrect."},
+      {E_POINTER, "Invalid pointer."},
+      {E_UNEXPECTED, "Catastrophic failure."},
+      {E_OUTOFMEMORY, "Not enough memory resources are available to complete this operation."},
+      {E_NOINTERFACE, "No such interface supported."},
+  };
+  for (const Text& t : kTexts)
+    if (t.hr == hr) return t.text;
+  return "Failed.";
+}
+
+}  // namespace
+
+std::string error_line(const Failure& failure) {
+  std::string message = failure.message;
+  if (message.empty()) {
+    try {
+      message = Component(1).message(failure.hr);
+    } catch (const Failure&) {
+    }
+  }
+  if (message.empty()) message = system_message(failure.hr);
+  std::string line = "error: " + message + " (" + hresult_text(failure.hr) + ")";
+  if (!failure.detail.empty()) line += ": " + failure.detail;
+  return line;
 }
 
 std::string hresult_text(HRESULT hr) {
@@ -39,14 +86,104 @@ std::string hresult_text(HRESULT hr) {
   return text;
 }
 
-std::string narrow(BSTR text) {
-  std::string result;
-  // Texts the component hands out come from Windows-1252; map each wide character back.
-  for (UINT i = 0, n = SysStringLen(text); i < n; ++i) {
-    const wchar_t c = text[i];
-    result.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+std::string utf8_from_wide(const OLECHAR* text, size_t length) {
+  std::string out;
+  for (size_t i = 0; i < length; ++i) {
+    char32_t c = static_cast<char32_t>(text[i]);
+    if constexpr (sizeof(OLECHAR) == 2) {
+      c &= 0xFFFF;
+      if (c >= 0xD800 && c < 0xDC00 && i + 1 < length) {
+        const char32_t low = static_cast<char32_t>(text[i + 1]) & 0xFFFF;
+        if (low >= 0xDC00 && low < 0xE000) {
+          c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+          ++i;
+        }
+      }
+    }
+    if (c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) c = 0xFFFD;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
   }
+  return out;
+}
+
+std::string utf8_from_bstr(BSTR text) { return text ? utf8_from_wide(text, SysStringLen(text)) : std::string(); }
+
+namespace {
+
+std::wstring wide_from_utf8(std::string_view text) {
+  std::wstring out;
+  auto bad = [&] { throw Failure{kInvalidData, "", "a text given is not UTF-8"}; };
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    size_t extra = 0;
+    char32_t c = 0;
+    if (lead < 0x80) {
+      c = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      c = lead & 0x1F, extra = 1;
+    } else if ((lead & 0xF0) == 0xE0) {
+      c = lead & 0x0F, extra = 2;
+    } else if ((lead & 0xF8) == 0xF0) {
+      c = lead & 0x07, extra = 3;
+    } else {
+      bad();
+    }
+    if (i + extra >= text.size() && extra) bad();
+    for (size_t k = 1; k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) bad();
+      c = (c << 6) | (next & 0x3F);
+    }
+    constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (c < kSmallest[extra] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) bad();
+    i += extra + 1;
+    if (sizeof(OLECHAR) == 2 && c >= 0x10000) {
+      c -= 0x10000;
+      out.push_back(static_cast<OLECHAR>(0xD800 + (c >> 10)));
+      out.push_back(static_cast<OLECHAR>(0xDC00 + (c & 0x3FF)));
+    } else {
+      out.push_back(static_cast<OLECHAR>(c));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+BSTR bstr_from_utf8(std::string_view text) {
+  const std::wstring wide = wide_from_utf8(text);
+  BSTR result = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  if (!result) throw Failure{E_OUTOFMEMORY, "out of memory"};
   return result;
+}
+
+void use_shipped_models(const char* argv0) {
+  if (std::getenv("CPSERVICES_MODELS")) return;
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) exe = fs::absolute(argv0, ec);
+  const fs::path dir = exe.parent_path();
+  for (const fs::path& candidate : {dir / "models.json", dir / ".." / "share" / "cpservices" / "models.json"}) {
+    if (fs::is_regular_file(candidate, ec)) {
+      setenv("CPSERVICES_MODELS", candidate.lexically_normal().c_str(), 0);
+      return;
+    }
+  }
 }
 
 }  // namespace cpsctl

@@ -1,18 +1,43 @@
 // What cpsctl needs to act as a host: creating a component object the way a host does, turning
-// HRESULTs into messages, and wide/narrow text for the automation boundary.
+// HRESULTs into messages, wide/UTF-8 text for the automation boundary, and owning a VARIANT.
 #pragma once
 
 #include <cpservices/cpservices.h>
 
 #include <string>
+#include <string_view>
 
 namespace cpsctl {
 
-// A failed call: its HRESULT and the component's message for it ("" when there is none).
+// The HRESULT of one of the component's error codes.
+constexpr HRESULT error_hresult(unsigned code) {
+  return static_cast<HRESULT>(0x80040000u | (0x900u + (code & 0xFFu)));
+}
+inline constexpr HRESULT kFieldNotFound = error_hresult(104);
+inline constexpr HRESULT kBadIndex = error_hresult(105);
+inline constexpr HRESULT kInvalidData = error_hresult(107);
+inline constexpr HRESULT kBlockNotSupported = error_hresult(110);
+inline constexpr HRESULT kFileOpen = error_hresult(124);
+inline constexpr HRESULT kFileRead = error_hresult(125);
+inline constexpr HRESULT kFileException = error_hresult(126);
+
+// Exit codes, as listed in --help.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;      // the component, the radio or a file refused
+inline constexpr int kExitUsage = 2;        // the command line was wrong
+inline constexpr int kExitDifferences = 3;  // written, but the radio reads back otherwise
+
+// A failed operation: its HRESULT, the component's message for it ("" to have it looked up when
+// printed), what it concerned (a file, a block and field; may be "") and the exit code.
 struct Failure {
   HRESULT hr;
   std::string message;
+  std::string detail = {};
+  int exit_code = kExitFailure;
 };
+
+// "error: <message> (<HRESULT>)[: <detail>]", the one line every failing command prints.
+std::string error_line(const Failure& failure);
 
 // Owns one reference to a component object.
 class Component {
@@ -24,17 +49,43 @@ class Component {
 
   ICPServices* operator->() const { return object_; }
   ICPServices* get() const { return object_; }
+  int generation() const { return generation_; }
 
-  // Throws a Failure with the component's message when `hr` failed.
-  void check(HRESULT hr) const;
+  // Throws a Failure with the component's message (and `detail`) when `hr` failed.
+  void check(HRESULT hr, std::string detail = {}) const;
   // The component's message for an HRESULT, or "" when it has none.
   std::string message(HRESULT hr) const;
 
  private:
   ICPServices* object_ = nullptr;
+  int generation_;
 };
 
 std::string hresult_text(HRESULT hr);  // "0x8004096B"
-std::string narrow(BSTR text);
+
+// Text crossing the automation boundary is wide; cpsctl keeps it, and writes it, as UTF-8.
+std::string utf8_from_wide(const OLECHAR* text, size_t length);
+std::string utf8_from_bstr(BSTR text);
+// A new BSTR; throws Failure (Invalid data) for text that is not UTF-8.
+BSTR bstr_from_utf8(std::string_view text);
+
+// A VARIANT that is cleared when it goes.
+class Variant {
+ public:
+  Variant() { VariantInit(&v_); }
+  ~Variant() { VariantClear(&v_); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  VARIANT* get() { return &v_; }
+  const VARIANT& operator*() const { return v_; }
+  const VARIANT* operator->() const { return &v_; }
+
+ private:
+  VARIANT v_;
+};
+
+// Points CPSERVICES_MODELS at the model file shipped with cpsctl (beside the executable in the
+// build tree, ../share/cpservices when installed) unless the user has set it.
+void use_shipped_models(const char* argv0);
 
 }  // namespace cpsctl

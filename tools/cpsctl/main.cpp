@@ -1,80 +1,136 @@
 // cpsctl: a command-line host of the codeplug services component, for people and scripts.
+#include "commands.h"
 #include "host.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
-// Exit codes, as listed in --help.
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;  // the component or the radio refused the operation
-constexpr int kExitUsage = 2;    // the command line was wrong
-
-constexpr const char* kExitCodes =
+constexpr const char* kFooter =
+    "Files: a codeplug is JSON ({\"generation\": 1, \"blocks\": [{\"id\", \"kind\", \"record\"}...]}, field\n"
+    "rows as [id, \"text\", attribute]); a radio is a simulated radio's JSON file. Every output file\n"
+    "is written whole or not at all. The model tables come from CPSERVICES_MODELS, by default the\n"
+    "models.json shipped with cpsctl.\n"
+    "\n"
     "Exit codes:\n"
-    "  0  success\n"
-    "  1  the operation failed (the message and HRESULT are printed)\n"
-    "  2  the command line is wrong\n";
+    "  0  success (write, clone: the radio read back as written, \"verified\")\n"
+    "  1  the operation failed: \"error: <message> (<HRESULT>)[: <what it concerned>]\"\n"
+    "  2  the command line is wrong\n"
+    "  3  write, clone: the radio was written but reads back otherwise (each difference is listed)\n";
 
-int list_errors() {
-  cpsctl::Component component(1);
-  // Code 13 (a block image that is too short) has no message of its own.
-  std::printf("%4d  %s  %s\n", 13, cpsctl::hresult_text(static_cast<HRESULT>(0x8004090D)).c_str(),
-              "(no message)");
-  for (int code = 103; code <= 135; ++code) {
-    const HRESULT hr = static_cast<HRESULT>(0x80040000u | (0x900u + static_cast<unsigned>(code)));
-    const std::string text = component.message(hr);
-    if (text.empty()) continue;
-    std::printf("%4d  %s  %s\n", code, cpsctl::hresult_text(hr).c_str(), text.c_str());
-  }
-  return kExitOk;
+// The options the device commands share.
+void add_device_options(CLI::App* command, cpsctl::DeviceOptions& options) {
+  command->add_option("--fail", options.failures,
+                      "make a call of the simulated radio fail (for tests): read|write|ioctl[=COMMAND]:N:HRESULT"
+                      "[:BYTES], the Nth such call answers HRESULT, a write storing BYTES first");
 }
 
-int show_range(long field, int generation) {
-  cpsctl::Component component(generation);
-  double minimum = 0, maximum = 0, step = 0;
-  component.check(component->GetRangeInfo(static_cast<LONG>(field), &minimum, &maximum, &step));
-  std::printf("field %ld: minimum %g, maximum %g, step %g\n", field, minimum, maximum, step);
-  return kExitOk;
-}
-
-// What the component can show so far: its messages, a few range rows, the alias check.
-int demo() {
-  std::printf("== the component's error codes\n");
-  list_errors();
-  std::printf("\n== range rows\n");
-  for (long field : {207L, 424L, 90L, 159L}) show_range(field, 1);
-  std::printf("\n== alias check\n");
-  cpsctl::Component component(1);
-  for (const wchar_t* alias : {L"BASE 1", L"TAB\tHERE"}) {
-    BSTR text = SysAllocString(alias);
-    const HRESULT hr = component->ValidateAlias(text);
-    SysFreeString(text);
-    std::printf("%-10ls %s\n", alias,
-                SUCCEEDED(hr) ? "valid" : (component.message(hr) + " (" + cpsctl::hresult_text(hr) + ")").c_str());
-  }
-  return kExitOk;
+void add_write_options(CLI::App* command, cpsctl::WriteOptions& options) {
+  add_device_options(command, options.device);
+  command->add_flag("--no-backup", options.no_backup,
+                    "do not save the radio's codeplug first (RADIO.backup-<date>-<time>.json)");
+  command->add_flag("--no-verify", options.no_verify, "do not read the radio back and compare");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  cpsctl::use_shipped_models(argv[0]);
+
   CLI::App app{"cpsctl - codeplug services from the command line"};
-  app.footer(kExitCodes);
+  app.footer(kFooter);
   app.require_subcommand(1);
 
-  auto* errors = app.add_subcommand("errors", "every error code with its HRESULT and message");
+  std::string radio, codeplug, obd;
+  std::string output;
+  std::vector<CLI::Option*> output_options;  // set when one of them was given
 
+  // radio create
+  auto* radio_group = app.add_subcommand("radio", "simulated radios");
+  radio_group->require_subcommand(1);
+  cpsctl::RadioOptions radio_options;
+  auto* create = radio_group->add_subcommand("create", "write a simulated radio file with a factory codeplug");
+  create->add_option("RADIO", radio, "radio file to write")->required();
+  create->add_option("--gen", radio_options.generation, "radio generation (1 or 2)")
+      ->required()
+      ->check(CLI::IsMember({1, 2}));
+  create->add_option("--serial", radio_options.serial, "serial number (up to 10 characters)")->capture_default_str();
+  create->add_option("--model", radio_options.model, "model number (up to 16 characters)")->capture_default_str();
+  create->add_option("--version", radio_options.version, "codeplug version, four digits up to 0799")->capture_default_str();
+  create->add_option("--band", radio_options.band, "VHF or UHF")->capture_default_str();
+  create->add_flag("--mobile", radio_options.mobile, "a mobile radio rather than a portable one");
+
+  cpsctl::DeviceOptions device;
+  cpsctl::WriteOptions write_options;
+
+  auto* read = app.add_subcommand("read", "read a radio's codeplug (ReadDevice) and save it");
+  read->add_option("RADIO", radio, "radio file")->required();
+  output_options.push_back(
+      read->add_option("-o,--output", output, "codeplug file to write (standard output without it)"));
+  add_device_options(read, device);
+
+  auto* write = app.add_subcommand(
+      "write", "write a codeplug into a radio (WriteDevice): back the radio up, write, read back and compare");
+  write->add_option("RADIO", radio, "radio file")->required();
+  write->add_option("CODEPLUG", codeplug, "codeplug file")->required();
+  add_write_options(write, write_options);
+
+  auto* clone = app.add_subcommand(
+      "clone", "clone a codeplug into another radio of its model (CloneDevice): back up, clone, compare");
+  clone->add_option("RADIO", radio, "radio file")->required();
+  clone->add_option("CODEPLUG", codeplug, "codeplug file")->required();
+  add_write_options(clone, write_options);
+
+  auto* reset = app.add_subcommand("reset", "restart a radio (ResetDevice)");
+  reset->add_option("RADIO", radio, "radio file")->required();
+  add_device_options(reset, device);
+
+  auto* info = app.add_subcommand("info", "whether a radio is the codeplug's, and the versions (GetUpdInfo)");
+  info->add_option("RADIO", radio, "radio file")->required();
+  info->add_option("CODEPLUG", codeplug, "codeplug file")->required();
+  add_device_options(info, device);
+
+  auto* import = app.add_subcommand("import-obd", "import an option-board file into a codeplug (ImportOBD)");
+  import->add_option("CODEPLUG", codeplug, "codeplug file")->required();
+  import->add_option("OBDFILE", obd, "option-board data file")->required();
+  output_options.push_back(
+      import->add_option("-o,--output", output, "codeplug file to write (the codeplug itself without it)"));
+
+  long block = 0;
   long field = 0;
+  int index = 0;
+  int member = 0;
+  auto* get = app.add_subcommand("get", "show a block, or one field, of a codeplug");
+  get->add_option("CODEPLUG", codeplug, "codeplug file")->required();
+  get->add_option("BLOCK", block, "block ID")->required();
+  auto* get_field = get->add_option("FIELD", field, "field ID (the whole block without it)");
+  get->add_option("INDEX", index, "entry or list index (0)")->check(CLI::Range(0, 255));
+  auto* get_member = get->add_option("MEMBER", member, "member index within the list")->check(CLI::Range(0, 255));
+
+  std::vector<std::string> assignments;
+  auto* set = app.add_subcommand("set", "change fields of a codeplug (SetFieldAt, SetSubFieldAt), all or none");
+  set->add_option("CODEPLUG", codeplug, "codeplug file")->required();
+  set->add_option("BLOCK", block, "block ID")->required();
+  set->add_option("INDEX", index, "entry or list index")->required()->check(CLI::Range(0, 255));
+  set->add_option("FIELD=VALUE", assignments, "field ID and its new text")->required();
+  auto* set_member =
+      set->add_option("--member", member, "member index within list INDEX")->check(CLI::Range(0, 255));
+  output_options.push_back(
+      set->add_option("-o,--output", output, "codeplug file to write (the codeplug itself without it)"));
+
+  long range_field = 0;
   int generation = 1;
-  auto* range = app.add_subcommand("range", "the minimum, maximum and step of a field");
-  range->add_option("FIELD", field, "field ID")->required();
+  auto* range = app.add_subcommand("range", "the minimum, maximum and step of a field (GetRangeInfo)");
+  range->add_option("FIELD", range_field, "field ID")->required();
   range->add_option("--gen", generation, "radio generation (1 or 2)")->check(CLI::IsMember({1, 2}));
 
-  auto* demo_command = app.add_subcommand("demo", "show what the component does");
+  auto* errors = app.add_subcommand("errors", "every error code with its HRESULT and message");
+  auto* demo = app.add_subcommand("demo", "read a factory radio, change a value, write it back, read it again");
 
   try {
     app.parse(argc, argv);
@@ -84,17 +140,37 @@ int main(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);
-    return kExitUsage;
+    return cpsctl::kExitUsage;
   }
 
+  std::optional<std::string> output_file;
+  for (const CLI::Option* option : output_options)
+    if (option->count() > 0) output_file = output;
+  const std::optional<long> field_given = get_field->count() ? std::optional<long>(field) : std::nullopt;
+  std::optional<int> member_given;
+  if (get_member->count() || set_member->count()) member_given = member;
+
   try {
-    if (errors->parsed()) return list_errors();
-    if (range->parsed()) return show_range(field, generation);
-    if (demo_command->parsed()) return demo();
+    if (create->parsed()) return cpsctl::radio_create(radio, radio_options);
+    if (read->parsed()) return cpsctl::read_radio(radio, output_file, device);
+    if (write->parsed()) return cpsctl::write_radio(radio, codeplug, write_options);
+    if (clone->parsed()) return cpsctl::clone_radio(radio, codeplug, write_options);
+    if (reset->parsed()) return cpsctl::reset_radio(radio, device);
+    if (info->parsed()) return cpsctl::update_info(radio, codeplug, device);
+    if (import->parsed()) return cpsctl::import_obd(codeplug, obd, output_file);
+    if (get->parsed()) return cpsctl::get_value(codeplug, block, field_given, index, member_given);
+    if (set->parsed()) return cpsctl::set_values(codeplug, block, index, assignments, member_given, output_file);
+    if (range->parsed()) return cpsctl::show_range(range_field, generation);
+    if (errors->parsed()) return cpsctl::list_errors();
+    if (demo->parsed()) return cpsctl::demo();
   } catch (const cpsctl::Failure& f) {
-    std::fprintf(stderr, "error: %s (%s)\n", f.message.empty() ? "failed" : f.message.c_str(),
-                 cpsctl::hresult_text(f.hr).c_str());
-    return kExitFailure;
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", cpsctl::error_line(f).c_str());
+    return f.exit_code;
+  } catch (const std::exception& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "error: %s\n", e.what());
+    return cpsctl::kExitFailure;
   }
-  return kExitUsage;
+  return cpsctl::kExitUsage;
 }

@@ -1,0 +1,511 @@
+#include "commands.h"
+
+#include "codeplug_file.h"
+#include "host.h"
+#include "output.h"
+#include "progress.h"
+#include "sim/simulated_radio.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace cpsctl {
+
+namespace {
+
+constexpr ULONG kHandle = 1;  // the device handle; the simulated radio does not look at it
+
+// ---- The radio file -------------------------------------------------------------------------
+
+[[noreturn]] void usage(const std::string& detail) {
+  throw Failure{E_INVALIDARG, "", detail, kExitUsage};
+}
+
+// "read:N:HRESULT", "write:N:HRESULT[:BYTES]", "ioctl[=COMMAND]:N:HRESULT": the Nth call of a
+// kind (or of one control command) answers HRESULT; a failing write may store BYTES first.
+cps::sim::Failure parse_injected_failure(const std::string& text) {
+  auto bad = [&] { usage("--fail '" + text + "': expected read|write|ioctl[=COMMAND]:N:HRESULT[:BYTES]"); };
+  std::vector<std::string> parts;
+  for (size_t start = 0;;) {
+    const size_t colon = text.find(':', start);
+    parts.push_back(text.substr(start, colon - start));
+    if (colon == std::string::npos) break;
+    start = colon + 1;
+  }
+  if (parts.size() < 3 || parts.size() > 4) bad();
+  cps::sim::Failure failure;
+  std::string kind = parts[0];
+  if (const size_t eq = kind.find('='); eq != std::string::npos) {
+    failure.command = kind.substr(eq + 1);
+    kind.resize(eq);
+    if (kind != "ioctl") bad();
+  }
+  if (kind == "read") failure.call = cps::sim::Call::Read;
+  else if (kind == "write") failure.call = cps::sim::Call::Write;
+  else if (kind == "ioctl") failure.call = cps::sim::Call::IoControl;
+  else bad();
+  try {
+    size_t used = 0;
+    failure.nth = std::stoi(parts[1], &used);
+    if (used != parts[1].size() || failure.nth < 1) bad();
+    const unsigned long hr = std::stoul(parts[2], &used, 0);
+    if (used != parts[2].size() || hr > 0xFFFFFFFFul) bad();
+    failure.hr = static_cast<HRESULT>(static_cast<uint32_t>(hr));
+    if (parts.size() == 4) {
+      if (failure.call != cps::sim::Call::Write) bad();
+      failure.stored_bytes = std::stoul(parts[3], &used, 0);
+      if (used != parts[3].size()) bad();
+    }
+  } catch (const std::logic_error&) {
+    bad();
+  }
+  return failure;
+}
+
+// A radio file loaded for one command and saved back after the radio was used, whether the
+// operation succeeded or not: what reached the radio stays there.
+class RadioFile {
+ public:
+  RadioFile(std::string path, const DeviceOptions& options) : path_(std::move(path)) {
+    if (!std::ifstream(path_)) throw Failure{kFileOpen, "", "radio '" + path_ + "': " + std::strerror(errno)};
+    try {
+      radio_ = cps::sim::SimulatedRadio::load(path_);
+    } catch (const std::exception& e) {
+      throw Failure{kInvalidData, "", e.what()};
+    }
+    for (const std::string& failure : options.failures) radio_.failures.push_back(parse_injected_failure(failure));
+  }
+
+  cps::sim::SimulatedRadio& radio() { return radio_; }
+  IUnknown* device() { return radio_.as_unknown(); }
+  int generation() const { return radio_.generation; }
+
+  void save() {
+    try {
+      radio_.save(path_);
+    } catch (const std::exception& e) {
+      throw Failure{kFileException, "", e.what()};
+    }
+  }
+
+  // Runs a device call and saves the radio afterwards; the call's result is returned (a failed
+  // save counts only when the call succeeded).
+  template <class Call>
+  HRESULT use(Call&& call) {
+    const HRESULT hr = call();
+    try {
+      save();
+    } catch (const Failure&) {
+      if (SUCCEEDED(hr)) throw;
+    }
+    return hr;
+  }
+
+ private:
+  std::string path_;
+  cps::sim::SimulatedRadio radio_;
+};
+
+// A codeplug file loaded into a new object of its generation.
+struct LoadedCodeplug {
+  explicit LoadedCodeplug(const std::string& path) : file(read_codeplug_file(path)), object(file.generation) {
+    load(object, file, path);
+  }
+  Codeplug file;
+  Component object;
+};
+
+void check_generation(const Codeplug& codeplug, const RadioFile& radio, const std::string& path) {
+  if (codeplug.generation != radio.generation())
+    throw Failure{error_hresult(131), "",
+                  "codeplug '" + path + "' is for generation " + std::to_string(codeplug.generation) +
+                      ", the radio is generation " + std::to_string(radio.generation())};
+}
+
+HRESULT read_device(RadioFile& radio, Component& object, const char* label) {
+  return radio.use([&] {
+    ProgressBar bar(label);
+    const HRESULT hr = object->ReadDevice(radio.device(), kHandle, bar.as_unknown());
+    if (SUCCEEDED(hr)) bar.complete();
+    return hr;
+  });
+}
+
+// ---- Labels ---------------------------------------------------------------------------------
+
+// "block 5, entry 0": how an index reads for a block of this kind.
+std::string place(long block, Kind kind, int index, std::optional<int> member) {
+  std::string text = "block " + std::to_string(block);
+  if (member) return text + ", list " + std::to_string(index) + ", member " + std::to_string(*member);
+  if (kind == Kind::Block) return text + ", entry " + std::to_string(index);
+  if (kind == Kind::Lists) return text + ", list " + std::to_string(index);
+  return text;
+}
+
+Kind kind_of(const Component& object, long block) {
+  return read_block(object, static_cast<int32_t>(block)).kind();
+}
+
+std::string without_json_extension(const std::string& path) {
+  const std::string extension = ".json";
+  if (path.size() > extension.size() && path.compare(path.size() - extension.size(), extension.size(), extension) == 0)
+    return path.substr(0, path.size() - extension.size());
+  return path;
+}
+
+// RADIO.backup-<date>-<time>.json beside the radio file, a new name each time.
+std::string backup_name(const std::string& radio) {
+  char stamp[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  const std::string base = without_json_extension(radio) + ".backup-" + stamp;
+  std::string name = base + ".json";
+  for (int n = 2; std::filesystem::exists(name); ++n) name = base + "-" + std::to_string(n) + ".json";
+  return name;
+}
+
+// ---- Writing and cloning --------------------------------------------------------------------
+
+int transfer(const std::string& radio_path, const std::string& codeplug_path, const WriteOptions& options,
+             bool clone) {
+  LoadedCodeplug source(codeplug_path);
+  RadioFile radio(radio_path, options.device);
+  check_generation(source.file, radio, codeplug_path);
+  const Codeplug meant = snapshot(source.object);
+
+  // The radio's codeplug as it is: the backup, and the destination object a write compares with.
+  Component destination(radio.generation());
+  const HRESULT read = read_device(radio, destination, "backing up");
+  if (!options.no_backup) {
+    destination.check(read, "cannot back up the radio '" + radio_path + "' (--no-backup goes on without a backup)");
+    const std::string backup = backup_name(radio_path);
+    create_file_atomically(backup, to_json(snapshot(destination)));
+    std::printf("backup of the radio's codeplug: %s\n", backup.c_str());
+  }
+
+  const HRESULT written = radio.use([&] {
+    ProgressBar bar(clone ? "cloning" : "writing");
+    const HRESULT hr = clone ? source.object->CloneDevice(radio.device(), kHandle, bar.as_unknown())
+                             : source.object->WriteDevice(radio.device(), kHandle, bar.as_unknown(), destination.get());
+    if (SUCCEEDED(hr)) bar.complete();
+    return hr;
+  });
+  source.object.check(written, "radio '" + radio_path + "'");
+  std::printf("%s %s to %s\n", clone ? "cloned" : "wrote", codeplug_path.c_str(), radio_path.c_str());
+  if (options.no_verify) return kExitOk;
+
+  // Read back and compare with what the object held before the write. The write stamps the
+  // programming date, time and software version into block 4; the container's header fields
+  // follow the image; the option board's list headers (block 17) are copies of a member that a
+  // set makes and the radio does not keep; a clone keeps the radio's own serial number.
+  Component readback(radio.generation());
+  readback.check(read_device(radio, readback, "verifying"), "reading the radio back");
+  Ignore ignore{{1}, {{4, 105}, {4, 106}, {4, 461}}, {17}};
+  if (clone) ignore.fields.push_back({3, 83});
+  const std::vector<std::string> found = differences(meant, snapshot(readback), ignore);
+  if (found.empty()) {
+    std::printf("verified\n");
+    return kExitOk;
+  }
+  std::printf("the radio reads back with %zu difference%s:\n", found.size(), found.size() == 1 ? "" : "s");
+  for (const std::string& line : found) std::printf("  %s\n", line.c_str());
+  throw Failure{E_FAIL, "The radio does not read back as written.",
+                std::to_string(found.size()) + " difference" + (found.size() == 1 ? "" : "s") + " (listed above)",
+                kExitDifferences};
+}
+
+// ---- Showing --------------------------------------------------------------------------------
+
+Row get_field(const Component& object, long block, long field, int index, std::optional<int> member,
+              const std::string& where) {
+  Variant data;
+  const HRESULT hr = member ? object->GetSubFieldAt(static_cast<LONG>(block), static_cast<LONG>(field),
+                                                    static_cast<BYTE>(index), static_cast<BYTE>(*member), data.get())
+                            : object->GetFieldAt(static_cast<LONG>(block), static_cast<LONG>(field),
+                                                 static_cast<BYTE>(index), data.get());
+  object.check(hr, where + ", field " + std::to_string(field));
+  return decode_field(*data);
+}
+
+}  // namespace
+
+// ---- Commands -------------------------------------------------------------------------------
+
+int radio_create(const std::string& radio, const RadioOptions& options) {
+  if (options.generation != 1)
+    throw Failure{E_NOTIMPL, "", "a factory radio of the second generation is not built yet"};
+  cps::sim::FactoryOptions factory;
+  factory.serial = options.serial;
+  factory.model = options.model;
+  factory.version = options.version;
+  factory.band = options.band;
+  factory.mobile = options.mobile;
+  cps::sim::SimulatedRadio made;
+  try {
+    made = cps::sim::make_gen1_radio(factory);
+  } catch (const std::invalid_argument& e) {
+    usage(e.what());
+  } catch (const std::exception& e) {
+    throw Failure{E_FAIL, "", e.what()};
+  }
+  try {
+    made.save(radio);
+  } catch (const std::exception& e) {
+    throw Failure{kFileException, "", e.what()};
+  }
+  std::printf("created %s: generation 1, serial %s, model %s, codeplug version %s\n", radio.c_str(),
+              options.serial.c_str(), options.model.c_str(), options.version.c_str());
+  return kExitOk;
+}
+
+int read_radio(const std::string& radio_path, const std::optional<std::string>& output, const DeviceOptions& device) {
+  RadioFile radio(radio_path, device);
+  Component object(radio.generation());
+  object.check(read_device(radio, object, "reading"), "radio '" + radio_path + "'");
+  const std::string text = to_json(snapshot(object));
+  if (output) {
+    write_file_atomically(*output, text);
+    std::printf("read %s into %s\n", radio_path.c_str(), output->c_str());
+  } else {
+    std::fputs(text.c_str(), stdout);
+  }
+  return kExitOk;
+}
+
+int write_radio(const std::string& radio, const std::string& codeplug, const WriteOptions& options) {
+  return transfer(radio, codeplug, options, false);
+}
+
+int clone_radio(const std::string& radio, const std::string& codeplug, const WriteOptions& options) {
+  return transfer(radio, codeplug, options, true);
+}
+
+int reset_radio(const std::string& radio_path, const DeviceOptions& device) {
+  RadioFile radio(radio_path, device);
+  Component object(radio.generation());
+  object.check(radio.use([&] { return object->ResetDevice(radio.device(), kHandle); }),
+               "radio '" + radio_path + "'");
+  std::printf("reset %s (reset %d time%s so far)\n", radio_path.c_str(), radio.radio().reset_count,
+              radio.radio().reset_count == 1 ? "" : "s");
+  return kExitOk;
+}
+
+int update_info(const std::string& radio_path, const std::string& codeplug_path, const DeviceOptions& device) {
+  LoadedCodeplug codeplug(codeplug_path);
+  RadioFile radio(radio_path, device);
+  check_generation(codeplug.file, radio, codeplug_path);
+  BYTE same_serial = 0, same_model = 0;
+  Variant versions;
+  codeplug.object.check(radio.use([&] {
+    return codeplug.object->GetUpdInfo(radio.device(), kHandle, &same_serial, &same_model, versions.get());
+  }), "radio '" + radio_path + "'");
+  // A 1 x 2 array: the codeplug's major version, then the radio's.
+  int major[2] = {-1, -1};
+  if ((versions->vt & VT_ARRAY) && versions->parray && SafeArrayGetDim(versions->parray) == 2) {
+    for (LONG k = 0; k < 2; ++k) {
+      Variant item;
+      LONG at[2] = {0, k};
+      if (SUCCEEDED(SafeArrayGetElement(versions->parray, at, item.get())) && item->vt == VT_UI1)
+        major[k] = item->bVal;
+    }
+  }
+  if (major[0] < 0 || major[1] < 0)
+    throw Failure{kInvalidData, "", "the component answered versions of an unexpected shape"};
+  std::printf("same serial number: %s\nsame model: %s\ncodeplug major version: %d\nradio major version: %d\n",
+              same_serial ? "yes" : "no", same_model ? "yes" : "no", major[0], major[1]);
+  return kExitOk;
+}
+
+int import_obd(const std::string& codeplug_path, const std::string& obd, const std::optional<std::string>& output) {
+  LoadedCodeplug codeplug(codeplug_path);
+  BSTR name = bstr_from_utf8(obd);
+  const HRESULT hr = codeplug.object->ImportOBD(name);
+  SysFreeString(name);
+  codeplug.object.check(hr, "option board file '" + obd + "'");
+  const std::string target = output.value_or(codeplug_path);
+  write_codeplug_file(target, snapshot(codeplug.object));
+  std::printf("imported %s into %s\n", obd.c_str(), target.c_str());
+  return kExitOk;
+}
+
+int get_value(const std::string& codeplug_path, long block, std::optional<long> field, int index,
+              std::optional<int> member) {
+  LoadedCodeplug codeplug(codeplug_path);
+  const Component& object = codeplug.object;
+  if (!field) {
+    std::fputs(block_text(read_block(object, static_cast<int32_t>(block))).c_str(), stdout);
+    return kExitOk;
+  }
+  const Kind kind = kind_of(object, block);
+  std::printf("%s\n", row_text(get_field(object, block, *field, index, member, place(block, kind, index, member))).c_str());
+  return kExitOk;
+}
+
+int set_values(const std::string& codeplug_path, long block, int index, const std::vector<std::string>& assignments,
+               std::optional<int> member, const std::optional<std::string>& output) {
+  // Every assignment is checked before the first one is applied, so a typo changes nothing.
+  std::vector<std::pair<long, std::string>> values;
+  for (const std::string& assignment : assignments) {
+    const size_t eq = assignment.find('=');
+    long field = 0;
+    size_t used = 0;
+    try {
+      if (eq != std::string::npos) field = std::stol(assignment.substr(0, eq), &used);
+    } catch (const std::logic_error&) {
+    }
+    if (eq == std::string::npos || used == 0 || used != eq)
+      usage("'" + assignment + "' is not FIELD=VALUE with a numeric field ID");
+    values.emplace_back(field, assignment.substr(eq + 1));
+  }
+
+  LoadedCodeplug codeplug(codeplug_path);
+  Component& object = codeplug.object;
+  const Kind kind = kind_of(object, block);
+  const std::string where = place(block, kind, index, member);
+  for (const auto& [field, value] : values) {
+    // The attribute stays what the field carries.
+    Row row = get_field(object, block, field, index, member, where);
+    row.text = value;
+    Variant data;
+    encode_field(row, data.get());
+    const HRESULT hr = member ? object->SetSubFieldAt(static_cast<LONG>(block), static_cast<BYTE>(index),
+                                                      static_cast<BYTE>(*member), *data)
+                              : object->SetFieldAt(static_cast<LONG>(block), static_cast<BYTE>(index), *data);
+    object.check(hr, where + ", " + field_detail(object, row));
+  }
+  const std::string target = output.value_or(codeplug_path);
+  write_codeplug_file(target, snapshot(object));
+  std::printf("set %zu field%s of %s in %s\n", values.size(), values.size() == 1 ? "" : "s", where.c_str(),
+              target.c_str());
+  return kExitOk;
+}
+
+int show_range(long field, int generation) {
+  Component component(generation);
+  double minimum = 0, maximum = 0, step = 0;
+  component.check(component->GetRangeInfo(static_cast<LONG>(field), &minimum, &maximum, &step));
+  std::printf("field %ld: minimum %g, maximum %g, step %g\n", field, minimum, maximum, step);
+  return kExitOk;
+}
+
+int list_errors() {
+  Component component(1);
+  // Code 13 (a block image that is too short) has no message of its own.
+  std::printf("%4d  %s  %s\n", 13, hresult_text(error_hresult(13)).c_str(), "(no message)");
+  for (unsigned code = 103; code <= 135; ++code) {
+    const HRESULT hr = error_hresult(code);
+    BSTR text = nullptr;
+    std::string message;
+    if (component->GetErrorMsg(hr, &text) == S_OK) message = utf8_from_bstr(text);
+    SysFreeString(text);
+    if (message.empty()) continue;
+    std::printf("%4u  %s  %s\n", code, hresult_text(hr).c_str(), message.c_str());
+  }
+  return kExitOk;
+}
+
+// ---- The demo -------------------------------------------------------------------------------
+
+namespace {
+
+struct Edit {
+  long block;
+  long field;
+  int index;
+  std::string value;
+  std::string what;
+};
+
+// A channel's frequency when the codeplug has channels, else the programming source of block 4.
+Edit choose_edit(const std::string& codeplug_path) {
+  const Codeplug codeplug = read_codeplug_file(codeplug_path);
+  const Block* channels = codeplug.find(38);
+  const Block* identity = codeplug.find(3);
+  if (channels && identity && channels->kind() == Kind::Block) {
+    const auto& record = std::get<EntryRecord>(channels->record);
+    const auto& limits = std::get<EntryRecord>(identity->record);
+    auto text_of = [](const Rows& rows, int32_t id) -> const std::string* {
+      for (const Row& row : rows)
+        if (row.id == id) return &row.text;
+      return nullptr;
+    };
+    const std::string* frequency = record.entries.empty() ? nullptr : text_of(record.entries[0], 455);
+    const std::string* upper = limits.entries.empty() ? nullptr : text_of(limits.entries[0], 92);
+    if (frequency && upper) {
+      try {
+        double mhz = std::stod(*frequency) + 0.5;
+        if (mhz > std::stod(*upper)) mhz -= 1.0;
+        char text[32];
+        std::snprintf(text, sizeof text, "%.6f", mhz);
+        return {38, 455, 0, text, "the frequency of channel 0"};
+      } catch (const std::logic_error&) {
+        // not a number: edit the programming source instead
+      }
+    }
+  }
+  return {4, 104, 0, "Depot Tool", "the programming source"};
+}
+
+void heading(const char* text) { std::printf("\n== %s\n", text); }
+
+}  // namespace
+
+int demo() {
+  namespace fs = std::filesystem;
+  char pattern[] = "/tmp/cpsctl-demo-XXXXXX";
+  if (!mkdtemp(pattern))
+    throw Failure{kFileException, "", std::string("cannot create a directory for the demo: ") + std::strerror(errno)};
+  // The demo works among its own files, which go when it ends.
+  struct Workspace {
+    fs::path dir, home = fs::current_path();
+    ~Workspace() {
+      std::error_code ignored;
+      fs::current_path(home, ignored);
+      fs::remove_all(dir, ignored);
+    }
+  } workspace{pattern};
+  fs::current_path(workspace.dir);
+  std::printf("working in %s (removed afterwards)\n", pattern);
+  const std::string radio = "radio.json", codeplug = "codeplug.json", again = "codeplug-again.json";
+
+  heading("A factory radio");
+  radio_create(radio, {});
+
+  heading("Reading it");
+  read_radio(radio, codeplug, {});
+  const Codeplug read = read_codeplug_file(codeplug);
+  std::printf("the codeplug holds %zu blocks:", read.blocks.size());
+  for (const Block& block : read.blocks) std::printf(" %d", block.id);
+  std::printf("\n");
+
+  heading("What it holds: the radio's identity and the programming record");
+  get_value(codeplug, 3, std::nullopt, 0, std::nullopt);
+  get_value(codeplug, 4, std::nullopt, 0, std::nullopt);
+
+  const Edit edit = choose_edit(codeplug);
+  heading(("Editing " + edit.what).c_str());
+  std::printf("before: ");
+  get_value(codeplug, edit.block, edit.field, edit.index, std::nullopt);
+  set_values(codeplug, edit.block, edit.index, {std::to_string(edit.field) + "=" + edit.value}, std::nullopt,
+             std::nullopt);
+
+  heading("Writing it back (a backup first, a comparison after)");
+  write_radio(radio, codeplug, {});
+
+  heading("Reading it again");
+  read_radio(radio, again, {});
+  std::printf("now: ");
+  get_value(again, edit.block, edit.field, edit.index, std::nullopt);
+  std::printf("and the write stamped the programming record:\n");
+  get_value(again, 4, std::nullopt, 0, std::nullopt);
+  return kExitOk;
+}
+
+}  // namespace cpsctl
