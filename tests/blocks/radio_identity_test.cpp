@@ -1,6 +1,5 @@
 // Block 3: a golden image both ways, the BCD, band and power level encodings at their edges,
-// the power range that only a portable checks, sets that must leave the record alone, and
-// every failure as 135.
+// the power range that only a portable checks, and every failure as 135 leaving the record alone.
 #include "blocks/radio_identity.h"
 
 #include "support/error_code.h"
@@ -49,10 +48,10 @@ TEST(RadioIdentity, GoldenImageBothWays) {
   RadioIdentity block = radio(0);
   FieldList want;
   for (auto [id, text, attribute] : std::vector<std::tuple<int32_t, const char*, uint8_t>>{
-           {83, "7A0123", 0}, {84, "H01KDC9AA3AN    ", 0}, {85, "07.20", 0}, {86, "CPS", 0},
-           {87, "04-07-2009", 0}, {88, "13:45", 0}, {89, "VHF", 2}, {90, "136.000000", 0},
-           {91, "136.000000", 0}, {92, "174.000000", 0}, {93, "XYZ123", 2}, {94, "300", 2},
-           {95, "FLASH01", 2}, {96, "100.0", 0}, {97, "10.0", 0}, {99, "North America", 2}})
+           {83, "7A0123", 0}, {84, "H01KDC9AA3AN    ", 0}, {85, "07.20", 0}, {86, "CPS", 0}, {87, "04-07-2009", 0},
+           {88, "13:45", 0}, {89, "VHF", 2}, {90, "136.000000", 0}, {91, "136.000000", 0}, {92, "174.000000", 0},
+           {93, "XYZ123", 2}, {94, "300", 2}, {95, "FLASH01", 2}, {96, "100.0", 0}, {97, "10.0", 0},
+           {99, "North America", 2}})
     want.add(id, text, attribute);
   EXPECT_EQ(block.block().entry(0), want);
   EXPECT_EQ(block.block().header().at(1), (FieldValue{47, "88", 0}));
@@ -61,57 +60,44 @@ TEST(RadioIdentity, GoldenImageBothWays) {
   EXPECT_EQ(block.pack(3), golden());  // incl. the bytes without a field
 }
 
-// The golden image with some record bytes changed: a good one packs back as it was, a bad one
-// (nullptr) leaves the block as it was.
-TEST(RadioIdentity, UnpackEdges) {
-  struct Case { uint8_t mobile; Bytes bytes; int32_t id; const char* text; } cases[] = {
-      {0, {{30, 0x07}, {31, 0x99}}, 85, "07.99"},
-      {0, {{33, 0x20}, {34, 0x08}, {35, 0x12}, {36, 0x31}}, 87, "12-31-2008"},
-      {0, {{74, 79}}, 96, "10.0"},
-      {0, {{75, 255}}, 97, "104.0"},
-      {0, {{74, 0}}, 96, nullptr},  // below the range a portable checks
-      {1, {{74, 0}}, 96, "0.0"},
-      {1, {{74, 7}}, 96, "0.0"},  // not the smallest byte of 0.0: kept on packing
-      {0, {{81, 255}}, 99, "Zell Unprogrammable"},
-      {0, {{39, 5}}, 89, nullptr},
-      {0, {{42, 0x00}, {43, 0x01}}, 91, "136.005000"},
-      {0, {{40, 0x46}, {41, 0x50}}, 92, "488.000000"},  // the limits follow the base
-      {0, {{40, 0x00}, {41, 0x00}}, 90, nullptr},
+// The golden image with record bytes changed and unpacked, and/or the field set: what is taken
+// shows and packs as those bytes; what is refused (135) leaves the block as it was.
+TEST(RadioIdentity, UnpackAndSetEdges) {
+  enum Paths { kUnpack = 1, kSet = 2, kBoth = 3 };
+  struct Case { Paths paths; uint8_t mobile; int32_t id; const char* text; int code; Bytes bytes = {}; } cases[] = {
+      {kBoth, 0, 85, "07.99", 0, {{30, 0x07}, {31, 0x99}}}, {kBoth, 0, 96, "10.0", 0, {{74, 79}}},
+      {kBoth, 0, 87, "12-31-2008", 0, {{33, 0x20}, {34, 0x08}, {35, 0x12}, {36, 0x31}}},
+      {kBoth, 0, 96, "0.0", kRro, {{74, 0}}}, {kBoth, 1, 96, "0.0", 0, {{74, 0}}},  // a portable checks the range
+      {kUnpack, 1, 96, "0.0", 0, {{74, 7}}},  // not the smallest byte of 0.0: kept on packing
+      {kUnpack, 0, 97, "104.0", 0, {{75, 255}}}, {kSet, 1, 96, "104.5", kRro}, {kSet, 0, 96, "abc", kRro},
+      {kUnpack, 0, 99, "Zell Unprogrammable", 0, {{81, 255}}}, {kBoth, 0, 99, "Japan", 0, {{81, 7}}},
+      {kSet, 0, 99, "Mars", kRro}, {kUnpack, 0, 89, "", kRro, {{39, 5}}},
+      {kBoth, 0, 91, "136.005000", 0, {{42, 0x00}, {43, 0x01}}}, {kSet, 0, 91, "135.995000", kRro},
+      {kSet, 0, 91, "136.002500", kRro}, {kBoth, 0, 92, "174.005000", 0, {{44, 0x1D}, {45, 0xB1}}},
+      {kUnpack, 0, 92, "488.000000", 0, {{40, 0x46}, {41, 0x50}}},  // the limits follow the base
+      {kUnpack, 0, 90, "", kRro, {{40, 0x00}, {41, 0x00}}}, {kSet, 0, 90, "137.000000", kRro},
+      {kSet, 0, 90, "136.010000", kRro}, {kSet, 0, 84, "H01KDC9AA3", 0, {{22, ' '}, {23, ' '}}},  // blank-padded
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
-    const Image image = patched(golden(), c.bytes);
-    RadioIdentity block = radio(c.mobile);
-    EXPECT_EQ(error_of([&] { block.unpack(3, image.data(), image.size()); }), c.text ? 0 : kRro);
-    if (c.text != nullptr) {
-      EXPECT_EQ(block.text(c.id), c.text);
+    for (const Paths path : {kUnpack, kSet}) {
+      if (!(c.paths & path)) continue;
+      SCOPED_TRACE(testing::Message() << "case " << (&c - cases) << (path == kSet ? " set" : " unpack"));
+      const Image image = patched(golden(), c.bytes);
+      RadioIdentity block = radio(c.mobile);
+      EXPECT_EQ(error_of([&] {
+                  if (path == kSet) block.set_field(0, {c.id, c.text, 0});
+                  else block.unpack(3, image.data(), image.size());
+                }), c.code);
+      if (c.code == 0) { EXPECT_EQ(block.text(c.id), c.text); }
+      EXPECT_EQ(block.pack(3), c.code ? golden() : image);
     }
-    EXPECT_EQ(block.pack(3), c.text ? image : golden());
-  }
-}
-
-TEST(RadioIdentity, SetFieldChecksAndPacks) {
-  struct Case { uint8_t mobile; int32_t id; const char* text; Bytes packed; } cases[] = {  // {}: 135
-      {0, 96, "0.0", {}},         {1, 96, "0.0", {{74, 0}}},  {0, 96, "10.0", {{74, 79}}},
-      {1, 96, "104.5", {}},       {0, 96, "abc", {}},         {0, 91, "135.995000", {}},
-      {0, 91, "136.002500", {}},  {0, 92, "174.005000", {{44, 0x1D}, {45, 0xB1}}},
-      {0, 90, "137.000000", {}},  {0, 90, "136.010000", {}},  {0, 99, "Japan", {{81, 7}}},
-      {0, 99, "Mars", {}},        {0, 85, "07.99", {{30, 0x07}, {31, 0x99}}},
-      {0, 87, "12-31-2008", {{33, 0x20}, {34, 0x08}, {35, 0x12}, {36, 0x31}}},
-      {0, 84, "H01KDC9AA3", {{22, ' '}, {23, ' '}}},  // padded with blanks
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.id << " " << c.text);
-    RadioIdentity block = radio(c.mobile);
-    EXPECT_EQ(error_of([&] { block.set_field(0, {c.id, c.text, 0}); }), c.packed.empty() ? kRro : 0);
-    EXPECT_EQ(block.pack(3), patched(golden(), c.packed));  // unchanged after a failure
   }
 }
 
 TEST(RadioIdentity, DefaultsRoundTripAndBadImagesFail) {
   for (const uint8_t mobile : {uint8_t{0}, uint8_t{1}}) {
     RadioIdentity block;
-    block.base.mobile = mobile;
+    block.base.mobile = mobile;  // defaults: portable 5 W, mobile 25 W
     block.build_default();
     EXPECT_EQ(block.text(96) + " " + block.region(), mobile ? "25.0 North America" : "5.0 North America");
     EXPECT_DOUBLE_EQ(block.band().lower, 136.0);
@@ -123,10 +109,8 @@ TEST(RadioIdentity, DefaultsRoundTripAndBadImagesFail) {
   Image bad_sum = golden(), too_small(3 + 81 + 1, 0);  // a record of 81 bytes: 99 lies past it
   bad_sum.back() ^= 1;
   too_small[1] = 81, too_small[2] = 1;
-  for (const Image& image : {Image(bad_sum.begin(), bad_sum.end() - 1), bad_sum, patched(too_small, {})}) {
-    RadioIdentity block;
-    EXPECT_EQ(error_of([&] { block.unpack(3, image.data(), image.size()); }), kRro);
-  }
+  for (const Image& image : {Image(bad_sum.begin(), bad_sum.end() - 1), bad_sum, patched(too_small, {})})
+    EXPECT_EQ(error_of([&] { RadioIdentity().unpack(3, image.data(), image.size()); }), kRro);
 }
 
 }  // namespace

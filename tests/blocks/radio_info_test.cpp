@@ -38,20 +38,18 @@ RadioInfo radio(const char* version, const Image& image = kGolden) {
 TEST(RadioInfo, GoldenImageBothWays) {
   RadioInfo block = radio("06");
   FieldList want;
-  for (auto [id, text] :
-       Shown{{54, "16"}, {55, "0"}, {56, "0"}, {57, "0"}, {58, "0"}, {59, "0"}, {60, "0"}, {61, "1"},
-             {62, "1"}, {63, "Popular"}, {64, "Full Graphic"}, {65, "Single"}, {66, "Portable"},
-             {67, "ASCII"}, {68, "GROUP2 (English Only)"}, {880, "1"}, {69, "1"}, {70, "0"},
-             {71, "Decode and Encode"}, {72, "Decode Only"}, {73, "Encode Only"}, {74, "None"},
-             {75, "Decode Only"}, {76, "Encode Only"}, {77, "1"}, {883, "0"}, {78, "5"}, {79, "1"},
-             {80, "Manual and Auto"}, {81, "48"}, {82, "1"}, {667, "Morrow (MFK - Full Keypad)"},
-             {743, "5"}})
+  for (auto [id, text] : Shown{
+           {54, "16"}, {55, "0"}, {56, "0"}, {57, "0"}, {58, "0"}, {59, "0"}, {60, "0"}, {61, "1"}, {62, "1"},
+           {63, "Popular"}, {64, "Full Graphic"}, {65, "Single"}, {66, "Portable"}, {67, "ASCII"},
+           {68, "GROUP2 (English Only)"}, {880, "1"}, {69, "1"}, {70, "0"}, {71, "Decode and Encode"},
+           {72, "Decode Only"}, {73, "Encode Only"}, {74, "None"}, {75, "Decode Only"}, {76, "Encode Only"},
+           {77, "1"}, {883, "0"}, {78, "5"}, {79, "1"}, {80, "Manual and Auto"}, {81, "48"}, {82, "1"},
+           {667, "Morrow (MFK - Full Keypad)"}, {743, "5"}})
     want.add(id, text, 0);
   EXPECT_EQ(block.block().entry(0), want);
   EXPECT_EQ(block.block().header().at(1), (FieldValue{47, "10", 2}));
-  const auto& b = block;
-  EXPECT_EQ(std::tuple(b.is_mobile(), b.max_channel_count(), b.group_member_limit(), b.max_trunking_systems()),
-            std::tuple(false, 48, 16, 5));
+  EXPECT_EQ(std::tuple(block.is_mobile(), block.max_channel_count(), block.group_member_limit(),
+                       block.max_trunking_systems()), std::tuple(false, 48, 16, 5));
   EXPECT_EQ(block.pack(2), kGolden);
 }
 
@@ -61,16 +59,11 @@ TEST(RadioInfo, UnpackFollowsVersionAndForm) {
   struct Case { const char* version; Bytes bytes; Shown shown; } cases[] = {
       {"05", {{3, 0x23}}, {}},  // 68 = code 3 has no label
       {"06", {{3, 0x23}}, {{66, "Portable"}, {68, "GROUP2 (English Only)"}, {880, "1"}}},
-      {"05", {{3, 0x21}, {5, 0x1B}},
-       {{68, "Group 1"}, {880, nullptr}, {77, "Decode and Encode"}, {883, nullptr}}},
-      {"06", {{5, 0x1B}}, {{77, "1"}, {883, "1"}}},
-      {"02", {{3, 0x20}}, {{743, nullptr}}},
-      {"03", {{3, 0x20}}, {{743, "5"}}},
+      {"05", {{3, 0x21}, {5, 0x1B}}, {{68, "Group 1"}, {880, nullptr}, {77, "Decode and Encode"}, {883, nullptr}}},
+      {"06", {{5, 0x1B}}, {{77, "1"}, {883, "1"}}}, {"02", {{3, 0x20}}, {{743, nullptr}}}, {"03", {{3, 0x20}}, {{743, "5"}}},
       {"06", {{3, 0x4B}, {8, 0x03}}, {{66, "Mobile"}, {667, "Vesk+"}}},
-      {"06", {{3, 0x4B}}, {}},  // a mobile has no kind 4
-      {"06", {{8, 0x0B}}, {}},  // nor a portable kind 5
-      {"06", {{0, 0x00}}, {}},  // 54 below its range
-      {"06", {{7, 0x00}}, {}},  // 81 below its range
+      {"06", {{3, 0x4B}}, {}}, {"06", {{8, 0x0B}}, {}},  // a mobile has no kind 4, nor a portable kind 5
+      {"06", {{0, 0x00}}, {}}, {"06", {{7, 0x00}}, {}},  // 54 and 81 below their ranges
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.version << " case " << (&c - cases));
@@ -90,8 +83,7 @@ TEST(RadioInfo, SetChecksRadioKindAgainstForm) {
   for (const Case& c : cases) {
     RadioInfo block = radio("06");
     EXPECT_EQ(error_of([&] { block.set_field(0, {c.id, c.text, 0}); }), c.error) << c.id << c.text;
-    if (c.error != 0) EXPECT_EQ(block.pack(2), kGolden);
-    else EXPECT_EQ(block.text(c.id), c.text);
+    if (c.error) { EXPECT_EQ(block.pack(2), kGolden); } else { EXPECT_EQ(block.text(c.id), c.text); }
   }
   // A whole record may switch the form together with the kind, and packs the new bits.
   RadioInfo block = radio("06");
@@ -105,17 +97,15 @@ TEST(RadioInfo, SetChecksRadioKindAgainstForm) {
 }
 
 TEST(RadioInfo, DefaultsRoundTripAndBadImagesFail) {
-  for (const char* version : {"00", "05", "06"}) {
-    for (const uint8_t mobile : {uint8_t{0}, uint8_t{1}}) {
-      RadioInfo block, again;
-      again.base = block.base = {.mobile = mobile, .version = version};
-      block.build_default();
-      EXPECT_EQ(std::tuple(block.is_mobile(), block.max_channel_count()), std::tuple(mobile == 1, 16));
-      const Image image = block.pack(2);
-      again.unpack(2, image.data(), image.size());
-      EXPECT_EQ(again.block(), block.block()) << version;
-      EXPECT_EQ(again.pack(2), image);
-    }
+  for (const char* version : {"00", "05", "06"}) for (const uint8_t mobile : {uint8_t{0}, uint8_t{1}}) {
+    RadioInfo block, again;
+    again.base = block.base = {.mobile = mobile, .version = version};
+    block.build_default();
+    EXPECT_EQ(std::tuple(block.is_mobile(), block.max_channel_count()), std::tuple(mobile == 1, 16));
+    const Image image = block.pack(2);
+    again.unpack(2, image.data(), image.size());
+    EXPECT_EQ(again.block(), block.block()) << version;
+    EXPECT_EQ(again.pack(2), image);
   }
   Image bad_sum = kGolden, record_of_9 = patched({0x80, 0x09, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {});
   bad_sum.back() ^= 1;

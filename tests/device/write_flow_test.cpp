@@ -1,6 +1,5 @@
-// WriteDevice and CloneDevice against simulated radios: what reaches the radio byte for byte,
-// the checks that stop a flow before the radio is read, every device call made to fail in turn,
-// and what a clone does differently.
+// WriteDevice and CloneDevice against simulated radios: what reaches the radio byte for byte, the
+// checks before the radio is read, every device call failing in turn, and what a clone changes.
 #include "device/flows.h"
 #include "interface/cp_services.h"
 #include "interface/guard.h"
@@ -47,30 +46,20 @@ std::unique_ptr<CPServices> read_from(SimulatedRadio& radio) {
   return object;
 }
 
-HRESULT write(CPServices& object, SimulatedRadio& radio, ICPServices* destination,
-              Progress* p = nullptr) {
-  IUnknown* progress = p ? p->unknown() : nullptr;
-  return guarded([&] { return write_device(object, radio.as_unknown(), 1, progress, destination); });
-}
-HRESULT clone(CPServices& object, SimulatedRadio& radio, Progress* p = nullptr) {
-  IUnknown* progress = p ? p->unknown() : nullptr;
-  return guarded([&] { return clone_device(object, radio.as_unknown(), 1, progress); });
+HRESULT run(bool cloning, CPServices& object, SimulatedRadio& radio, ICPServices* to = nullptr, Progress* p = nullptr) {
+  IUnknown *device = radio.as_unknown(), *progress = p ? p->unknown() : nullptr;
+  return guarded([&] { return cloning ? clone_device(object, device, 1, progress) : write_device(object, device, 1, progress, to); });
 }
 
 // Everything of the object a flow may change.
-std::vector<BlockRecord> snapshot(CPServices& o) {
-  BlockRecord own;
-  own.header() = o.codeplug().fields();
-  own.add_entry(o.codeplug().flags().fields());
-  own.add_entry(o.codeplug().addresses().fields());
-  return {own, o.radio_info().block(), o.radio_identity().block(),
-          o.codeplug().programming_record().block()};
+auto snapshot(CPServices& o) {
+  Codeplug& c = o.codeplug();
+  return std::tuple(c.fields(), c.flags().fields(), c.addresses().fields(), o.radio_info().block(),
+                    o.radio_identity().block(), c.programming_record().block());
 }
 
 size_t calls_of(const SimulatedRadio& radio, Call kind, const std::string& command = "") {
-  return std::count_if(radio.calls.begin(), radio.calls.end(), [&](const sim::CallRecord& c) {
-    return c.call == kind && c.command == command;
-  });
+  return std::count_if(radio.calls.begin(), radio.calls.end(), [&](auto& c) { return c.call == kind && c.command == command; });
 }
 
 // What the object holds, laid out again: after a write, the radio's image.
@@ -80,139 +69,102 @@ Bytes repacked(CPServices& object) {
   return codeplug.pack_image(object.radio_identity(), block2, true);
 }
 
-std::string block4_text(CPServices& o, int32_t id) {
-  return o.codeplug().programming_record().block().entry(0).text(id);
-}
+std::string block4_text(CPServices& o, int32_t id) { return o.codeplug().programming_record().block().entry(0).text(id); }
 
-TEST(WriteFlowTest, EditedCodeplugReachesTheRadioByteForByte) {
-  SimulatedRadio radio = radio_with();
-  auto object = read_from(radio);
-  const Bytes before = image_of(radio);
-  radio.identity.software_version = "R09.08.07";
-  object->codeplug().programming_record().set_field(0, {104, "Tuner", 0});
-
-  Progress progress;
-  EXPECT_EQ(write(*object, radio, nullptr, &progress), S_OK);
-  EXPECT_EQ(progress.range, 10);
-  EXPECT_EQ(progress.steps, 10);
-  EXPECT_EQ(calls_of(radio, Call::Write), 1u);
-  EXPECT_EQ(radio.calls.back().command, "RESETRADIO");
-  EXPECT_EQ(radio.reset_count, 1);
-
-  // Only block 4's source, date and time (and its checksum) and the image checksum change.
-  const Bytes after = image_of(radio);
-  ASSERT_EQ(after.size(), before.size());
-  const size_t b4 = object->codeplug().addresses().address_of(4) - kImage;
-  for (size_t i = 0; i + 1 < after.size(); ++i)
-    EXPECT_TRUE((i >= b4 + 5 && i <= b4 + 12) || after[i] == before[i]) << "image offset " << i;
-  EXPECT_EQ(after[0], kRadioForm);
-  EXPECT_EQ(after[b4 + 5], 4);  // "Tuner"
-  EXPECT_EQ(repacked(*object), after);
-
-  const std::time_t now = std::time(nullptr);
-  const std::tm* local = std::localtime(&now);
-  char today[48];
-  std::snprintf(today, sizeof today, "%02d-%02d-%04d", local->tm_mon + 1, local->tm_mday,
-                local->tm_year + 1900);
-  EXPECT_EQ(block4_text(*object, 105), today);
-  EXPECT_EQ(block4_text(*object, 461), "R09.08.07");
-  EXPECT_EQ(read_from(radio)->codeplug().programming_record().block(),
-            object->codeplug().programming_record().block());
-}
-
+// The checks before the radio is read: a refused write reads and writes nothing and changes
+// nothing; the battery is asked of family 1 only.
 TEST(WriteFlowTest, ChecksStopTheWriteBeforeTheRadioIsRead) {
-  struct Setup {
-    SimulatedRadio& radio;
-    RadioIdentity& destination;
-    sim::Identity& id() { return radio.identity; }
+  using Arrange = std::function<void(SimulatedRadio&, RadioIdentity&)>;
+  const auto version = [](const char* v) -> Arrange {
+    return [=](SimulatedRadio& r, RadioIdentity& dest) { r.identity.codeplug_version = "07A0", dest.set_field(0, {85, v, 0}); };
   };
-  using Arrange = std::function<void(Setup&)>;
-  auto no_version = [](const char* destination_version) -> Arrange {
-    return [=](Setup& s) {
-      s.id().codeplug_version = "07A0";
-      s.destination.set_field(0, {85, destination_version, 0});
-    };
+  const auto serial = [](const char* v) -> Arrange {
+    return [=](SimulatedRadio& r, RadioIdentity& dest) { r.failures.push_back({Call::IoControl, "QUERYRADIOSERIALNUMBER"}), dest.set_field(0, {83, v, 0}); };
   };
-  const Arrange no_serial = [](Setup& s) {
-    s.radio.failures.push_back({Call::IoControl, "QUERYRADIOSERIALNUMBER"});
+  const std::tuple<const char*, Arrange, int, bool, bool> cases[] = {  // battery asked, destination
+      {"another model", [](auto& r, auto&) { r.identity.model_number[10] = '2'; }, 122, true, true},
+      {"model unpadded", [](auto& r, auto&) { r.identity.model_number.resize(11); }, 122, true, true},
+      {"low battery", [](auto& r, auto&) { r.identity.low_battery = true; }, 129, true, true},
+      {"family 2", [](auto& r, auto&) { r.identity.low_battery = true, r.identity.uuid = "B6467CC6902F11D6BFA600C04F6B8C5D"; }, 0, false, true},
+      {"no serial, same in destination", serial("100TAA0001"), 0, true, true},
+      {"no serial, another in destination", serial("100TAA0002"), 123, true, true},
+      {"no version, destination's 07.20", version("07.20"), 0, true, true},
+      {"no version, destination's 08.00", version("08.00"), 133, true, true},
+      {"no version, no destination", version("07.20"), 111, true, false},
   };
-  struct Case { const char* what; Arrange arrange; int code; bool battery = true; bool dest = true; };
-  const Case cases[] = {
-      {"the radio read", [](Setup&) {}, 0},
-      {"another model", [](Setup& s) { s.id().model_number[10] = '2'; }, 122},
-      {"model unpadded", [](Setup& s) { s.id().model_number.resize(11); }, 122},
-      {"low battery", [](Setup& s) { s.id().low_battery = true; }, 129},
-      {"family 2 is not asked", [](Setup& s) {
-         s.id().low_battery = true;
-         s.id().uuid = "B6467CC6902F11D6BFA600C04F6B8C5D";
-       }, 0, false},
-      {"another serial is not compared", [](Setup& s) { s.id().serial_number = "X"; }, 0},
-      {"no serial, same in destination", no_serial, 0},
-      {"no serial, another in destination", [&](Setup& s) {
-         no_serial(s);
-         s.destination.set_field(0, {83, "100TAA0002", 0});
-       }, 123},
-      {"no version, destination's 07.20", no_version("07.20"), 0},
-      {"no version, destination's 08.00", no_version("08.00"), 133},
-      {"no version, no destination", no_version("07.20"), 111, true, false},
-      {"version 08.00", [](Setup& s) { s.id().codeplug_version = "0800"; }, 133},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [what, arrange, code, battery, with_destination] : cases) {
     SimulatedRadio radio = radio_with();
-    auto object = read_from(radio);
-    auto destination = read_from(radio);
-    Setup setup{radio, destination->radio_identity()};
-    c.arrange(setup);
-    const auto before = snapshot(*object);
-    const Bytes memory = radio.memory;
-    const HRESULT result = write(*object, radio, c.dest ? destination.get() : nullptr);
-    EXPECT_EQ(result, c.code ? hresult_of(c.code) : S_OK) << c.what;
-    EXPECT_EQ(calls_of(radio, Call::IoControl, "QUERYRADIOLOWBATTERY"), c.battery ? 1u : 0u) << c.what;
-    if (c.code == 0) continue;
-    EXPECT_EQ(calls_of(radio, Call::Read) + calls_of(radio, Call::Write), 0u) << c.what;
-    EXPECT_EQ(radio.memory, memory) << c.what;
-    EXPECT_EQ(snapshot(*object), before) << c.what;
+    auto object = read_from(radio), destination = read_from(radio);
+    arrange(radio, destination->radio_identity());
+    const auto before = std::tuple(snapshot(*object), radio.memory);
+    EXPECT_EQ(run(false, *object, radio, with_destination ? destination.get() : nullptr), code ? hresult_of(code) : S_OK) << what;
+    EXPECT_EQ(calls_of(radio, Call::IoControl, "QUERYRADIOLOWBATTERY"), battery ? 1u : 0u) << what;
+    if (code == 0) continue;
+    EXPECT_EQ(calls_of(radio, Call::Read) + calls_of(radio, Call::Write), 0u) << what;
+    EXPECT_TRUE(std::tuple(snapshot(*object), radio.memory) == before) << what;
   }
 }
 
-// Every device call of a good run fails in turn with a status of its own. A flow that stops
-// leaves the object as it was and the radio untouched before the write, partly written at it;
-// a write goes on without a serial or version answer or the radio's image header.
-TEST(WriteFlowTest, EveryDeviceCallFailingInTurn) {
+// Into an older mobile, block 2 is the radio's and the codeplug's flags win; a write takes the
+// radio's versions (103, 461), a clone keeps the codeplug's with a step less and refuses its source
+// radio. Written back, an edited codeplug changes only block 4's source and stamp. Then each call
+// fails in turn: a stopped flow keeps the object, and the radio but for a partial write; a write
+// goes on without a serial or version answer or the image header.
+TEST(WriteFlowTest, GoodRunsAndEveryDeviceCallFailingInTurn) {
   constexpr size_t kStored = 64;
-  for (const bool cloning : {false, true}) {
-    SimulatedRadio radio;
+  for (const auto& [cloning, field_103, steps] : {std::tuple(false, "06.50", 10), std::tuple(true, "07.20", 9)}) {
+    SimulatedRadio source, radio;
     std::unique_ptr<CPServices> object, destination;
-    auto setup = [&] {
-      SimulatedRadio source = radio_with();
+    auto setup = [&](int other) {  // 0: back into the source; 1: another radio; 2: an older mobile
+      source = radio_with();
       object = read_from(source);
-      radio = cloning ? radio_with({.serial = "100TAA0002"}) : source;
+      object->codeplug().programming_record().set_field(0, {104, "Tuner", 0});
+      radio = other ? radio_with({.serial = "100TAA0002", .version = other == 2 ? "0650" : "0720", .mobile = other == 2}) : source;
       destination = read_from(radio);
     };
-    auto run = [&] {
-      return cloning ? clone(*object, radio) : write(*object, radio, destination.get());
-    };
-    setup();
-    ASSERT_EQ(run(), S_OK);
-    const Bytes written = image_of(radio);
-    const std::vector<sim::CallRecord> calls = radio.calls;
+    setup(2);
+    object->codeplug().flags().set_enabled(17, false);
+    radio.identity.software_version = "R09.08.07";
+    Progress progress;
+    ASSERT_EQ(run(cloning, *object, radio, destination.get(), &progress), S_OK);
+    EXPECT_EQ(std::tuple(progress.range, progress.steps, calls_of(radio, Call::IoControl, "QUERYRADIOSOFTWAREVERSION")),
+              std::tuple(steps, steps, cloning ? 0u : 1u));
+    EXPECT_EQ(std::tuple(block4_text(*object, 103), block4_text(*object, 461) == "R09.08.07"), std::tuple(field_103, !cloning));
+    EXPECT_TRUE(object->radio_info().is_mobile());
+    auto read_back = read_from(radio);
+    EXPECT_EQ(block4_text(*read_back, 103), "06.50");  // the radio's own version either way
+    EXPECT_FALSE(read_back->codeplug().enabled(17));
+    const Bytes kept = source.memory;
+    EXPECT_EQ(run(cloning, *object, source), cloning ? hresult_of(121) : S_OK);
+    EXPECT_EQ(source.memory == kept, cloning);
 
+    setup(cloning);
+    const Bytes unwritten = image_of(radio);
+    ASSERT_EQ(run(cloning, *object, radio, destination.get()), S_OK);
+    const Bytes written = image_of(radio);
+    const size_t b4 = object->codeplug().addresses().address_of(4) - kImage;
+    for (size_t i = 0; !cloning && i + 1 < written.size(); ++i)
+      EXPECT_TRUE((i >= b4 + 5 && i <= b4 + 12) || written[i] == unwritten[i]) << "image offset " << i;
+    EXPECT_EQ(written[b4 + 5], 4);  // "Tuner"
+    EXPECT_EQ(repacked(*object), written);
+    const std::time_t time = std::time(nullptr);
+    char today[16];
+    std::strftime(today, sizeof today, "%m-%d-%Y", std::localtime(&time));
+    EXPECT_EQ(block4_text(*object, 105), today);
+    const std::vector<sim::CallRecord> calls = radio.calls;
     for (size_t i = 0; i < calls.size(); ++i) {
       const sim::CallRecord& call = calls[i];
       const std::string what = std::to_string(cloning) + " " + std::to_string(i) + " " + call.command;
-      setup();
+      setup(cloning);
       const auto hr = static_cast<HRESULT>(0x80041000u + i);
-      const int nth = static_cast<int>(std::count_if(
-          calls.begin(), calls.begin() + i + 1,
-          [&](auto& c) { return c.call == call.call && c.command == call.command; }));
-      radio.failures.push_back({call.call, call.command, nth, hr, kStored});
+      const auto same = [&](auto& c) { return c.call == call.call && c.command == call.command; };
+      radio.failures.push_back({call.call, call.command, static_cast<int>(std::count_if(calls.begin(), calls.begin() + i + 1, same)), hr, kStored});
       const auto before = snapshot(*object);
       const Bytes memory = radio.memory;
       const bool header_read = call.call == Call::Read && call.address == kImage && call.length == 8;
       const bool goes_on = !cloning && (header_read || call.command == "QUERYRADIOSERIALNUMBER" ||
                                         call.command == "QUERYRADIOCODEPLUGVERSION");
-
-      EXPECT_EQ(run(), goes_on ? S_OK : hr) << what;
+      EXPECT_EQ(run(cloning, *object, radio, destination.get()), goes_on ? S_OK : hr) << what;
       if (goes_on || call.command == "RESETRADIO") {  // written: the object holds the radio's image
         EXPECT_EQ(image_of(radio)[0], header_read ? 4 : kRadioForm) << what;
         EXPECT_TRUE(header_read || repacked(*object) == image_of(radio)) << what;
@@ -221,47 +173,12 @@ TEST(WriteFlowTest, EveryDeviceCallFailingInTurn) {
       EXPECT_EQ(snapshot(*object), before) << what;
       EXPECT_EQ(calls_of(radio, Call::Write), call.call == Call::Write ? 1u : 0u) << what;
       // The stored part is the good run's image (its date and time aside); the rest is as it was.
-      const size_t b4 = object->codeplug().addresses().address_of(4) - kImage;
-      const Bytes now = radio.read(kImage, written.size());
       const size_t stored = call.call == Call::Write ? kStored : 0;
-      for (size_t k = 0; k < written.size(); ++k) {
-        const bool stamp = k < stored && k >= b4 + 6 && k <= b4 + 12;
-        EXPECT_TRUE(stamp || now[k] == (k < stored ? written[k] : memory[kImage + k])) << what << k;
-      }
+      const Bytes now = radio.read(kImage, written.size());
+      for (size_t k = 0; k < written.size(); ++k)
+        EXPECT_TRUE((k < stored && k >= b4 + 6 && k <= b4 + 12) ||
+                    now[k] == (k < stored ? written[k] : memory[kImage + k])) << what << " " << k;
     }
-  }
-}
-
-TEST(WriteFlowTest, CloneDiffersFromWrite) {
-  struct Case { bool cloning; const char* field_103; int steps; size_t software; } cases[] = {
-      {false, "06.50", 10, 1},
-      {true, "07.20", 9, 0},
-  };
-  for (const Case& c : cases) {
-    SimulatedRadio source = radio_with();
-    auto object = read_from(source);
-    SimulatedRadio target = radio_with({.serial = "100TAA0002", .version = "0650", .mobile = true});
-    object->codeplug().flags().set_enabled(17, false);  // the codeplug's own flags win the radio's
-    Progress progress;
-    EXPECT_EQ(c.cloning ? clone(*object, target, &progress) : write(*object, target, nullptr, &progress),
-              S_OK);
-    EXPECT_EQ(progress.steps, c.steps);
-    EXPECT_EQ(progress.range, c.steps);
-    EXPECT_EQ(calls_of(target, Call::IoControl, "QUERYRADIOSOFTWAREVERSION"), c.software);
-    EXPECT_EQ(block4_text(*object, 103), c.field_103);
-    EXPECT_TRUE(object->radio_info().is_mobile());  // block 2 is the radio's
-    EXPECT_FALSE(object->codeplug().enabled(17));
-    EXPECT_EQ(image_of(target)[0], kRadioForm);
-    auto read_back = read_from(target);
-    EXPECT_EQ(block4_text(*read_back, 103), "06.50");  // the radio's own version either way
-    EXPECT_EQ(block4_text(*read_back, 105), block4_text(*object, 105));
-    EXPECT_FALSE(read_back->codeplug().enabled(17));
-
-    // Back into the radio it came from: a clone refuses it, a write does not compare serials.
-    const Bytes memory = source.memory;
-    EXPECT_EQ(c.cloning ? clone(*object, source) : write(*object, source, nullptr),
-              c.cloning ? hresult_of(121) : S_OK);
-    EXPECT_EQ(source.memory == memory, c.cloning);
   }
 }
 

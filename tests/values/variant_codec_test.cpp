@@ -6,207 +6,137 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace cps {
 namespace {
 
 using test::error_of;
+using Bounds = std::vector<LONG>;
 
-// Reads element (indices...) of the array a VARIANT carries.
-VARIANT element(const VARIANT& v, std::initializer_list<LONG> at) {
-  std::vector<LONG> indices(at);
-  VARIANT out;
-  VariantInit(&out);
-  EXPECT_EQ(SafeArrayGetElement(v.parray, indices.data(), &out), S_OK);
+Bounds bounds(SAFEARRAY* array) {
+  Bounds out(2 * SafeArrayGetDim(array), -9);
+  for (UINT d = 0; 2 * d < out.size(); ++d)
+    SafeArrayGetLBound(array, d + 1, &out[2 * d]), SafeArrayGetUBound(array, d + 1, &out[2 * d + 1]);
   return out;
 }
 
-std::wstring bstr_text(const VARIANT& v) { return std::wstring(v.bstrVal, SysStringLen(v.bstrVal)); }
+// Row `row` of a field array as "type value|" per cell; types VT_I4 = 3, VT_BSTR = 8, VT_UI1 = 17.
+std::wstring row_text(const VARIANT& v, LONG row) {
+  std::wstring out;
+  for (LONG column = 0; column < 3; ++column) {
+    VARIANT c;
+    LONG at[2] = {row, column};
+    EXPECT_EQ(SafeArrayGetElement(v.parray, at, &c), S_OK);
+    out += std::to_wstring(c.vt) + L" " + (c.vt == VT_BSTR ? std::wstring(c.bstrVal, SysStringLen(c.bstrVal))
+                                                              : std::to_wstring(c.vt == VT_I4 ? c.lVal : c.bVal)) + L"|";
+    VariantClear(&c);
+  }
+  return out;
+}
 
 BlockRecord sample_record(size_t entries) {
   BlockRecord record;
   record.header().add(46, "0", 2);
   record.header().add(48, std::to_string(entries), 2);
   for (size_t k = 0; k < entries; ++k) {
-    size_t e = record.add_entry();
-    record.add_entry_field(e, {455, "148.512500", 1});
-    record.add_entry_field(e, {424, "Ch\xE9 " + std::to_string(k), 1});  // 0xE9: e acute
-    record.add_entry_field(e, {455, "duplicate", 0});
+    const size_t e = record.add_entry();  // 0xE9: e acute; the ID 455 twice
+    for (FieldValue f : {FieldValue{455, "148.512500", 1}, {424, "Ch\xE9 " + std::to_string(k), 1}, {455, "x", 0}})
+      record.add_entry_field(e, f);
   }
   return record;
 }
 
-TEST(VariantCodec, SingleFieldLayout) {
-  ScopedVariant v;
-  encode_field({455, "148.512500", 1}, v.get());
-  ASSERT_EQ(v->vt, VT_ARRAY | VT_VARIANT);
-  EXPECT_EQ(SafeArrayGetDim(v->parray), 2u);
-  LONG lower = -1, upper = -1;
-  SafeArrayGetLBound(v->parray, 1, &lower);
-  SafeArrayGetUBound(v->parray, 1, &upper);
-  EXPECT_EQ(lower, 0);
-  EXPECT_EQ(upper, 0);
-  SafeArrayGetUBound(v->parray, 2, &upper);
-  EXPECT_EQ(upper, 2);
-
-  VARIANT id = element(*v, {0, 0}), text = element(*v, {0, 1}), attribute = element(*v, {0, 2});
-  EXPECT_EQ(id.vt, VT_I4);
-  EXPECT_EQ(id.lVal, 455);
-  EXPECT_EQ(text.vt, VT_BSTR);
-  EXPECT_EQ(bstr_text(text), L"148.512500");
-  EXPECT_EQ(attribute.vt, VT_UI1);
-  EXPECT_EQ(attribute.bVal, 1);
-  VariantClear(&text);
-}
-
-TEST(VariantCodec, FieldListRowsAreDimensionOne) {
-  FieldList list;
-  list.add(1, "one", 0);
-  list.add(2, "two", 2);
-  ScopedVariant v;
-  encode_field_list(list, v.get());
-  LONG upper = -1;
-  SafeArrayGetUBound(v->parray, 1, &upper);
-  EXPECT_EQ(upper, 1);
-  VARIANT text = element(*v, {1, 1});
-  EXPECT_EQ(bstr_text(text), L"two");
-  VariantClear(&text);
-  EXPECT_EQ(element(*v, {1, 2}).bVal, 2);
-}
-
-TEST(VariantCodec, TextsCrossAsWindows1252) {
-  ScopedVariant v;
-  encode_field({1, "\x80\xE9", 0}, v.get());
-  VARIANT text = element(*v, {0, 1});
-  EXPECT_EQ(bstr_text(text), L"\u20AC\u00E9");
-  VariantClear(&text);
-  EXPECT_EQ(decode_field(*v).value, "\x80\xE9");
-}
-
-TEST(VariantCodec, RecordsRoundTrip) {
-  for (size_t entries : {0u, 1u, 5u}) {
-    BlockRecord record = sample_record(entries);
-    ScopedVariant v;
-    encode_block_record(record, v.get());
-    BlockRecord back;
-    back.add_entry();  // decoding clears what was there
-    decode_block_record(*v, back);
-    EXPECT_EQ(back, record) << entries << " entries";
-  }
-
-  ListBlockRecord lists;
-  lists.header().add(49, "2", 2);
-  for (size_t k = 0; k < 3; ++k) lists.add_list(sample_record(k));
-  ScopedVariant v;
-  encode_list_block_record(lists, v.get());
-  ListBlockRecord back;
-  decode_list_block_record(*v, back);
-  EXPECT_EQ(back, lists);
-}
-
-TEST(VariantCodec, EmptyRecordEncodesAnEmptyEntryArray) {
-  ScopedVariant v;
-  encode_block_record(BlockRecord{}, v.get());
-  VARIANT entries = element(*v, {1});
-  ASSERT_EQ(entries.vt, VT_ARRAY | VT_VARIANT);
-  EXPECT_EQ(SafeArrayGetDim(entries.parray), 1u);
-  LONG lower = -1, upper = -1;
-  SafeArrayGetLBound(entries.parray, 1, &lower);
-  SafeArrayGetUBound(entries.parray, 1, &upper);
-  EXPECT_EQ(upper - lower + 1, 0);
-  VariantClear(&entries);
-}
-
-// Builds a VARIANT array of the given bounds with VT_I4 / VT_BSTR / VT_UI1 columns where they fit.
+// A host's n x columns array: VT_I2 IDs (as script hosts send them), texts, attributes 0x102.
 SAFEARRAY* field_rows(ULONG rows, ULONG columns, LONG lower = 0) {
-  SAFEARRAYBOUND bounds[2] = {{rows, lower}, {columns, 0}};
-  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
-  for (ULONG r = 0; r < rows; ++r) {
-    for (ULONG c = 0; c < columns && c < 3; ++c) {
-      VARIANT cell;
-      VariantInit(&cell);
-      if (c == 0) {
-        cell.vt = VT_I2;  // script hosts send small integers as VT_I2
-        cell.iVal = static_cast<SHORT>(100 + r);
-      } else if (c == 1) {
-        cell.vt = VT_BSTR;
-        cell.bstrVal = SysAllocString(L"text");
-      } else {
-        cell.vt = VT_I4;
-        cell.lVal = 0x102;  // only the low 8 bits count
-      }
-      LONG at[2] = {lower + static_cast<LONG>(r), static_cast<LONG>(c)};
-      SafeArrayPutElement(array, at, &cell);
-      VariantClear(&cell);
+  SAFEARRAYBOUND dims[2] = {{rows, lower}, {columns, 0}};
+  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, dims);
+  for (LONG r = 0; r < static_cast<LONG>(rows); ++r) {
+    ScopedVariant cells[3];
+    cells[0]->vt = VT_I2, cells[0]->iVal = static_cast<SHORT>(100 + r);
+    cells[1]->vt = VT_BSTR, cells[1]->bstrVal = SysAllocString(L"text");
+    cells[2]->vt = VT_I4, cells[2]->lVal = 0x102;  // only the low 8 bits count
+    for (LONG c = 0; c < static_cast<LONG>(columns) && c < 3; ++c) {
+      LONG at[2] = {lower + r, c};
+      SafeArrayPutElement(array, at, cells[c].get());
     }
   }
   return array;
 }
 
-TEST(VariantCodec, DecodingHostArrays) {
-  ScopedVariant v;
-  v->vt = VT_ARRAY | VT_VARIANT;
-  v->parray = field_rows(2, 3, 5);  // rows 5..6: read from the lower to the upper bound
+TEST(VariantCodec, FieldLayoutsWithWindows1252Texts) {
+  ScopedVariant one, two;
+  encode_field({455, "\x80\xE9", 1}, one.get());  // texts cross as Windows-1252
   FieldList list;
-  decode_field_list(*v, list);
-  ASSERT_EQ(list.count(), 2u);
-  EXPECT_EQ(list.at(1), (FieldValue{101, "text", 2}));
-
-  ScopedVariant none;
-  none->vt = VT_ARRAY | VT_VARIANT;
-  none->parray = field_rows(0, 3);
-  list.add(1, "stale", 0);
-  decode_field_list(*none, list);
-  EXPECT_EQ(list.count(), 0u);
+  list.add(1, "one", 0);
+  list.add(2, "148.512500", 2);
+  encode_field_list(list, two.get());
+  ASSERT_EQ(one->vt, VT_ARRAY | VT_VARIANT);
+  ASSERT_EQ(two->vt, VT_ARRAY | VT_VARIANT);
+  EXPECT_EQ(bounds(one->parray), (Bounds{0, 0, 0, 2}));
+  EXPECT_EQ(bounds(two->parray), (Bounds{0, 1, 0, 2}));  // rows are dimension one
+  EXPECT_EQ(row_text(*one, 0), L"3 455|8 \u20AC\u00E9|17 1|");
+  EXPECT_EQ(row_text(*two, 1), L"3 2|8 148.512500|17 2|");
+  EXPECT_EQ(decode_field(*one), (FieldValue{455, "\x80\xE9", 1}));
 }
 
-TEST(VariantCodec, DecodeErrors) {
-  // A single field given as a one-dimensional array.
-  ScopedVariant flat;
-  flat->vt = VT_ARRAY | VT_VARIANT;
-  flat->parray = SafeArrayCreateVector(VT_VARIANT, 0, 3);
-  EXPECT_EQ(error_of([&] { decode_field(*flat); }), err::kInvalidData);
-
-  // No array at all, and an array of something other than VARIANTs.
-  ScopedVariant number;
-  number->vt = VT_I4;
-  number->lVal = 12345;
-  EXPECT_EQ(error_of([&] { decode_field(*number); }), err::kInvalidData);
-  ScopedVariant bytes;
-  bytes->vt = VT_ARRAY | VT_UI1;
-  SAFEARRAYBOUND b[2] = {{1, 0}, {3, 0}};
-  bytes->parray = SafeArrayCreate(VT_UI1, 2, b);
-  EXPECT_EQ(error_of([&] { decode_field(*bytes); }), err::kInvalidData);
-
-  // A row without its attribute column: the element fetch fails.
-  ScopedVariant narrow_rows;
-  narrow_rows->vt = VT_ARRAY | VT_VARIANT;
-  narrow_rows->parray = field_rows(1, 2);
-  EXPECT_EQ(error_of([&] { decode_field(*narrow_rows); }), err::kNoStorage);
-
-  // A block record whose outer array is 2-dimensional, or whose entries are not a vector.
-  BlockRecord record;
-  EXPECT_EQ(error_of([&] { decode_block_record(*narrow_rows, record); }), err::kInvalidData);
-  ScopedVariant outer;
-  outer->vt = VT_ARRAY | VT_VARIANT;
-  outer->parray = SafeArrayCreateVector(VT_VARIANT, 0, 2);
-  {
-    ScopedVariant header, entries;
-    encode_field_list(FieldList{}, header.get());
-    entries->vt = VT_ARRAY | VT_VARIANT;
-    entries->parray = field_rows(1, 3);
-    LONG at = 0;
-    SafeArrayPutElement(outer->parray, &at, header.get());
-    at = 1;
-    SafeArrayPutElement(outer->parray, &at, entries.get());
+TEST(VariantCodec, RecordsRoundTrip) {
+  for (size_t entries : {0u, 1u, 5u}) {
+    BlockRecord record = sample_record(entries), back;
+    ScopedVariant v, list;
+    encode_block_record(record, v.get());
+    LONG at = 1;
+    ASSERT_EQ(SafeArrayGetElement(v->parray, &at, list.get()), S_OK);
+    EXPECT_EQ(list->vt == (VT_ARRAY | VT_VARIANT) ? bounds(list->parray) : Bounds{},
+              (Bounds{0, static_cast<LONG>(entries) - 1}));  // a vector even when empty
+    back.add_entry();  // decoding clears what was there
+    decode_block_record(*v, back);
+    EXPECT_EQ(back, record) << entries << " entries";
   }
-  EXPECT_EQ(error_of([&] { decode_block_record(*outer, record); }), err::kInvalidData);
+  ListBlockRecord lists, back;
+  lists.header().add(49, "2", 2);
+  for (size_t k = 0; k < 3; ++k) lists.add_list(sample_record(k));
+  ScopedVariant v;
+  encode_list_block_record(lists, v.get());
+  decode_list_block_record(*v, back);
+  EXPECT_EQ(back, lists);
+}
 
-  // An outer vector of one element: element [1] cannot be fetched.
-  ScopedVariant shorter;
-  shorter->vt = VT_ARRAY | VT_VARIANT;
-  shorter->parray = SafeArrayCreateVector(VT_VARIANT, 0, 1);
-  EXPECT_EQ(error_of([&] { decode_block_record(*shorter, record); }), err::kNoStorage);
+TEST(VariantCodec, DecodingHostArraysAndErrors) {
+  ScopedVariant rows, none;
+  rows->vt = none->vt = VT_ARRAY | VT_VARIANT;
+  rows->parray = field_rows(2, 3, 5);  // rows 5..6: read from the lower to the upper bound
+  none->parray = field_rows(0, 3);
+  FieldList list;
+  decode_field_list(*rows, list);
+  ASSERT_EQ(list.count(), 2u);
+  EXPECT_EQ(list.at(1), (FieldValue{101, "text", 2}));
+  decode_field_list(*none, list);
+  EXPECT_EQ(list.count(), 0u);
+
+  SAFEARRAYBOUND dims[2] = {{1, 0}, {3, 0}};
+  VARIANT two_d_entries, entries;  // a block record whose entries are an n x 3 array
+  encode_block_record(BlockRecord{}, &two_d_entries);
+  entries.vt = VT_ARRAY | VT_VARIANT, entries.parray = field_rows(1, 3);
+  LONG at = 1;
+  SafeArrayPutElement(two_d_entries.parray, &at, &entries);
+  VariantClear(&entries);
+  struct Case { VARTYPE vt; SAFEARRAY* array; bool record; int code; } cases[] = {
+      {VT_I4, nullptr, false, err::kInvalidData},  // no array at all
+      {VT_ARRAY | VT_UI1, SafeArrayCreate(VT_UI1, 2, dims), false, err::kInvalidData},
+      {VT_ARRAY | VT_VARIANT, SafeArrayCreateVector(VT_VARIANT, 0, 3), false, err::kInvalidData},
+      {VT_ARRAY | VT_VARIANT, field_rows(1, 2), false, err::kNoStorage},  // no attribute column
+      {VT_ARRAY | VT_VARIANT, field_rows(1, 3), true, err::kInvalidData},  // outer array 2-D
+      {VT_ARRAY | VT_VARIANT, two_d_entries.parray, true, err::kInvalidData},
+      {VT_ARRAY | VT_VARIANT, SafeArrayCreateVector(VT_VARIANT, 0, 1), true, err::kNoStorage},  // no [1]
+  };
+  for (const Case& c : cases) {
+    ScopedVariant v;
+    v->vt = c.vt, v->parray = c.array;
+    BlockRecord record;
+    EXPECT_EQ(error_of([&] { c.record ? decode_block_record(*v, record) : void(decode_field(*v)); }), c.code)
+        << (&c - cases);
+  }
 }
 
 }  // namespace
