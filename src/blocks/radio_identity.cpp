@@ -143,31 +143,9 @@ constexpr ListFrame kFrame{.rows = kRows,
                            .header_attribute = 0,
                            .keep_unused = true};
 
-// Whatever goes wrong inside this block reaches the caller as 135.
-template <class Action>
-void as_rro_error(Action&& action) {
-  try {
-    action();
-  } catch (const ErrorCode&) {
-    raise(err::kRroData);
-  }
-}
-
 }  // namespace
 
 RadioIdentity::RadioIdentity() : Cloneable(kFrame) { build_default(); }
-
-void RadioIdentity::unpack(int32_t id, const uint8_t* image, size_t length) {
-  as_rro_error([&] { FramedBlock::unpack(id, image, length); });
-}
-
-void RadioIdentity::set_block(const BlockRecord& given) {
-  as_rro_error([&] { FramedBlock::set_block(given); });
-}
-
-void RadioIdentity::set_field(size_t index, const FieldValue& field) {
-  as_rro_error([&] { FramedBlock::set_field(index, field); });
-}
 
 void RadioIdentity::finish_record(BlockRecord& candidate, const BlockRecord&) const {
   for (size_t i = 0; i < candidate.entry_count(); ++i) {

@@ -12,7 +12,7 @@
 // reported as 135 "Invalid RRO data.", and bytes that carry no field keep what the radio had.
 #pragma once
 
-#include "blocks/framed_block.h"
+#include "blocks/rro_block.h"
 
 #include <cstdint>
 #include <string>
@@ -27,15 +27,10 @@ struct BandData {
   double upper = 0;  // field 92, MHz
 };
 
-class RadioIdentity final : public Cloneable<RadioIdentity, FramedBlock> {
+class RadioIdentity final : public Cloneable<RadioIdentity, RroBlock> {
  public:
   // A VHF radio for North America (see build_default) until a radio is read.
   RadioIdentity();
-
-  // Each of these reports any failure as 135 and leaves the record as it was.
-  void unpack(int32_t id, const uint8_t* image, size_t length) override;
-  void set_block(const BlockRecord& given) override;
-  void set_field(size_t index, const FieldValue& field) override;
 
   // Entry 0's text of a field; 104 for an ID the block does not have.
   const std::string& text(int32_t field_id) const;

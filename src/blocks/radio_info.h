@@ -12,22 +12,17 @@
 // field keep what the radio had.
 #pragma once
 
-#include "blocks/framed_block.h"
+#include "blocks/rro_block.h"
 
 #include <cstdint>
 #include <string>
 
 namespace cps {
 
-class RadioInfo final : public Cloneable<RadioInfo, FramedBlock> {
+class RadioInfo final : public Cloneable<RadioInfo, RroBlock> {
  public:
   // A mobile radio of the current form (see build_default) until a radio is read.
   RadioInfo();
-
-  // Each of these reports any failure as 135 and leaves the record as it was.
-  void unpack(int32_t id, const uint8_t* image, size_t length) override;
-  void set_block(const BlockRecord& given) override;
-  void set_field(size_t index, const FieldValue& field) override;
 
   // Entry 0's text of a field; 104 when this form of the block has no such field.
   const std::string& text(int32_t field_id) const;
