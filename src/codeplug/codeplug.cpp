@@ -386,7 +386,7 @@ void Codeplug::apply_capabilities(RadioInfo& block2, bool keep_flags) {
       if (id != 0 && own.has_flag(id)) own.set_enabled(id, supported);
     if (!row.needs_encoding) {
       FieldValue capability = block2.block().get_entry_field(0, row.field);
-      capability.value = supported ? "1" : "0";
+      capability.value.assign(1, supported ? '1' : '0');
       block2.set_field(0, capability);
     }
   }
