@@ -430,7 +430,7 @@ HRESULT CPServices::Copy(ICPServices* picpServices) {
 }
 
 HRESULT CPServices::ImportOBD(BSTR pObdFileName) {
-  return guarded([&] { return import_obd(*this, narrow_from_bstr(pObdFileName)); });
+  return guarded([&] { return import_obd(*this, file_name_from_bstr(pObdFileName)); });
 }
 
 }  // namespace cps

@@ -53,6 +53,30 @@ std::wstring wide_from_narrow(std::string_view text) {
   return wide;
 }
 
+std::string file_name_from_bstr(BSTR name) {
+  std::string utf8;
+  for (UINT i = 0, n = SysStringLen(name); i < n; ++i) {
+    auto code = static_cast<char32_t>(name[i]);
+    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = U'?';
+    if (code < 0x80) {
+      utf8.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+      utf8.push_back(static_cast<char>(0xC0 | (code >> 6)));
+      utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+      utf8.push_back(static_cast<char>(0xE0 | (code >> 12)));
+      utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+      utf8.push_back(static_cast<char>(0xF0 | (code >> 18)));
+      utf8.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+      utf8.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+  }
+  return utf8;
+}
+
 BSTR bstr_from_narrow(std::string_view text) {
   if (text.size() > std::numeric_limits<UINT>::max()) return nullptr;
   BSTR wide = SysAllocStringLen(nullptr, static_cast<UINT>(text.size()));

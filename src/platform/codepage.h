@@ -16,6 +16,10 @@ std::string narrow_from_bstr(BSTR text);
 // Narrow to wide: every byte maps to exactly one wide character.
 std::wstring wide_from_narrow(std::string_view text);
 
+// A file name handed over as a BSTR, in the form the platform's file functions take: the
+// system code page on Windows, UTF-8 elsewhere.
+std::string file_name_from_bstr(BSTR name);
+
 // A new BSTR holding the narrow text converted; nullptr when memory runs out.
 BSTR bstr_from_narrow(std::string_view text);
 

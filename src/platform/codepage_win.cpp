@@ -50,4 +50,6 @@ BSTR bstr_from_narrow(std::string_view text) {
   return wide;
 }
 
+std::string file_name_from_bstr(BSTR name) { return narrow_from_bstr(name); }
+
 }  // namespace cps

@@ -57,5 +57,13 @@ TEST(Codepage, EveryOtherCharacterBecomesQuestionMark) {
     ASSERT_EQ(narrow[c], expected[c]) << std::hex << c;
 }
 
+TEST(Codepage, FileNamesTakeTheFormTheFileFunctionsWant) {
+  const std::wstring name = L"/tmp/r\u00E9glage \u20AC\U0001F4FB.obd";
+  BSTR bstr = SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
+  EXPECT_EQ(file_name_from_bstr(bstr), "/tmp/r\xC3\xA9glage \xE2\x82\xAC\xF0\x9F\x93\xBB.obd");
+  SysFreeString(bstr);
+  EXPECT_EQ(file_name_from_bstr(nullptr), "");
+}
+
 }  // namespace
 }  // namespace cps
