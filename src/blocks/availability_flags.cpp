@@ -16,7 +16,7 @@ constexpr size_t kShortLength = 10;
 constexpr size_t kLongLength = 12;
 constexpr uint8_t kAttribute = 2;
 
-bool long_form(const BlockBase& base) { return base.market_class == 1 || base.market_class == 2; }
+bool long_form(const BlockBase& base) { return base.long_form(); }
 
 // Pack writes a flag through its one bit, so only these two texts may be stored.
 void zero_or_one(std::string_view text, const layout::FieldDesc&) {

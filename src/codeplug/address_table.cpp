@@ -15,7 +15,7 @@ constexpr size_t kShortLength = 115;
 constexpr size_t kLongLength = 147;
 constexpr uint8_t kAttribute = 2;
 
-bool long_form(const BlockBase& base) { return base.market_class == 1 || base.market_class == 2; }
+bool long_form(const BlockBase& base) { return base.long_form(); }
 
 struct Entry {
   uint16_t offset;

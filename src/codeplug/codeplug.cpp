@@ -244,9 +244,9 @@ void conform_to_form(BlockHandler& block) {
 }  // namespace
 
 void Codeplug::set_market_class(int32_t market_class) {
-  const bool long_form = [](int32_t c) { return c == 1 || c == 2; }(market_class);
-  const bool was_long = base.market_class == 1 || base.market_class == 2;
+  const bool was_long = base.long_form();
   base.market_class = market_class;
+  const bool long_form = base.long_form();
   for (auto& slot : slots_)
     if (slot) slot->base.market_class = market_class;
   if (long_form != was_long)

@@ -56,27 +56,25 @@ void write_be(uint32_t value, uint8_t* bytes, size_t n) {
     bytes[n - 1 - k] = k < 4 ? static_cast<uint8_t>(value >> (8 * k)) : uint8_t{0};
 }
 
-uint32_t to_octal_digits(uint32_t value) {
+namespace {
+
+// Reads the digits of `value` in base `from` and writes them as a number in base `to`.
+uint32_t redigit(uint32_t value, uint32_t from, uint32_t to) {
   uint32_t result = 0;
   uint32_t weight = 1;
   while (value != 0) {
-    result += (value % 8) * weight;
-    value /= 8;
-    weight *= 10;
+    result += (value % from) * weight;
+    value /= from;
+    weight *= to;
   }
   return result;
 }
 
-uint32_t from_octal_digits(uint32_t value) {
-  uint32_t result = 0;
-  uint32_t weight = 1;
-  while (value != 0) {
-    result += (value % 10) * weight;
-    value /= 10;
-    weight *= 8;
-  }
-  return result;
-}
+}  // namespace
+
+uint32_t to_octal_digits(uint32_t value) { return redigit(value, 8, 10); }
+
+uint32_t from_octal_digits(uint32_t value) { return redigit(value, 10, 8); }
 
 uint32_t to_bcd(uint32_t value) {
   uint32_t result = 0;

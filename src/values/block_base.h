@@ -22,6 +22,9 @@ struct BlockBase {
   uint8_t data_major = 0;       // version pair: major version of the codeplug data being written
   uint8_t target_major = 0;     //   and of the radio it is written to
   int32_t market_class = 0;     // 0, 1 or 2
+
+  // Market classes 1 and 2 use the longer forms of blocks 453 and 454 (the blocks 759-762).
+  bool long_form() const { return market_class == 1 || market_class == 2; }
 };
 
 // ---- Bit fields ------------------------------------------------------------------------------
