@@ -19,7 +19,7 @@ constexpr uint8_t kAttribute = 2;
 bool long_form(const BlockBase& base) { return base.long_form(); }
 
 // Pack writes a flag through its one bit, so only these two texts may be stored.
-void zero_or_one(std::string_view text, const layout::FieldDesc&) {
+void zero_or_one(std::string_view text, const layout::FieldDesc&, const BlockBase&) {
   if (text != "0" && text != "1") raise(err::kInvalidData);
 }
 constexpr layout::CustomCodec kZeroOrOne{nullptr, nullptr, zero_or_one};

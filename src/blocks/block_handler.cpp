@@ -17,10 +17,13 @@ void BlockHandler::set_block(const BlockRecord&) { not_served(); }
 ListBlockRecord BlockHandler::lists() const { not_served(); }
 void BlockHandler::set_lists(const ListBlockRecord&) { not_served(); }
 void BlockHandler::set_field(size_t, const FieldValue&) { not_served(); }
-void BlockHandler::set_member_field(size_t, size_t, const FieldValue&) { not_served(); }
+void BlockHandler::set_member_field(size_t, size_t, const FieldValue&, BlockDirectory&) { not_served(); }
 size_t BlockHandler::add_list() { not_served(); }
 void BlockHandler::delete_list(size_t, BlockDirectory&) { not_served(); }
 size_t BlockHandler::add_member(size_t) { not_served(); }
 void BlockHandler::delete_member(size_t, size_t) { not_served(); }
+void BlockHandler::adapt_to_form() {}
+void BlockHandler::references_deleted(int32_t, size_t, BlockDirectory&) {}
+void BlockHandler::references_moved(int32_t, size_t, size_t, size_t) {}
 
 }  // namespace cps

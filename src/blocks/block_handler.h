@@ -55,11 +55,26 @@ class BlockHandler {
 
   // Field and list operations, where the block has them.
   virtual void set_field(size_t index, const FieldValue& field);
-  virtual void set_member_field(size_t list, size_t member, const FieldValue& field);
+  // A member set may move references held in other blocks (`blocks`).
+  virtual void set_member_field(size_t list, size_t member, const FieldValue& field, BlockDirectory& blocks);
   virtual size_t add_list();
   virtual void delete_list(size_t index, BlockDirectory& blocks);
   virtual size_t add_member(size_t list);
   virtual void delete_member(size_t list, size_t member);
+
+  // The base's market class changed: a block whose layout depends on it gives its record the
+  // fields the new form has (with their defaults), keeping every value it holds.
+  virtual void adapt_to_form();
+
+  // References into other blocks. A block that points at entries of block `block_id` by index
+  // keeps its references right when that block changes; a block without such references
+  // ignores these (the default).
+  // Entry or list `index` of block `block_id` is being deleted: references to it are removed
+  // or cleared, references to a higher index lowered by one.
+  virtual void references_deleted(int32_t block_id, size_t index, BlockDirectory& blocks);
+  // Member `from` of list `list` of block `block_id` no longer holds a channel: references to
+  // it move to member `to` of the same list.
+  virtual void references_moved(int32_t block_id, size_t list, size_t from, size_t to);
 
  protected:
   BlockHandler() = default;

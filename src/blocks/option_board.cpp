@@ -22,19 +22,19 @@ constexpr int64_t kMaxLists = 63;
 constexpr int64_t kBoardFormat = 4;    // field 47 of every board
 
 // A format word, field 48 and a member: any decimal integer, stored as its low byte.
-std::string decode_byte(const uint8_t* entry, const layout::FieldDesc& row) {
+std::string decode_byte(const uint8_t* entry, const layout::FieldDesc& row, const BlockBase&) {
   return decimal_text(entry[row.offset]);
 }
-void encode_byte(std::string_view text, uint8_t* entry, const layout::FieldDesc& row) {
+void encode_byte(std::string_view text, uint8_t* entry, const layout::FieldDesc& row, const BlockBase&) {
   entry[row.offset] = static_cast<uint8_t>(parse_decimal(text) & 0xFF);
 }
-void check_integer(std::string_view text, const layout::FieldDesc&) { parse_decimal(text); }
+void check_integer(std::string_view text, const layout::FieldDesc&, const BlockBase&) { parse_decimal(text); }
 constexpr layout::CustomCodec kByte{decode_byte, encode_byte, check_integer};
 
-void check_format(std::string_view text, const layout::FieldDesc&) {
+void check_format(std::string_view text, const layout::FieldDesc&, const BlockBase&) {
   if (parse_decimal(text) != kBoardFormat) raise(err::kInvalidData);
 }
-void check_list_count(std::string_view text, const layout::FieldDesc&) {
+void check_list_count(std::string_view text, const layout::FieldDesc&, const BlockBase&) {
   if (parse_decimal(text) > kMaxLists) raise(err::kInvalidData);
 }
 constexpr layout::CustomCodec kFormat{nullptr, nullptr, check_format};

@@ -15,7 +15,7 @@ constexpr Choice kSources[] = {
     {0, "Factory"}, {1, "Depot Tool"}, {2, "CPS"}, {3, "Field Tool"}, {4, "Tuner"}, kChoiceEnd};
 
 // The newest codeplug layout this component knows, compared as text.
-void supported_version(std::string_view text, const layout::FieldDesc&) {
+void supported_version(std::string_view text, const layout::FieldDesc&, const BlockBase&) {
   if (text > "07.99") raise(err::kVersionNotSupported);
 }
 constexpr layout::CustomCodec kSupportedVersion{nullptr, nullptr, supported_version};

@@ -59,11 +59,11 @@ uint32_t limit_count(double mhz, double base) {
   return static_cast<uint32_t>(count);
 }
 
-std::string limit_decode(const uint8_t* entry, const FieldDesc& row) {
+std::string limit_decode(const uint8_t* entry, const FieldDesc& row, const BlockBase&) {
   const uint32_t base = read_be(entry + kBaseOffset, 2), count = read_be(entry + row.offset, 2);
   return mhz_text((base * 25.0 + count * 5.0) / 1000.0);  // in kHz first: exact
 }
-void limit_encode(std::string_view text, uint8_t* entry, const FieldDesc& row) {
+void limit_encode(std::string_view text, uint8_t* entry, const FieldDesc& row, const BlockBase&) {
   write_be(limit_count(parse_number(text), base_mhz(entry)), entry + row.offset, 2);
 }
 constexpr CustomCodec kLimitCodec{limit_decode, limit_encode, nullptr};
@@ -84,15 +84,15 @@ uint8_t power_byte(double level, uint8_t stored) {
   raise(err::kInvalidData);
 }
 
-std::string power_decode(const uint8_t* entry, const FieldDesc& row) {
+std::string power_decode(const uint8_t* entry, const FieldDesc& row, const BlockBase&) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f", power_of(entry[row.offset]));
   return text;
 }
-void power_encode(std::string_view text, uint8_t* entry, const FieldDesc& row) {
+void power_encode(std::string_view text, uint8_t* entry, const FieldDesc& row, const BlockBase&) {
   entry[row.offset] = power_byte(parse_number(text), entry[row.offset]);
 }
-void power_check(std::string_view text, const FieldDesc&) { power_byte(parse_number(text), 0); }
+void power_check(std::string_view text, const FieldDesc&, const BlockBase&) { power_byte(parse_number(text), 0); }
 constexpr CustomCodec kPowerCodec{power_decode, power_encode, power_check};
 
 // Attribute 0 except the band (89) and fields 93-95 and 99, which are 2. Defaults: a VHF radio

@@ -56,14 +56,14 @@ const Choice* kinds(bool portable) { return portable ? kPortableKinds : kMobileK
 const Choice* kinds_of_entry(const uint8_t* entry) {
   return kinds(get_bits(kFormMask, entry[kFormOffset]) != 0);
 }
-std::string kind_decode(const uint8_t* entry, const FieldDesc& row) {
+std::string kind_decode(const uint8_t* entry, const FieldDesc& row, const BlockBase&) {
   return label_of(get_bits(row.mask, entry[row.offset]), kinds_of_entry(entry));
 }
-void kind_encode(std::string_view text, uint8_t* entry, const FieldDesc& row) {
+void kind_encode(std::string_view text, uint8_t* entry, const FieldDesc& row, const BlockBase&) {
   set_bits(row.mask, code_of(text, kinds_of_entry(entry)), entry[row.offset]);
 }
 // Alone the text can only be held against both tables; the record check picks the right one.
-void kind_check(std::string_view text, const FieldDesc&) {
+void kind_check(std::string_view text, const FieldDesc&, const BlockBase&) {
   if (!has_label(text, kPortableKinds) && !has_label(text, kMobileKinds)) raise(err::kChoiceNotFound);
 }
 constexpr CustomCodec kRadioKindCodec{kind_decode, kind_encode, kind_check};

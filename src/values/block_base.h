@@ -15,6 +15,22 @@ namespace cps {
 
 // ---- Handler state ---------------------------------------------------------------------------
 
+// What the blocks of a codeplug need to know about the radio they belong to, taken from blocks
+// 3 and 2 (and block 5 where the codeplug has it) by the service object and the container
+// before a block is unpacked, packed, set or extended. Texts are the blocks' own field texts.
+struct RadioFacts {
+  std::string band = "VHF";             // block 3 field 89
+  std::string band_base = "136.000000";  // field 90, MHz
+  std::string band_lower = "136.000000"; // field 91
+  std::string band_upper = "174.000000"; // field 92
+  bool fixed_spacing = false;            // field 84 names a fixed-spacing (12.5 kHz) model
+  int max_channels = 16;                 // block 2 field 81
+  bool trunking = false;                 // field 61: LS trunking channels allowed
+  bool conventional = true;              // field 62: conventional channels allowed
+  bool field_55 = false;                 // field 55 reads "1"
+  bool kani = false;                     // block 5 field 754 reads "Kani"
+};
+
 struct BlockBase {
   uint8_t mobile = 1;           // 1 for a mobile radio; set before unpacking or setting a block
   std::string version = "00";   // major part of the codeplug version ("01" for 01.02)
@@ -22,6 +38,7 @@ struct BlockBase {
   uint8_t data_major = 0;       // version pair: major version of the codeplug data being written
   uint8_t target_major = 0;     //   and of the radio it is written to
   int32_t market_class = 0;     // 0, 1 or 2
+  RadioFacts radio{};           // the radio the block belongs to
 
   // Market classes 1 and 2 use the longer forms of blocks 453 and 454 (the blocks 759-762).
   bool long_form() const { return market_class == 1 || market_class == 2; }

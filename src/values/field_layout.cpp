@@ -175,7 +175,7 @@ uint32_t encode(const FieldDesc& row, std::string_view text, bool ranged) {
 }
 
 // Every value of the row, checked on its way in and as it is unpacked.
-void check_value(const FieldDesc& row, std::string_view text) {
+void check_value(const FieldDesc& row, std::string_view text, const BlockBase& base) {
   switch (row.codec) {
     case Codec::Unsigned:
     case Codec::Signed:
@@ -188,7 +188,7 @@ void check_value(const FieldDesc& row, std::string_view text) {
       break;
     case Codec::Custom:
       if (row.custom == nullptr) raise(err::kUnexpected);
-      if (row.custom->check != nullptr) row.custom->check(text, row);
+      if (row.custom->check != nullptr) row.custom->check(text, row, base);
       if (row.ranged) check_range(row.id, parse_number(text));
       return;
     case Codec::Text:
@@ -196,7 +196,7 @@ void check_value(const FieldDesc& row, std::string_view text) {
     case Codec::Virtual:
       break;
   }
-  if (row.custom != nullptr && row.custom->check != nullptr) row.custom->check(text, row);
+  if (row.custom != nullptr && row.custom->check != nullptr) row.custom->check(text, row, base);
 }
 
 std::string decode(const FieldDesc& row, const uint8_t* entry, size_t size, const BlockBase& base) {
@@ -207,7 +207,7 @@ std::string decode(const FieldDesc& row, const uint8_t* entry, size_t size, cons
       return fixed_bytes_to_text(entry + row.offset, row.width, row.trim);
     case Codec::Custom:
       if (row.custom == nullptr || row.custom->decode == nullptr) raise(err::kUnexpected);
-      return row.custom->decode(entry, row);
+      return row.custom->decode(entry, row, base);
     case Codec::Bcd:
       require_raw_width(row);
       return bcd_text(row, read_be(entry + row.offset, row.width));
@@ -217,7 +217,8 @@ std::string decode(const FieldDesc& row, const uint8_t* entry, size_t size, cons
   }
 }
 
-void store(const FieldDesc& row, std::string_view text, uint8_t* entry, size_t size) {
+void store(const FieldDesc& row, std::string_view text, uint8_t* entry, size_t size,
+           const BlockBase& base) {
   require_bytes(row, size);
   switch (row.codec) {
     case Codec::Text: {
@@ -227,7 +228,7 @@ void store(const FieldDesc& row, std::string_view text, uint8_t* entry, size_t s
     }
     case Codec::Custom:
       if (row.custom == nullptr || row.custom->encode == nullptr) raise(err::kUnexpected);
-      row.custom->encode(text, entry, row);
+      row.custom->encode(text, entry, row, base);
       break;
     case Codec::Bcd: {
       require_raw_width(row);
@@ -256,7 +257,7 @@ void unpack(Layout rows, const uint8_t* entry, size_t size, const BlockBase& bas
   for (const FieldDesc& row : rows) {
     if (!exists(row, base)) continue;
     std::string text = decode(row, entry, size, base);
-    check_value(row, text);
+    check_value(row, text, base);
     decoded.add(row.id, std::move(text), row.attribute);
   }
   for (size_t i = 0; i < decoded.count(); ++i) out.add(decoded.at(i));
@@ -267,7 +268,7 @@ void pack(Layout rows, const FieldList& in, const BlockBase& base, uint8_t* entr
   std::vector<uint8_t> work(entry, entry + size);
   for (const FieldDesc& row : rows) {
     if (row.codec == Codec::Virtual || !exists(row, base)) continue;
-    store(row, in.text(row.id), work.data(), size);
+    store(row, in.text(row.id), work.data(), size, base);
   }
   if (size != 0) std::memcpy(entry, work.data(), size);
 }
@@ -275,12 +276,12 @@ void pack(Layout rows, const FieldList& in, const BlockBase& base, uint8_t* entr
 void check(Layout rows, const FieldValue& field, const BlockBase& base) {
   const FieldDesc* row = find(rows, field.id, base);
   if (row == nullptr) raise(err::kFieldNotFound);
-  check_value(*row, field.value);
+  check_value(*row, field.value, base);
 }
 
 void check_entry(Layout rows, const FieldList& entry, const BlockBase& base) {
   for (const FieldDesc& row : rows)
-    if (exists(row, base)) check_value(row, entry.text(row.id));
+    if (exists(row, base)) check_value(row, entry.text(row.id), base);
   for (size_t i = 0; i < entry.count(); ++i)
     if (find(rows, entry.at(i).id, base) == nullptr) raise(err::kFieldNotFound);
 }
@@ -290,7 +291,7 @@ FieldList take(Layout rows, const FieldList& given, const BlockBase& base) {
   for (const FieldDesc& row : rows) {
     if (!exists(row, base)) continue;
     FieldValue field = given.get(row.id);
-    check_value(row, field.value);
+    check_value(row, field.value, base);
     taken.add(field);
   }
   return taken;

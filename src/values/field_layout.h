@@ -45,10 +45,12 @@ struct FieldDesc;
 // A codec that no generic kind covers (hexadecimal digit strings, power levels, ...). On a
 // row of another kind, a `check` here runs after the kind's own check: a block's extra rule
 // for one field (a version text with an upper limit, the alias characters of a virtual row).
+// Each gets the handler's base, so that a codec can read the radio the block belongs to
+// (band data, fixed-spacing models) as well as the entry's own bytes.
 struct CustomCodec {
-  std::string (*decode)(const uint8_t* entry, const FieldDesc& row);
-  void (*encode)(std::string_view text, uint8_t* entry, const FieldDesc& row);
-  void (*check)(std::string_view text, const FieldDesc& row);  // throws the error code
+  std::string (*decode)(const uint8_t* entry, const FieldDesc& row, const BlockBase& base);
+  void (*encode)(std::string_view text, uint8_t* entry, const FieldDesc& row, const BlockBase& base);
+  void (*check)(std::string_view text, const FieldDesc& row, const BlockBase& base);  // throws
 };
 
 // What a new entry gets: the text for a mobile radio, and for a portable one where it differs.
@@ -75,6 +77,8 @@ struct FieldDesc {
   bool trim = true;           // Text: trailing blanks removed on unpacking
   Condition when = nullptr;
   const CustomCodec* custom = nullptr;  // Custom: the codec; any other kind: an extra check
+  bool shares_bits = false;  // shows bits another row shows too (a second view of one code, or
+                             // a bit two fields own by turns); the block's rule says who packs
 };
 
 using Layout = std::span<const FieldDesc>;
@@ -168,7 +172,8 @@ constexpr bool layout_ok(Layout rows, size_t entry_size) {
       if (o.id == r.id) return false;
       const bool o_stored = o.codec != Codec::Virtual;
       const bool bytes_meet = r.offset < o.offset + o.width && o.offset < r.offset + r.width;
-      if (stored && o_stored && bytes_meet && (r.mask & o.mask) != 0) return false;
+      const bool shared = r.shares_bits || o.shares_bits;
+      if (stored && o_stored && bytes_meet && !shared && (r.mask & o.mask) != 0) return false;
     }
   }
   return true;

@@ -24,9 +24,16 @@ size_t stride(const ListFrame& frame, size_t record_size) {
   return record_size + (frame.record_checksums ? 1 : 0);
 }
 
+// The size a record of this form of the frame takes: fixed, given by the form, or 0 for any
+// size the rows fit in.
+size_t required_size(const ListFrame& frame, const BlockBase& base) {
+  return frame.record_size_for != nullptr ? frame.record_size_for(base) : frame.record_size;
+}
+
 void check_size(const ListFrame& frame, int64_t size, const BlockBase& base) {
-  const bool fits = frame.record_size != 0
-                        ? size == frame.record_size
+  const size_t required = required_size(frame, base);
+  const bool fits = required != 0
+                        ? size == static_cast<int64_t>(required)
                         : size >= static_cast<int64_t>(rows_size(frame.rows, base)) && size <= 255;
   if (!fits) raise(err::kInvalidData);
 }
@@ -122,7 +129,8 @@ BlockRecord take_frame(const ListFrame& frame, const BlockRecord& given, const B
 
 BlockRecord default_frame(const ListFrame& frame, const BlockBase& base, size_t count) {
   BlockRecord record;
-  const size_t size = frame.record_size != 0 ? frame.record_size : rows_size(frame.rows, base);
+  const size_t required = required_size(frame, base);
+  const size_t size = required != 0 ? required : rows_size(frame.rows, base);
   record.add_header_field({kFormatField, decimal_text(frame.format), frame.header_attribute});
   record.add_header_field({kRecordSizeField, decimal_text(static_cast<int64_t>(size)), frame.header_attribute});
   record.add_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count)), frame.header_attribute});

@@ -28,7 +28,9 @@ inline constexpr int32_t kRecordCountField = 48;
 struct ListFrame {
   layout::Layout rows;             // one record's fields
   uint8_t record_size = 0;         // the size field 47 must hold; 0: any size the rows fit in
-  uint8_t min_count = 1;           // the bounds of field 48
+  // Where the size depends on the form of the block (version text): the size it must hold.
+  uint8_t (*record_size_for)(const BlockBase&) = nullptr;
+  uint8_t min_count = 1;           // the bounds of field 48 (a block may narrow them)
   uint8_t max_count = 1;
   uint8_t header_attribute = 2;    // of fields 46, 47 and 48
   uint8_t format = 128;            // field 46 of a freshly built block

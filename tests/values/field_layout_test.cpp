@@ -28,17 +28,17 @@ bool mobile_radio(const BlockBase& base) { return base.mobile != 0; }
 bool portable_radio(const BlockBase& base) { return base.mobile == 0; }
 
 // A custom codec: half units in one byte, always written with one decimal ("12.5", "7.0").
-std::string halves_decode(const uint8_t* entry, const FieldDesc& row) {
+std::string halves_decode(const uint8_t* entry, const FieldDesc& row, const BlockBase&) {
   return std::to_string(entry[row.offset] / 2) + (entry[row.offset] % 2 != 0 ? ".5" : ".0");
 }
-void halves_encode(std::string_view text, uint8_t* entry, const FieldDesc& row) {
+void halves_encode(std::string_view text, uint8_t* entry, const FieldDesc& row, const BlockBase&) {
   entry[row.offset] = static_cast<uint8_t>(std::lround(2 * parse_number(text)));
 }
-void one_decimal(std::string_view text, const FieldDesc&) {
+void one_decimal(std::string_view text, const FieldDesc&, const BlockBase&) {
   if (text.size() < 3 || text[text.size() - 2] != '.') raise(err::kInvalidData);
 }
 constexpr CustomCodec kHalves{halves_decode, halves_encode, one_decimal};
-void version_limit(std::string_view text, const FieldDesc&) {
+void version_limit(std::string_view text, const FieldDesc&, const BlockBase&) {
   if (text > "07.99") raise(err::kVersionNotSupported);
 }
 constexpr CustomCodec kVersionLimit{nullptr, nullptr, version_limit};  // for a Bcd row
