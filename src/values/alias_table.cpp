@@ -102,6 +102,8 @@ size_t declared_entry_count(const FieldList& header) {
 
 }  // namespace
 
+void alias_field_check(std::string_view text, const layout::FieldDesc&, const BlockBase&) { check_alias(text); }
+
 void unpack_alias_image(const uint8_t* bytes, size_t length, BlockRecord& record) {
   AliasShape shape = check_image(bytes, length);
   check_count(shape, declared_entry_count(record.header()));

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "values/block_base.h"
+#include "values/field_layout.h"
 #include "values/field_values.h"
 
 #include <cstddef>
@@ -26,6 +27,10 @@ namespace cps {
 
 inline constexpr int32_t kAliasField = 424;
 inline constexpr int32_t kAliasLength = 464;
+
+// The check of field 424 in a block's table: every character 32..219 (107).
+void alias_field_check(std::string_view text, const layout::FieldDesc& row, const BlockBase& base);
+constexpr layout::CustomCodec kAliasCharacters{nullptr, nullptr, alias_field_check};
 
 // Reads the alias image into `record`, whose own image has been unpacked already: adds header
 // fields 49, 464 and 465 and sets field 424 of each entry that has an alias. 13 when the image
