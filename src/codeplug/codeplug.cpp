@@ -1,6 +1,9 @@
 #include "codeplug/codeplug.h"
 
+#include "blocks/channel_list.h"
 #include "blocks/option_board.h"
+#include "blocks/personality.h"
+#include "blocks/radio_facts.h"
 #include "blocks/radio_identity.h"
 #include "blocks/radio_info.h"
 #include "interface/errors.h"
@@ -48,7 +51,7 @@ constexpr SlotRow kSlotRows[] = {
     {9, {40}, nullptr},
     {10, {41, 466}, nullptr},
     {11, {42, 467}, nullptr},
-    {12, {38, 39}, nullptr},
+    {12, {38, 39}, &make<ChannelList>},
     {13, {6}, nullptr},
     {14, {13, 468, 12}, nullptr},
     {15, {16}, nullptr},
@@ -64,7 +67,7 @@ constexpr SlotRow kSlotRows[] = {
     {25, {24}, nullptr},
     {26, {25}, nullptr},
     {27, {26}, nullptr},
-    {28, {37, 742, 36, 741}, nullptr},
+    {28, {37, 742, 36, 741}, &make<Personalities>},
     {29, {32, 33}, nullptr},
     {30, {34, 35}, nullptr},
     {31, {759, 760}, nullptr},
@@ -97,6 +100,8 @@ constexpr CapabilityRow kCapabilities[] = {
 };
 
 constexpr int32_t kSignallingCapability = 71;
+constexpr int32_t kRadioSettings = 5;
+constexpr int32_t kSignallingVariant = 754;  // of block 5
 
 const SlotRow* slot_row_of(int32_t block_id) {
   for (const SlotRow& row : kSlotRows)
@@ -164,7 +169,8 @@ void Codeplug::reset() {
     if (handler(id) && own.has_flag(id) && !in_capability_row(id)) own.set_enabled(id, true);
 }
 
-Codeplug::Codeplug(const Codeplug& other) : Cloneable<Codeplug>(other), header_(other.header_) {
+Codeplug::Codeplug(const Codeplug& other)
+    : Cloneable<Codeplug>(other), fixed_spacing_models(other.fixed_spacing_models), header_(other.header_) {
   for (int slot = 1; slot <= kSlots; ++slot)
     if (other.slots_[slot]) slots_[slot] = other.slots_[slot]->clone();
 }
@@ -249,8 +255,26 @@ void Codeplug::set_market_class(int32_t market_class) {
   const bool long_form = base.long_form();
   for (auto& slot : slots_)
     if (slot) slot->base.market_class = market_class;
-  if (long_form != was_long)
+  if (long_form != was_long) {
     for (int slot : {1, 2, 3}) conform_to_form(*slots_[slot]);
+    for (auto& slot : slots_)
+      if (slot) slot->adapt_to_form();
+  }
+}
+
+RadioFacts Codeplug::radio_facts(const RadioIdentity& block3, const RadioInfo& block2) const {
+  RadioFacts facts = cps::radio_facts(block3, block2, fixed_spacing_models);
+  if (const BlockHandler* settings = handler(kRadioSettings); settings != nullptr && enabled(kRadioSettings)) {
+    const FieldList entry = settings->block().entry(0);
+    facts.kani = entry.contains(kSignallingVariant) && entry.text(kSignallingVariant) == "Kani";
+  }
+  return facts;
+}
+
+void Codeplug::set_radio(const RadioFacts& radio) {
+  base.radio = radio;
+  for (auto& slot : slots_)
+    if (slot) slot->base.radio = radio;
 }
 
 void Codeplug::set_version_pair(uint8_t data_major, uint8_t target_major) {
@@ -323,8 +347,9 @@ void Codeplug::read_destination_flags(const uint8_t* image, size_t length) {
   slots_[2]->unpack(453, image + at, length - at);
 }
 
-void Codeplug::unpack_blocks_in_place(const uint8_t* image, size_t length, const RadioIdentity&,
-                                      const RadioInfo&) {
+void Codeplug::unpack_blocks_in_place(const uint8_t* image, size_t length, const RadioIdentity& block3,
+                                      const RadioInfo& block2) {
+  set_radio(radio_facts(block3, block2));
   for (int32_t id : kOrder) {
     if (!enabled(id)) continue;  // keeps what it had
     BlockHandler* h = handler(id);
@@ -433,10 +458,11 @@ std::vector<uint8_t> Codeplug::pack_in_place(bool keep_flags) {
   return image;
 }
 
-std::vector<uint8_t> Codeplug::pack_image(const RadioIdentity&, RadioInfo& block2, bool keep_flags) {
+std::vector<uint8_t> Codeplug::pack_image(const RadioIdentity& block3, RadioInfo& block2, bool keep_flags) {
   Codeplug work(*this);
   RadioInfo info(block2);
   work.apply_capabilities(info, keep_flags);
+  work.set_radio(work.radio_facts(block3, info));
   std::vector<uint8_t> image = work.pack_in_place(keep_flags);
   *this = std::move(work);
   block2 = std::move(info);

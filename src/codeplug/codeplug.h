@@ -100,6 +100,15 @@ class Codeplug final : public Cloneable<Codeplug> {
   ProgrammingRecord& programming_record();
   const ProgrammingRecord& programming_record() const;
 
+  // The facts about the radio its blocks belong to, from blocks 3 and 2 and the codeplug's own
+  // block 5; and handing them to every handler (the container does so itself before it
+  // unpacks or packs its blocks).
+  RadioFacts radio_facts(const RadioIdentity& block3, const RadioInfo& block2) const;
+  void set_radio(const RadioFacts& radio);
+
+  // The fixed-spacing models (block 3 field 84), from the model configuration.
+  std::vector<std::string> fixed_spacing_models;
+
   // Stores the market class in the container's base and every handler's base.
   void set_market_class(int32_t market_class);
   // Gives every handler the version pair for a write (data major version, radio major version).

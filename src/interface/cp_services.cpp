@@ -128,7 +128,9 @@ class CPServices::Partners final : public BlockDirectory {
       return nullptr;
     if (block_id == 2) return &owner_.block2_;
     if (block_id == 3) return &owner_.block3_;
-    return owner_.codeplug_.handler(block_id);
+    BlockHandler* handler = owner_.codeplug_.handler(block_id);
+    if (handler) handler->base.radio = owner_.codeplug_.radio_facts(owner_.block3_, owner_.block2_);
+    return handler;
   }
   bool enabled(int32_t block_id) override { return owner_.codeplug_.enabled(block_id); }
 
@@ -148,6 +150,8 @@ CPServices::CPServices(IUnknown* outer) : ServiceObject(outer), models_(load_mod
   block3_.build_default();
   codeplug_.base.version = version;
   codeplug_.base.mobile = mobile;
+  codeplug_.fixed_spacing_models = models_.fixed_spacing;
+  codeplug_.set_radio(codeplug_.radio_facts(block3_, block2_));
   codeplug_.reset();
 }
 
@@ -173,6 +177,8 @@ BlockHandler& CPServices::handler_for(const Row& row, LONG block_id) {
   else
     handler = codeplug_.handler(block_id);
   if (!handler || handler->kind() != row.kind) raise(err::kBlockNotSupported);
+  // The codeplug's blocks check and build their records against the radio as it is now.
+  if (block_id > 3) handler->base.radio = codeplug_.radio_facts(block3_, block2_);
   return *handler;
 }
 
@@ -394,7 +400,9 @@ HRESULT CPServices::GetSubFieldAt(LONG lBlockID, LONG lFieldID, BYTE bListIndex,
 HRESULT CPServices::SetSubFieldAt(LONG lBlockID, BYTE bListIndex, BYTE bMemIndex, VARIANT varFieldData) {
   return guarded([&]() -> HRESULT {
     const Row& row = row_for(lBlockID, s);
-    handler_for(row, lBlockID).set_member_field(bListIndex, bMemIndex, decode_field(varFieldData));
+    BlockHandler& handler = handler_for(row, lBlockID);
+    Partners partners(*this, row);
+    handler.set_member_field(bListIndex, bMemIndex, decode_field(varFieldData), partners);
     return S_OK;
   });
 }

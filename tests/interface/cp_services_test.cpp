@@ -76,7 +76,7 @@ class CPServicesTest : public ::testing::Test {
   ICPServices* services_ = nullptr;
 };
 
-constexpr LONG kServed[] = {1, 2, 3, 4, 453, 454};
+constexpr LONG kServed[] = {1, 2, 3, 4, 38, 39, 453, 454};
 
 TEST_F(CPServicesTest, NewObjectHoldsDefaultsThatSetAcceptsUnchanged) {
   for (LONG id : kServed) {
@@ -113,6 +113,53 @@ TEST_F(CPServicesTest, FieldsOfSingleEntryBlocks) {
   EXPECT_EQ(set_field(services_, 4, 0, {104, "Lab", 0}), hr(0x8004096C));
   EXPECT_EQ(set_field(services_, 4, 0, {103, "08.00", 0}), hr(0x80040985));
   EXPECT_EQ(set_field(services_, 2, 0, {81, "0", 0}), hr(0x80040987));  // blocks 2 and 3 answer 135
+}
+
+// Blocks 38/39 are one channel list, limited by block 2's field 81; blocks 36/37/741/742 one
+// personality block, its members reached by 36/741 and its personalities by 37/742.
+TEST_F(CPServicesTest, ChannelsAndPersonalities) {
+  EXPECT_EQ(set_field(services_, 39, 0, {455, "148.5125", 1}), S_OK);
+  EXPECT_EQ(field_text(services_, 38, 455), "148.5125");
+  EXPECT_EQ(set_field(services_, 38, 0, {455, "180", 1}), hr(0x8004096B));  // outside the band
+  BYTE count = 0, index = 0;
+  for (int i = 1; i < 16; ++i) EXPECT_EQ(services_->AddList(38, &index), S_OK);
+  EXPECT_EQ(index, 15);
+  EXPECT_EQ(services_->AddList(39, &index), hr(0x80040975));  // field 81 of block 2 is 16
+  EXPECT_EQ(set_field(services_, 2, 0, {81, "17", 0}), S_OK);
+  EXPECT_EQ(services_->AddList(39, &index), S_OK);
+  EXPECT_EQ(services_->MoveList(38, 0, 16), S_OK);
+  EXPECT_EQ(field_text(services_, 38, 455, 16), "148.5125");
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(services_->DeleteList(38, 0), S_OK);
+  EXPECT_EQ(services_->DeleteList(38, 0), hr(0x80040974));  // the last channel stays
+  EXPECT_EQ(services_->GetCurrentListQuantity(39, &count), S_OK);
+  EXPECT_EQ(count, 1);
+
+  EXPECT_EQ(services_->GetCurrentListQuantity(37, &count), S_OK);
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(services_->GetCurrentListMemberQuantity(741, 0, &count), S_OK);
+  EXPECT_EQ(count, 20);
+  ScopedVariant member;
+  encode_field({688, "0", 2}, member.get());
+  EXPECT_EQ(services_->SetSubFieldAt(36, 0, 2, *member), S_OK);
+  ScopedVariant got;
+  EXPECT_EQ(services_->GetSubFieldAt(741, 689, 0, 2, got.get()), S_OK);
+  EXPECT_EQ(decode_field(*got).value, "0");
+  EXPECT_EQ(set_field(services_, 742, 0, {671, "5", 1}), S_OK);
+  EXPECT_EQ(field_text(services_, 37, 671), "5");
+  EXPECT_EQ(set_field(services_, 36, 0, {671, "5", 1}), kUnsupported);
+  EXPECT_EQ(services_->AddList(37, &index), S_OK);
+
+  ScopedVariant lists;
+  EXPECT_EQ(services_->GetBlockData(36, lists.get()), S_OK);
+  ListBlockRecord record;
+  decode_list_block_record(*lists, record);
+  EXPECT_EQ(record.list_count(), 2u);
+  EXPECT_EQ(services_->SetBlockData(742, lists.get()), S_OK);
+  ScopedVariant again;
+  EXPECT_EQ(services_->GetBlockData(37, again.get()), S_OK);
+  ListBlockRecord back;
+  decode_list_block_record(*again, back);
+  EXPECT_EQ(back, record);
 }
 
 // Every way of failing leaves every block exactly as it was.
