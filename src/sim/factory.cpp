@@ -6,11 +6,13 @@
 //   0x300   the codeplug image
 #include "sim/simulated_radio.h"
 
+#include "blocks/channel_list.h"
 #include "blocks/radio_identity.h"
 #include "blocks/radio_info.h"
 #include "codeplug/codeplug.h"
 #include "interface/errors.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace cps::sim {
@@ -51,6 +53,35 @@ void check_options(const FactoryOptions& options) {
   if (options.model.empty() || options.model.size() > kModelWidth)
     throw std::invalid_argument("factory radio: the model number must have 1 to 16 characters");
   band_of(options.band);
+  if (options.market_class < 0 || options.market_class > 2)
+    throw std::invalid_argument("factory radio: the market class must be 0, 1 or 2");
+}
+
+// Channel i of the factory channel list: simplex, 10 MHz above the band base plus 506.25 kHz
+// per channel, 12.5 kHz spacing, and the squelch types in turn.
+void set_factory_channel(FieldList& channel, int i, double base_mhz) {
+  static constexpr const char* kTones[] = {"67.0", "88.5", "103.5", "131.8", "151.4", "167.9"};
+  static constexpr const char* kCodes[] = {"023", "114", "205", "411", "732"};
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6f", base_mhz + 10.0 + i * 0.50625);
+  channel.set_text(455, text);
+  channel.set_text(456, text);
+  channel.set_text(386, "12.5");
+  const char* type = i % 3 == 0 ? "CSQ" : i % 3 == 1 ? "TXQ" : "DXQ";
+  const char* code = i % 3 == 0 ? "0" : i % 3 == 1 ? kTones[i % 6] : kCodes[i % 5];
+  for (int32_t id : {396, 397}) channel.set_text(id, type);
+  for (int32_t id : {391, 392}) channel.set_text(id, code);
+  std::snprintf(text, sizeof text, "CH %02d", i + 1);
+  channel.set_text(424, text);
+}
+
+// The channel list of a factory codeplug, built through the block's own rules.
+void fill_channels(Codeplug& codeplug, double base_mhz) {
+  BlockHandler& channels = *codeplug.handler(ChannelList::kChannelImage);
+  while (channels.block().entry_count() < static_cast<size_t>(kFactoryChannels)) channels.add_list();
+  BlockRecord record = channels.block();
+  for (int i = 0; i < kFactoryChannels; ++i) set_factory_channel(record.entry(static_cast<size_t>(i)), i, base_mhz);
+  channels.set_block(record);
 }
 
 // Entry 0 of a single-record block with some texts replaced (attributes kept), set as a whole so
@@ -102,7 +133,7 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
                          {90, band.base},
                          {91, band.base},
                          {92, band.upper},
-                         {99, "North America"}});
+                         {99, options.market_class == 2 ? "Japan" : "North America"}});
 
     RadioInfo info;
     info.base.version = major;
@@ -110,13 +141,17 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     info.base.mobile = mobile;
     info.build_default();
     set_texts(info, {{66, options.mobile ? "Mobile" : "Portable"},
-                     {667, options.mobile ? "Vesk" : "Tobin"}});
+                     {667, options.mobile ? "Vesk" : "Tobin"},
+                     {81, std::to_string(kFactoryChannels)}});
 
     Codeplug codeplug;
     codeplug.base.version = major;
     codeplug.base.minor = minor;
     codeplug.base.mobile = mobile;
+    codeplug.set_market_class(options.market_class);
+    codeplug.set_radio(codeplug.radio_facts(identity, info));
     codeplug.reset();
+    fill_channels(codeplug, parse_number(band.base));
     codeplug.programming_record().set_field(0, {ProgrammingRecord::kVersionField, version_text, 0});
     codeplug.programming_record().set_field(0, {ProgrammingRecord::kSourceField, "Factory", 0});
     const std::vector<uint8_t> image = codeplug.pack_image(identity, info, false);

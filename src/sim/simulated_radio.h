@@ -109,12 +109,18 @@ struct FactoryOptions {
   std::string version = "0720";       // codeplug version, four digits
   bool mobile = false;
   std::string band = "VHF";  // "VHF" (136-174 MHz) or "UHF" (403-470 MHz)
+  // 0, 1 or 2 (2: a radio for the "Japan" region). A component sees class 1 or 2 only for a
+  // model that its configuration lists as a market-class-1 model.
+  int market_class = 0;
 };
+// The factory codeplug's channel list: this many channels (block 2 field 81 allows as many),
+// simplex, 12.5 kHz spacing, every squelch type, aliases "CH 01"...
+inline constexpr int kFactoryChannels = 32;
 // The identity answers: the family-1 radio type, the options' version, serial number and model
 // number; the model answer is padded with blanks to 16 characters as field 84 holds it, so that
 // a codeplug read from the radio passes the write flow's model comparison. Options the blocks
 // cannot hold (a serial of more than 10 or a model of more than 16 characters, a version that
-// is not four digits up to 0799, another band) throw std::invalid_argument.
+// is not four digits up to 0799, another band or market class) throw std::invalid_argument.
 SimulatedRadio make_gen1_radio(const FactoryOptions& options = {});
 
 }  // namespace cps::sim

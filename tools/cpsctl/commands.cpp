@@ -437,14 +437,16 @@ Edit choose_edit(const std::string& codeplug_path) {
       return nullptr;
     };
     const std::string* frequency = record.entries.empty() ? nullptr : text_of(record.entries[0], 455);
+    const std::string* lower = limits.entries.empty() ? nullptr : text_of(limits.entries[0], 91);
     const std::string* upper = limits.entries.empty() ? nullptr : text_of(limits.entries[0], 92);
-    if (frequency && upper) {
+    if (frequency && lower && upper) {
       try {
-        double mhz = std::stod(*frequency) + 0.5;
-        if (mhz > std::stod(*upper)) mhz -= 1.0;
+        // 148.5125 MHz on a VHF radio; 12.5125 MHz above the band's lower limit on another.
+        double mhz = 148.5125;
+        if (mhz < std::stod(*lower) || mhz > std::stod(*upper)) mhz = std::stod(*lower) + 12.5125;
         char text[32];
         std::snprintf(text, sizeof text, "%.6f", mhz);
-        return {38, 455, 0, text, "the frequency of channel 0"};
+        return {38, 455, 0, text, "the receive frequency of channel 0"};
       } catch (const std::logic_error&) {
         // not a number: edit the programming source instead
       }
