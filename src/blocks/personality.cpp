@@ -144,8 +144,6 @@ uint8_t header_byte(const FieldList& header, int32_t id) {
   return static_cast<uint8_t>(value);
 }
 
-size_t count_of(const ListBlockRecord& record) { return record.list_count(); }
-
 void set_count(ListBlockRecord& record) {
   record.header().set_text(kCountField, decimal_text(static_cast<int64_t>(record.list_count())));
 }
@@ -231,7 +229,6 @@ void Personalities::unpack(int32_t id, const uint8_t* image, size_t length) {
       if (length < size) raise(err::kShortImage);
       verify_checksum(image, size - 1, image[size - 1]);
       ListBlockRecord work = record_;
-      work.header() = ordered_header(work.header());
       put_header(work.header(), kMemberFormat, image[0]);
       put_header(work.header(), kMemberHeader3, image[3]);
       work.header() = ordered_header(work.header());
@@ -268,7 +265,7 @@ void Personalities::unpack(int32_t id, const uint8_t* image, size_t length) {
 }
 
 std::vector<uint8_t> Personalities::pack(int32_t id) {
-  const size_t count = count_of(record_);
+  const size_t count = record_.list_count();
   if (count > 0xFF) raise(err::kInvalidData);
   switch (id) {
     case kPersonalityImage: {
@@ -307,16 +304,6 @@ std::vector<uint8_t> Personalities::pack(int32_t id) {
     default:
       raise(err::kBlockNotSupported);
   }
-}
-
-// ---- Checks -----------------------------------------------------------------------------------
-
-void Personalities::check_personality(const FieldList& header) const {
-  layout::check_entry(kPersonalityRows, header, base);
-}
-
-void Personalities::check_member(const FieldList& member) const {
-  layout::check_entry(kMemberRows, member, base);
 }
 
 // ---- Setting ----------------------------------------------------------------------------------

@@ -41,8 +41,6 @@ class Personalities final : public Cloneable<Personalities> {
  private:
   BlockRecord default_personality(size_t index) const;
   FieldList default_member() const;
-  void check_member(const FieldList& member) const;
-  void check_personality(const FieldList& header) const;
 
   ListBlockRecord record_;
   bool personalities_unpacked_ = false;  // the member image needs the personality image first

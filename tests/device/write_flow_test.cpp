@@ -182,5 +182,25 @@ TEST(WriteFlowTest, GoodRunsAndEveryDeviceCallFailingInTurn) {
   }
 }
 
+// A codeplug read from a radio of one major version and written to a radio of another takes the
+// target's channel layout: 27-byte entries and 8-character aliases from version 1 to 2, 24 and 14
+// the other way; the channels themselves arrive unchanged.
+TEST(WriteFlowTest, ChannelListsFollowTheTargetsMajorVersion) {
+  struct Case { const char* from; const char* to; uint8_t length; const char* alias_length; };
+  for (const Case& c : {Case{"0120", "0220", 27, "8"}, Case{"0220", "0110", 24, "14"}}) {
+    SimulatedRadio source = radio_with({.version = c.from}), target = radio_with({.version = c.to});
+    std::unique_ptr<CPServices> object = read_from(source);
+    const BlockRecord before = object->codeplug().handler(38)->block();
+    ASSERT_EQ(run(false, *object, target), S_OK) << c.from;
+    std::unique_ptr<CPServices> again = read_from(target);
+    const BlockRecord after = again->codeplug().handler(38)->block();
+    EXPECT_EQ(after.header().text(47), std::to_string(c.length));
+    EXPECT_EQ(after.header().text(464), c.alias_length);
+    ASSERT_EQ(after.entry_count(), before.entry_count());
+    for (int32_t id : {455, 456, 386, 396, 391, 397, 392, 424})
+      EXPECT_EQ(after.entry(7).text(id), before.entry(7).text(id)) << id;
+  }
+}
+
 }  // namespace
 }  // namespace cps

@@ -7,6 +7,7 @@
 #include "interface/guard.h"
 #include "platform/codepage.h"
 #include "platform/ole_util.h"
+#include "values/variant_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -208,6 +209,26 @@ TEST(FactoryRadio, CodeplugsOfEveryFormPackBackToTheirBytes) {
       }
   ::unsetenv("CPSERVICES_MODELS");
   std::filesystem::remove(models);
+}
+
+// A model of the configured fixed-spacing list keeps 12.5 kHz in the radio whatever a host sets.
+TEST(FactoryRadio, FixedSpacingModelsWrite12_5) {
+  const std::filesystem::path models = std::filesystem::temp_directory_path() / "cps-fixed-models.json";
+  std::ofstream(models) << R"({"gen1": {"fixed_spacing": ["M1FIXED"]}})";
+  ::setenv("CPSERVICES_MODELS", models.c_str(), 1);
+  SimulatedRadio radio = make_gen1_radio({.model = "M1FIXED"});
+  CPServices object(nullptr);
+  ASSERT_EQ(guarded([&] { return read_device(object, radio.as_unknown(), 0, nullptr); }), S_OK);
+  ScopedVariant field;
+  encode_field({386, "25", 1}, field.get());
+  EXPECT_EQ(object.SetFieldAt(38, 0, *field), S_OK);
+  ASSERT_EQ(guarded([&] { return write_device(object, radio.as_unknown(), 0, nullptr, nullptr); }), S_OK);
+  ::unsetenv("CPSERVICES_MODELS");
+  std::filesystem::remove(models);
+
+  CPServices plain(nullptr);  // no fixed-spacing list: the bits show as they are
+  ASSERT_EQ(guarded([&] { return read_device(plain, radio.as_unknown(), 0, nullptr); }), S_OK);
+  EXPECT_EQ(plain.codeplug().handler(38)->block().entry(0).text(386), "12.5");
 }
 
 }  // namespace
