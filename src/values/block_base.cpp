@@ -105,6 +105,11 @@ char hex_digit(uint32_t value) {
 }
 
 int64_t whole_part(double value) {
+  // A whole number prints as itself followed by ".000000": no text needed. (Most values that
+  // reach here are whole: every count, code and character that the range check sees.)
+  constexpr double kExact = 9007199254740992.0;  // 2^53: every whole double below is exact
+  if (value > -kExact && value < kExact && value == static_cast<double>(static_cast<int64_t>(value)))
+    return static_cast<int64_t>(value);
   // "%f" of the largest double needs 317 characters.
   char text[512];
   std::snprintf(text, sizeof text, "%f", value);
