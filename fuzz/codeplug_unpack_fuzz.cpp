@@ -22,15 +22,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return identity;
   }();
 
-  // The first byte picks the form (market class and version text) the codeplug is read with.
+  // The first byte picks the form (market class, version text, radio kind) the codeplug is read
+  // with; the bytes after it are the image.
+  static constexpr const char* kVersions[] = {"01", "02", "03", "07"};
   cps::Codeplug codeplug;
   codeplug.set_market_class(data[0] % 3);
-  codeplug.base.version = (data[0] & 0x80) ? "05" : "07";
+  codeplug.base.version = kVersions[(data[0] >> 2) & 3];
+  codeplug.base.mobile = (data[0] >> 4) & 1;
   const cps::FieldList before = codeplug.fields();
   try {
     codeplug.unpack_image(data + 1, size - 1, block3, block2);
   } catch (const cps::ErrorCode&) {
     if (!(codeplug.fields() == before)) std::abort();  // a failed unpack changed the codeplug
+    return 0;
+  }
+  // What was read packs again, or fails with an error code.
+  try {
+    cps::RadioInfo info = block2;
+    codeplug.pack_image(block3, info, false);
+  } catch (const cps::ErrorCode&) {
   }
   return 0;
 }
