@@ -5,9 +5,10 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 BENCH_BUILD ?= build-bench
+WIN_BUILD  ?= build-win
 JOBS       ?= 2
 
-.PHONY: all deps build build-asan fuzz bench test demo install clean
+.PHONY: all deps build build-asan fuzz bench windows test demo install clean
 
 all: build
 
@@ -42,11 +43,21 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j$(JOBS) --target transfer_bench
 	$(BENCH_BUILD)/bench/transfer_bench
 
-# Every test, once in the normal build and once under AddressSanitizer + UBSan; the fuzz
-# targets must build too.
-test: build build-asan fuzz
+# The Windows build, cross-compiled with mingw-w64: cpservices.dll with its type library, and
+# the programs that test it under Wine (compared with the native build's probes, hence `build`).
+$(WIN_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DCPS_NATIVE_BUILD_DIR=$(abspath $(BUILD))
+
+windows: deps build $(WIN_BUILD)/CMakeCache.txt
+	cmake --build $(WIN_BUILD) -j$(JOBS)
+
+# Every test, once in the normal build and once under AddressSanitizer + UBSan, then the Windows
+# build's tests under Wine; the fuzz targets must build too.
+test: build build-asan fuzz windows
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+	ctest --test-dir $(WIN_BUILD) --output-on-failure -j$(JOBS)
 
 demo: build
 	$(BUILD)/tools/cpsctl/cpsctl demo
@@ -55,4 +66,5 @@ install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
+	-[ -d $(WIN_BUILD)/wine-prefix ] && WINEPREFIX=$(abspath $(WIN_BUILD))/wine-prefix wineserver -k
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WIN_BUILD)

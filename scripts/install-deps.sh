@@ -10,6 +10,8 @@ packages=(
   libcli11-dev
   nlohmann-json3-dev
   clang libclang-rt-dev
+  # the Windows build (mingw-w64, widl with Wine's IDL files) and its tests under Wine
+  g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine wine64
 )
 
 missing=()

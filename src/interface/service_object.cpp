@@ -1,10 +1,15 @@
 #include "interface/service_object.h"
 
+#include "interface/dispatch.h"
 #include "interface/guard.h"
 #include "interface/module.h"
 #include "platform/codepage.h"
 #include "platform/ole_util.h"
 #include "values/range_table.h"
+
+#if defined(_WIN32)
+#include "win/library.h"
+#endif
 
 namespace cps {
 
@@ -55,13 +60,24 @@ HRESULT ServiceObject::InterfaceSupportsErrorInfo(REFIID riid) {
   return IsEqualIID(riid, IID_ICPServices) ? S_OK : S_FALSE;
 }
 
-// ---- IDispatch (late binding comes with the dispatch table) ---------------------------------
+// ---- IDispatch ------------------------------------------------------------------------------
 
-HRESULT ServiceObject::GetTypeInfoCount(UINT*) { return E_NOTIMPL; }
-HRESULT ServiceObject::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
-HRESULT ServiceObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-HRESULT ServiceObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-  return E_NOTIMPL;
+HRESULT ServiceObject::GetTypeInfoCount(UINT* pctinfo) { return dispatch_type_info_count(pctinfo); }
+
+HRESULT ServiceObject::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) {
+  return dispatch_type_info(iTInfo, lcid, ppTInfo);
+}
+
+HRESULT ServiceObject::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                                     DISPID* rgDispId) {
+  return dispatch_ids_of_names(riid, rgszNames, cNames, lcid, rgDispId);
+}
+
+HRESULT ServiceObject::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                              DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
+                              UINT* puArgErr) {
+  return dispatch_invoke(this, dispIdMember, riid, lcid, wFlags, pDispParams, pVarResult,
+                         pExcepInfo, puArgErr);
 }
 
 // ---- Messages and aliases -------------------------------------------------------------------
@@ -70,11 +86,19 @@ HRESULT ServiceObject::GetErrorMsg(HRESULT hrErrCode, BSTR* pbstrMsg) {
   return guarded([&]() -> HRESULT {
     // Severity and facility are ignored: the low 16 bits less 0x900 name the message.
     const int32_t id = static_cast<int32_t>(static_cast<uint32_t>(hrErrCode) & 0xFFFFu) - 0x900;
+    BSTR message = nullptr;
+#if defined(_WIN32)
+    if (!win::load_message(id, &message)) return S_FALSE;  // from the library's string table
+#else
     const char* text = message_text(id);
     if (!text) return S_FALSE;
-    if (!pbstrMsg) return E_POINTER;
-    BSTR message = bstr_from_narrow(text);
+    message = bstr_from_narrow(text);
     if (!message) raise(err::kNoStorage);
+#endif
+    if (!pbstrMsg) {
+      SysFreeString(message);
+      return E_POINTER;
+    }
     *pbstrMsg = message;
     return S_OK;
   });

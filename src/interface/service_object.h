@@ -28,8 +28,7 @@ class ServiceObject : public ICPServices, public ISupportErrorInfo {
   // ISupportErrorInfo: S_OK for ICPServices only.
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
-  // IDispatch. Late binding is served from the interface's dispatch table, which is not built
-  // yet: until then these answer E_NOTIMPL.
+  // IDispatch: late binding of ICPServices (interface/dispatch.h).
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
