@@ -84,6 +84,24 @@ Check "SetFieldAt of an unknown choice raises " & Hex(raisedChoice), raisedChoic
 cp.GetFieldAt 4, 104, 0, v
 Check "a refused set changes nothing", v(0, 1) = "Depot Tool"
 
+' A channel of the channel list (block 38): its receive frequency, and one outside the band.
+f(0, 0) = 455
+f(0, 1) = "148.512500"
+f(0, 2) = 1
+cp.SetFieldAt 38, 0, f
+cp.GetFieldAt 39, 455, 0, v
+Check "channel 0 of block 38 reads back through block 39 as " & v(0, 1), v(0, 1) = "148.512500"
+f(0, 1) = "180.000000"
+On Error Resume Next
+cp.SetFieldAt 38, 0, f
+Dim raisedBand
+raisedBand = Raised()
+On Error GoTo 0
+Check "a frequency outside the band raises " & Hex(raisedBand), raisedBand = &H8004096B
+Dim channels
+cp.GetCurrentListQuantity 38, channels
+Check "GetCurrentListQuantity 38 gives " & channels, channels = 1
+
 ' The second generation's object shares the messages.
 On Error Resume Next
 r9.GetBlockData 9999, block
