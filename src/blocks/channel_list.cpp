@@ -460,6 +460,14 @@ void ChannelList::set_block(const BlockRecord& given) {
   for (size_t i = 0; i < host.entry_count(); ++i) {
     FieldList& entry = host.entry(i);
     if (entry.contains(kLockout)) entry.set_text(kLockout, current_lockout(entry.text(kLockout)));
+    // The deviation is never the host's: it follows the spacing (and may be left out).
+    if (entry.contains(kSpacing) && has_label(entry.text(kSpacing), kSpacings)) {
+      const FieldValue deviation{kDeviation, label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations), 2};
+      if (entry.contains(kDeviation))
+        entry.set(deviation);
+      else
+        entry.add(deviation);
+    }
   }
   BlockRecord candidate = take_frame(*frame_, host, base);
   if (parse_decimal(candidate.header().text(kRecordCountField)) > base.radio.max_channels)
@@ -481,8 +489,6 @@ void ChannelList::set_block(const BlockRecord& given) {
       entry = in_table_order(entry, portable);
     }
     check_codes(entry);
-    // The deviation follows the spacing, whatever the host sent.
-    entry.set_text(kDeviation, label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations));
   }
   record_ = std::move(candidate);
 }

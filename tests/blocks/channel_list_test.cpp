@@ -182,6 +182,12 @@ TEST(ChannelList, SetRecordChecksTheWholeList) {
   EXPECT_EQ(list.block().entry(0).text(387), "5.0");  // recomputed from 25 kHz
   EXPECT_EQ(list.block().entry(0).text(393), "On Wrong XQ");
   EXPECT_EQ(error_of([&] { list.set_block(list.block()); }), 0);
+  given = list.block();
+  given.entry(0) = FieldList();
+  for (size_t i = 0; i < list.block().entry(0).count(); ++i)
+    if (list.block().entry(0).at(i).id != 387) given.entry(0).add(list.block().entry(0).at(i));
+  list.set_block(given);  // a record without the deviation is whole
+  EXPECT_EQ(list.block().entry(0).get(387), (FieldValue{387, "5.0", 2}));
 
   auto broken = [&](auto change) {
     BlockRecord record = list.block();
