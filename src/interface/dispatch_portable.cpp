@@ -154,7 +154,7 @@ void release(Param type, Prepared& p) {
 }  // namespace
 
 HRESULT dispatch_type_info_count(UINT* pctinfo) {
-  if (!pctinfo) return E_INVALIDARG;
+  if (!pctinfo) return E_POINTER;  // as the Windows build answers
   *pctinfo = 0;  // no ITypeInfo here: late binding is served from the table
   return S_OK;
 }
