@@ -105,23 +105,9 @@ std::string current_lockout(std::string_view text) {
 
 // ---- Codecs -----------------------------------------------------------------------------------
 
-// Frequencies: a step code in byte 0 and a big-endian count; a count of 0 is unprogrammed.
-template <uint8_t StepMask, uint16_t CountOffset>
-struct FrequencyCodec {
-  static std::string decode(const uint8_t* e, const FieldDesc&, const BlockBase& b) {
-    return frequency_text(get_bits(StepMask, e[0]), read_be(e + CountOffset, 2), 0, b.radio);
-  }
-  static void encode(std::string_view text, uint8_t* e, const FieldDesc&, const BlockBase& b) {
-    const StoredFrequency stored = store_frequency(text, b.radio);
-    set_bits(StepMask, stored.step_code, e[0]);
-    write_be(stored.count, e + CountOffset, 2);
-  }
-  static void check(std::string_view text, const FieldDesc&, const BlockBase& b) {
-    check_frequency(text, b.radio);
-  }
-};
-using RxFrequency = FrequencyCodec<0x0C, 3>;
-using TxFrequency = FrequencyCodec<0xC0, 1>;
+// Frequencies: a count of 0 is unprogrammed.
+using RxFrequency = EntryFrequency<0x0C, 3, 0>;
+using TxFrequency = EntryFrequency<0xC0, 1, 0>;
 constexpr CustomCodec kRxFrequency{RxFrequency::decode, RxFrequency::encode, RxFrequency::check};
 constexpr CustomCodec kTxFrequency{TxFrequency::decode, TxFrequency::encode, TxFrequency::check};
 
@@ -462,11 +448,7 @@ void ChannelList::set_block(const BlockRecord& given) {
     if (entry.contains(kLockout)) entry.set_text(kLockout, current_lockout(entry.text(kLockout)));
     // The deviation is never the host's: it follows the spacing (and may be left out).
     if (entry.contains(kSpacing) && has_label(entry.text(kSpacing), kSpacings)) {
-      const FieldValue deviation{kDeviation, label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations), 2};
-      if (entry.contains(kDeviation))
-        entry.set(deviation);
-      else
-        entry.add(deviation);
+      entry.put({kDeviation, label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations), 2});
     }
   }
   BlockRecord candidate = take_frame(*frame_, host, base);

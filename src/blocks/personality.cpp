@@ -78,21 +78,15 @@ static_assert(layout::layout_ok(kPersonalityRows, kPersonalitySize) && layout::c
 // Member frequencies: step code in byte 0, count beside the count field it shares; a member
 // whose first count holds 65535 is unprogrammed and keeps 65535 in both counts.
 template <uint8_t StepMask, uint16_t CountOffset>
-struct MemberFrequency {
-  static std::string decode(const uint8_t* e, const FieldDesc&, const BlockBase& b) {
-    return frequency_text(get_bits(StepMask, e[0]), read_be(e + CountOffset, 2), kUnprogrammed, b.radio);
-  }
+struct MemberFrequency : EntryFrequency<StepMask, CountOffset, kUnprogrammed> {
   static void encode(std::string_view text, uint8_t* e, const FieldDesc&, const BlockBase& b) {
     if (read_be(e + 1, 2) == kUnprogrammed) {
       write_be(kUnprogrammed, e + 1, 2);
       write_be(kUnprogrammed, e + 3, 2);
       return;
     }
-    const StoredFrequency stored = store_frequency(text, b.radio);
-    set_bits(StepMask, stored.step_code, e[0]);
-    write_be(stored.count, e + CountOffset, 2);
+    EntryFrequency<StepMask, CountOffset, kUnprogrammed>::store(text, e, b.radio);
   }
-  static void check(std::string_view text, const FieldDesc&, const BlockBase& b) { check_frequency(text, b.radio); }
 };
 using RxFrequency = MemberFrequency<0xC0, 1>;
 using TxFrequency = MemberFrequency<0x0C, 3>;
@@ -129,13 +123,6 @@ FieldList ordered_header(const FieldList& header) {
   for (int32_t id : {kFormatField, kCountField, kMemberFormat, kMemberHeader3, kAliasLength, kAliasHeader3})
     if (header.contains(id)) ordered.add(header.get(id));
   return ordered;
-}
-
-void put_header(FieldList& header, int32_t id, uint32_t value) {
-  if (header.contains(id))
-    header.set_text(id, decimal_text(value));
-  else
-    header.add(id, decimal_text(value), kHeaderAttribute);
 }
 
 uint8_t header_byte(const FieldList& header, int32_t id) {
@@ -229,8 +216,8 @@ void Personalities::unpack(int32_t id, const uint8_t* image, size_t length) {
       if (length < size) raise(err::kShortImage);
       verify_checksum(image, size - 1, image[size - 1]);
       ListBlockRecord work = record_;
-      put_header(work.header(), kMemberFormat, image[0]);
-      put_header(work.header(), kMemberHeader3, image[3]);
+      work.header().put({kMemberFormat, decimal_text(image[0]), kHeaderAttribute});
+      work.header().put({kMemberHeader3, decimal_text(image[3]), kHeaderAttribute});
       work.header() = ordered_header(work.header());
       for (size_t i = 0; i < count; ++i) {
         BlockRecord& personality = work.list(i);

@@ -128,13 +128,6 @@ uint32_t header_value(const FieldList& header, int32_t id, int64_t maximum) {
   return static_cast<uint32_t>(value);
 }
 
-void set_header(FieldList& header, int32_t id, uint32_t value) {
-  if (header.contains(id))
-    header.set({id, decimal_text(value), kHeaderAttribute});
-  else
-    header.add(id, decimal_text(value), kHeaderAttribute);
-}
-
 }  // namespace
 
 std::span<const int32_t> codeplug_block_order() { return kOrder; }
@@ -442,17 +435,17 @@ std::vector<uint8_t> Codeplug::pack_in_place(bool keep_flags) {
   }
 
   const uint32_t flags_address = next_address();
-  set_header(header_, kFlagsAddress, flags_address);
+  header_.put({kFlagsAddress, decimal_text(flags_address), kHeaderAttribute});
   write_be16(image, 4, flags_address);
   append(flags().pack(453));
   const uint32_t table_address = next_address();
-  set_header(header_, kTableAddress, table_address);
+  header_.put({kTableAddress, decimal_text(table_address), kHeaderAttribute});
   write_be16(image, 6, table_address);
   append(table.pack(454));
 
   image.push_back(0);
   if (image.size() - 1 > 0xFFFF) raise(err::kCodeplugSize);
-  set_header(header_, kLengthField, static_cast<uint32_t>(image.size() - 1));
+  header_.put({kLengthField, decimal_text(static_cast<uint32_t>(image.size() - 1)), kHeaderAttribute});
   write_be16(image, 2, static_cast<uint32_t>(image.size() - 1));
   image.back() = checksum(image.data(), image.size() - 1);
   return image;

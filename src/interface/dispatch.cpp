@@ -102,16 +102,6 @@ consteval bool ids_ascending_without_22() {
 }
 static_assert(ids_ascending_without_22(), "DISPIDs 1..26 in slot order, 22 unused");
 
-// The element type of a typed output.
-VARTYPE output_type(Param type) {
-  switch (type) {
-    case Param::TextOut: return VT_BSTR;
-    case Param::DoubleOut: return VT_R8;
-    case Param::ByteOut: return VT_UI1;
-    default: return VT_EMPTY;
-  }
-}
-
 // A script variable standing in for a typed output: the value the method writes lands in
 // `value` first and reaches the variable after a successful call.
 struct Adapted {
@@ -120,6 +110,15 @@ struct Adapted {
 };
 
 }  // namespace
+
+VARTYPE output_type(Param type) {
+  switch (type) {
+    case Param::TextOut: return VT_BSTR;
+    case Param::DoubleOut: return VT_R8;
+    case Param::ByteOut: return VT_UI1;
+    default: return VT_EMPTY;
+  }
+}
 
 const MethodDesc* find_method(DISPID id) {
   for (const MethodDesc& m : kMethods)

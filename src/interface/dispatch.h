@@ -54,6 +54,10 @@ struct MethodDesc {
   HRESULT (*call)(ICPServices* object, const VARIANT* args);
 };
 
+// The element type of a typed output (BSTR*, double*, unsigned char*); VT_EMPTY for any other
+// parameter.
+VARTYPE output_type(Param type);
+
 // The method with this DISPID, or nullptr.
 const MethodDesc* find_method(DISPID id);
 

@@ -56,15 +56,6 @@ VARTYPE input_type(Param type) {
   }
 }
 
-VARTYPE output_type(Param type) {
-  switch (type) {
-    case Param::TextOut: return VT_BSTR;
-    case Param::DoubleOut: return VT_R8;
-    case Param::ByteOut: return VT_UI1;
-    default: return VT_EMPTY;
-  }
-}
-
 // The object an interface argument carries: a by-reference VARIANT counts as its value.
 HRESULT object_of(const VARIANT& arg, IUnknown*& object) {
   const VARIANT& v = arg.vt == (VT_BYREF | VT_VARIANT) && arg.pvarVal ? *arg.pvarVal : arg;

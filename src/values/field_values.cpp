@@ -54,6 +54,13 @@ void FieldList::set(const FieldValue& field) {
 
 void FieldList::set_text(int32_t id, std::string value) { values_[find(id)] = std::move(value); }
 
+void FieldList::put(const FieldValue& field) {
+  if (contains(field.id))
+    set(field);
+  else
+    add(field);
+}
+
 bool FieldList::contains(int32_t id) const {
   for (int32_t candidate : ids_)
     if (candidate == id) return true;

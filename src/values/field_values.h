@@ -28,6 +28,7 @@ class FieldList {
   const std::string& text(int32_t id) const;       // 104 when absent
   void set(const FieldValue& field);               // text and attribute of the first match; 104
   void set_text(int32_t id, std::string value);    // text only, attribute kept; 104
+  void put(const FieldValue& field);               // set when present, else added at the end
   bool contains(int32_t id) const;
   void clear();
   size_t count() const { return ids_.size(); }

@@ -53,6 +53,27 @@ struct StoredFrequency {
 // frequency lies below the base or more steps above it than 16 bits count.
 StoredFrequency store_frequency(std::string_view text, const RadioFacts& radio);
 
+// A frequency field of a channel entry, as a table row's codec: its step code in the bits
+// StepMask of byte 0 and its count, big-endian, in the two bytes at CountOffset; a count of
+// Unprogrammed shows the band's lower limit.
+template <uint8_t StepMask, uint16_t CountOffset, uint32_t Unprogrammed>
+struct EntryFrequency {
+  static std::string decode(const uint8_t* entry, const layout::FieldDesc&, const BlockBase& base) {
+    return frequency_text(get_bits(StepMask, entry[0]), read_be(entry + CountOffset, 2), Unprogrammed, base.radio);
+  }
+  static void store(std::string_view text, uint8_t* entry, const RadioFacts& radio) {
+    const StoredFrequency stored = store_frequency(text, radio);
+    set_bits(StepMask, stored.step_code, entry[0]);
+    write_be(stored.count, entry + CountOffset, 2);
+  }
+  static void encode(std::string_view text, uint8_t* entry, const layout::FieldDesc&, const BlockBase& base) {
+    store(text, entry, base.radio);
+  }
+  static void check(std::string_view text, const layout::FieldDesc&, const BlockBase& base) {
+    check_frequency(text, base.radio);
+  }
+};
+
 // ---- Squelch codes ----------------------------------------------------------------------------
 
 // The text of a code word under a squelch type: "0" for "CSQ", the tone in hertz ("%.1f",

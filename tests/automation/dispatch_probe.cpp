@@ -38,27 +38,21 @@ ICPServices* create(REFCLSID clsid) {
 
 // ---- Arguments -----------------------------------------------------------------------------
 
-VARIANT make(VARTYPE vt, LONG value = 0) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = vt;
-  v.lVal = value;
-  return v;
-}
-VARIANT i4(LONG value) { return make(VT_I4, value); }
-VARIANT i2(SHORT value) { return make(VT_I2, value); }
-VARIANT r8(double value) { VARIANT v = make(VT_R8); v.dblVal = value; return v; }
-VARIANT text(const wchar_t* value) { VARIANT v = make(VT_BSTR); v.bstrVal = SysAllocString(value); return v; }
+using probe::variant;
+VARIANT i4(LONG value) { return variant(VT_I4, value); }
+VARIANT i2(SHORT value) { return variant(VT_I2, value); }
+VARIANT r8(double value) { VARIANT v = variant(VT_R8); v.dblVal = value; return v; }
+VARIANT text(const wchar_t* value) { VARIANT v = variant(VT_BSTR); v.bstrVal = SysAllocString(value); return v; }
 
 // Targets of by-reference arguments, each held in a VARIANT of its type; they live until the
 // end of the program, when they are cleared.
 std::deque<VARIANT> g_targets;
 
 // A reference to a new target of type `vt` holding `initial` (for VT_VARIANT: the VARIANT itself).
-VARIANT ref(VARTYPE vt, VARIANT initial = make(VT_EMPTY)) {
+VARIANT ref(VARTYPE vt, VARIANT initial = variant(VT_EMPTY)) {
   if (vt != VT_VARIANT) initial.vt = vt;
   g_targets.push_back(initial);
-  VARIANT v = make(VT_BYREF | vt);
+  VARIANT v = variant(VT_BYREF | vt);
   v.byref = vt == VT_VARIANT ? static_cast<void*>(&g_targets.back()) : static_cast<void*>(&g_targets.back().llVal);
   return v;
 }
@@ -68,13 +62,13 @@ VARIANT out_double() { return ref(VT_R8, r8(-1)); }
 VARIANT field(LONG id, const wchar_t* value) {
   SAFEARRAYBOUND bounds[2] = {{1, 0}, {3, 0}};
   SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
-  VARIANT cells[3] = {i4(id), text(value), make(VT_UI1)};
+  VARIANT cells[3] = {i4(id), text(value), variant(VT_UI1)};
   for (LONG k = 0; k < 3; ++k) {
     LONG at[2] = {0, k};
     SafeArrayPutElement(array, at, &cells[k]);
     VariantClear(&cells[k]);
   }
-  VARIANT v = make(VT_ARRAY | VT_VARIANT);
+  VARIANT v = variant(VT_ARRAY | VT_VARIANT);
   v.parray = array;
   return v;
 }
@@ -99,7 +93,7 @@ std::string describe_array(SAFEARRAY* array) {
   const LONG last = dims == 2 ? upper[1] : std::min(upper[0], lower[0] + 3);
   for (LONG k = dims == 2 ? lower[1] : lower[0]; k <= last; ++k) {
     LONG at[2] = {dims == 2 ? lower[0] : k, k};
-    VARIANT cell = make(VT_EMPTY);
+    VARIANT cell = variant(VT_EMPTY);
     if (vt == VT_VARIANT) SafeArrayGetElement(array, at, &cell);
     else if (vt == VT_UI1 && SUCCEEDED(SafeArrayGetElement(array, at, &cell.bVal))) cell.vt = VT_UI1;
     out.append(out.back() == '{' ? "" : ", ").append(describe(cell));
@@ -112,7 +106,7 @@ std::string describe(const VARIANT& v) {
   char number[64];
   if ((v.vt & VT_BYREF) && !(v.vt & VT_ARRAY)) {
     if (v.vt == (VT_BYREF | VT_VARIANT)) return std::string("&").append(describe(*v.pvarVal));
-    VARIANT value = make(static_cast<VARTYPE>(v.vt & ~VT_BYREF));
+    VARIANT value = variant(static_cast<VARTYPE>(v.vt & ~VT_BYREF));
     const VARTYPE base = value.vt;
     std::memcpy(&value.llVal, v.byref, base == VT_UI1 ? 1 : base == VT_I2 ? 2 : base == VT_I4 || base == VT_R4 ? 4 : 8);
     return std::string("&").append(describe(value));
@@ -203,7 +197,7 @@ void names(IDispatch* object) {
 void invocations(ICPServices* services, ICPServices* other) {
   IDispatch* object = services;
   const LONG checksum = static_cast<LONG>(0x80040967), no_message = static_cast<LONG>(0x80040971);
-  const VARIANT empty = make(VT_EMPTY), null = make(VT_NULL);
+  const VARIANT empty = variant(VT_EMPTY), null = variant(VT_NULL);
 
   // GetErrorMsg (3): an HRESULT in, a BSTR out by reference.
   invoke(object, "GetErrorMsg I4, &BSTR", {3, {i4(checksum), ref(VT_BSTR)}});
@@ -213,9 +207,9 @@ void invocations(ICPServices* services, ICPServices* other) {
   invoke(object, "GetErrorMsg I4, &VARIANT array", {3, {i4(checksum), ref(VT_VARIANT, field(1, L"x"))}});
   invoke(object, "GetErrorMsg no message, &VARIANT", {3, {i4(no_message), ref(VT_VARIANT, i2(5))}});
   invoke(object, "GetErrorMsg no message, &BSTR", {3, {i4(no_message), ref(VT_BSTR, text(L"kept"))}});
-  invoke(object, "GetErrorMsg UI4", {3, {make(VT_UI4, checksum), ref(VT_BSTR)}});
+  invoke(object, "GetErrorMsg UI4", {3, {variant(VT_UI4, checksum), ref(VT_BSTR)}});
   invoke(object, "GetErrorMsg I2", {3, {i2(0x96E), ref(VT_VARIANT)}});
-  invoke(object, "GetErrorMsg ERROR", {3, {make(VT_ERROR, checksum), ref(VT_BSTR)}});
+  invoke(object, "GetErrorMsg ERROR", {3, {variant(VT_ERROR, checksum), ref(VT_BSTR)}});
   invoke(object, "GetErrorMsg R8", {3, {r8(2414.0), ref(VT_BSTR)}});
   invoke(object, "GetErrorMsg BSTR", {3, {text(L"2414"), ref(VT_BSTR)}});
   invoke(object, "GetErrorMsg BSTR hex", {3, {text(L"&H96E"), ref(VT_BSTR)}});
@@ -242,7 +236,7 @@ void invocations(ICPServices* services, ICPServices* other) {
   invoke(object, "ValidateAlias bad", {5, {text(L"bad\x01")}});
   invoke(object, "ValidateAlias bad without excepinfo", {5, {text(L"bad\x01")}, DISPATCH_METHOD, {}, false});
   invoke(object, "ValidateAlias I4", {5, {i4(123)}});
-  invoke(object, "ValidateAlias BOOL", {5, {make(VT_BOOL, -1)}});
+  invoke(object, "ValidateAlias BOOL", {5, {variant(VT_BOOL, -1)}});
   invoke(object, "ValidateAlias EMPTY", {5, {empty}});
   invoke(object, "ValidateAlias NULL", {5, {null}});
   invoke(object, "ValidateAlias &VARIANT", {5, {ref(VT_VARIANT, text(L"OK"))}});
@@ -250,9 +244,9 @@ void invocations(ICPServices* services, ICPServices* other) {
 
   // GetRangeInfo (6): a long in, three doubles out.
   const struct { const char* label; VARIANT field; } fields[] = {
-      {"I4", i4(424)}, {"I2", i2(424)}, {"UI1", make(VT_UI1, 200)}, {"BSTR", text(L"424")},
+      {"I4", i4(424)}, {"I2", i2(424)}, {"UI1", variant(VT_UI1, 200)}, {"BSTR", text(L"424")},
       {"BSTR not a number", text(L"abc")}, {"R8 rounds", r8(423.5)}, {"R8 rounds to even", r8(424.5)},
-      {"R8 too large", r8(3e10)}, {"BOOL", make(VT_BOOL, -1)}, {"EMPTY", empty}, {"NULL", null},
+      {"R8 too large", r8(3e10)}, {"BOOL", variant(VT_BOOL, -1)}, {"EMPTY", empty}, {"NULL", null},
       {"&VARIANT", ref(VT_VARIANT, i2(424))}, {"&I2", ref(VT_I2, i2(424))}, {"no such field", i4(99999)}};
   for (const auto& f : fields)
     invoke(object, (std::string("GetRangeInfo ") + f.label).c_str(), {6, {f.field, out_double(), out_double(), out_double()}});
@@ -267,24 +261,24 @@ void invocations(ICPServices* services, ICPServices* other) {
   invoke(object, "GetBlockData 4 into I4", {7, {i4(4), ref(VT_VARIANT, i4(3))}});
   invoke(object, "GetBlockData out by value", {7, {i4(4), i4(3)}});
   invoke(object, "GetBlockData 9999", {7, {i4(9999), ref(VT_VARIANT)}});
-  invoke(object, "SetFieldAt 104", {16, {i4(4), make(VT_UI1), field(104, L"Depot Tool")}});
-  invoke(object, "GetFieldAt 104", {15, {i4(4), i4(104), make(VT_UI1), ref(VT_VARIANT)}});
+  invoke(object, "SetFieldAt 104", {16, {i4(4), variant(VT_UI1), field(104, L"Depot Tool")}});
+  invoke(object, "GetFieldAt 104", {15, {i4(4), i4(104), variant(VT_UI1), ref(VT_VARIANT)}});
   invoke(object, "SetFieldAt &VARIANT", {16, {ref(VT_VARIANT, i2(4)), ref(VT_VARIANT, i2(0)), ref(VT_VARIANT, field(104, L"Tuner"))}});
   invoke(object, "SetFieldAt bad choice", {16, {i4(4), i2(0), field(104, L"Lab")}});
   invoke(object, "SetFieldAt index 300", {16, {i4(4), i4(300), field(104, L"CPS")}});
   invoke(object, "SetFieldAt index -1", {16, {i4(4), i4(-1), field(104, L"CPS")}});
   invoke(object, "SetFieldAt index 1.0", {16, {i4(4), r8(1.0), field(104, L"CPS")}});
-  invoke(object, "SetFieldAt text for a field", {16, {i4(4), make(VT_UI1), text(L"104")}});
-  invoke(object, "GetFieldAt 104 again", {15, {i4(4), i4(104), make(VT_UI1), ref(VT_VARIANT)}});
-  invoke(object, "GetCurrentListQuantity &UI1", {9, {i4(4), ref(VT_UI1, make(VT_UI1, 0xEE))}});
+  invoke(object, "SetFieldAt text for a field", {16, {i4(4), variant(VT_UI1), text(L"104")}});
+  invoke(object, "GetFieldAt 104 again", {15, {i4(4), i4(104), variant(VT_UI1), ref(VT_VARIANT)}});
+  invoke(object, "GetCurrentListQuantity &UI1", {9, {i4(4), ref(VT_UI1, variant(VT_UI1, 0xEE))}});
   invoke(object, "GetCurrentListQuantity &I4", {9, {i4(4), ref(VT_I4, i4(-7))}});
   invoke(object, "GetCurrentListQuantity out by value", {9, {i4(9999), i2(3)}});
   const struct { const char* label; VARIANT index; } indexes[] = {
-      {"BOOL", make(VT_BOOL, -1)}, {"I1 -3", make(VT_I1, -3)}, {"R8 255.5", r8(255.5)}, {"R8 -0.5", r8(-0.5)},
-      {"BSTR", text(L" 2 ")}, {"BSTR -1", text(L"-1")}, {"ERROR", make(VT_ERROR, 5)}};
+      {"BOOL", variant(VT_BOOL, -1)}, {"I1 -3", variant(VT_I1, -3)}, {"R8 255.5", r8(255.5)}, {"R8 -0.5", r8(-0.5)},
+      {"BSTR", text(L" 2 ")}, {"BSTR -1", text(L"-1")}, {"ERROR", variant(VT_ERROR, 5)}};
   for (const auto& i : indexes) invoke(object, (std::string("DeleteList index ") + i.label).c_str(), {11, {i4(9999), i.index}});
   invoke(object, "GetValidAliasCharSet", {4, {ref(VT_VARIANT)}});
-  VARIANT block = make(VT_EMPTY), block_copy = make(VT_EMPTY);
+  VARIANT block = variant(VT_EMPTY), block_copy = variant(VT_EMPTY);
   services->GetBlockData(4, &block);
   VariantCopy(&block_copy, &block);
   invoke(object, "SetBlockData by value", {8, {i4(4), block}});
@@ -293,18 +287,18 @@ void invocations(ICPServices* services, ICPServices* other) {
 
   // Object arguments. The device arguments are pointers the component does not treat as COM
   // objects, so only null ones are passed here.
-  VARIANT services_arg = make(VT_DISPATCH);
+  VARIANT services_arg = variant(VT_DISPATCH);
   services_arg.pdispVal = other;
   other->AddRef();
   invoke(object, "Copy DISPATCH", {25, {services_arg}});
   invoke(object, "Copy I4", {25, {i4(1)}});
   invoke(object, "Copy EMPTY", {25, {empty}});
   const struct { const char* label; VARIANT device, handle; } devices[] = {
-      {"UNKNOWN null", make(VT_UNKNOWN), i4(0)}, {"DISPATCH null", make(VT_DISPATCH), i4(0)},
-      {"NULL", null, i4(0)}, {"EMPTY", empty, i4(0)}, {"handle I4 -5", make(VT_UNKNOWN), i4(-5)},
-      {"handle I2 -5", make(VT_UNKNOWN), i2(-5)}, {"handle BSTR -1", make(VT_UNKNOWN), text(L"-1")}};
+      {"UNKNOWN null", variant(VT_UNKNOWN), i4(0)}, {"DISPATCH null", variant(VT_DISPATCH), i4(0)},
+      {"NULL", null, i4(0)}, {"EMPTY", empty, i4(0)}, {"handle I4 -5", variant(VT_UNKNOWN), i4(-5)},
+      {"handle I2 -5", variant(VT_UNKNOWN), i2(-5)}, {"handle BSTR -1", variant(VT_UNKNOWN), text(L"-1")}};
   for (const auto& d : devices)
-    invoke(object, (std::string("ReadDevice ") + d.label).c_str(), {1, {d.device, d.handle, make(VT_UNKNOWN)}});
+    invoke(object, (std::string("ReadDevice ") + d.label).c_str(), {1, {d.device, d.handle, variant(VT_UNKNOWN)}});
 
   // Members that do not exist.
   for (DISPID id : {0, 22, 27, -1, 0x60000000}) invoke(object, ("DISPID " + std::to_string(id)).c_str(), {id, {}});

@@ -31,13 +31,7 @@ struct Counted final : IUnknown {
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
 };
 
-VARIANT make(VARTYPE vt, LONG value = 0) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = vt;
-  v.lVal = value;
-  return v;
-}
+using probe::variant;
 
 std::string text(BSTR b) { return b ? probe::bstr_text(b) : "(null)"; }
 
@@ -68,7 +62,7 @@ void variant_types() {
                            VT_I4 | VT_BYREF, VT_BSTR | VT_BYREF, VT_I2 | VT_ARRAY | VT_BYREF,
                            72 | VT_BYREF};
   for (VARTYPE vt : kinds) {
-    VARIANT v = make(vt, 7), source = make(vt, 7), dest = make(VT_I2, 5);
+    VARIANT v = variant(vt, 7), source = variant(vt, 7), dest = variant(VT_I2, 5);
     const HRESULT cleared = VariantClear(&v);
     const HRESULT copied = VariantCopy(&dest, &source);
     char label[48];
@@ -83,11 +77,11 @@ void variants() {
   std::memset(&v, 0xAB, sizeof v);
   VariantInit(&v);
   line("VariantInit", "vt 0x%04X", v.vt);
-  v = make(VT_I4, 42);
+  v = variant(VT_I4, 42);
   HRESULT hr = VariantClear(&v);
   line("VariantClear I4", "%s vt 0x%04X payload %ld", hex(hr).c_str(), v.vt, static_cast<long>(v.lVal));
 
-  VARIANT str = make(VT_BSTR), copy = make(VT_EMPTY);
+  VARIANT str = variant(VT_BSTR), copy = variant(VT_EMPTY);
   str.bstrVal = SysAllocString(L"copy me");
   hr = VariantCopy(&copy, &str);
   line("VariantCopy BSTR", "%s %s new string %d", hex(hr).c_str(), text(copy.bstrVal).c_str(),
@@ -97,26 +91,26 @@ void variants() {
   hr = VariantCopy(&copy, &str);  // the destination's old string is freed first
   line("VariantCopy over BSTR", "%s %s", hex(hr).c_str(), text(copy.bstrVal).c_str());
   VariantClear(&copy);
-  VARIANT no_text = make(VT_BSTR);
+  VARIANT no_text = variant(VT_BSTR);
   hr = VariantCopy(&copy, &no_text);
   line("VariantCopy null BSTR", "%s %s", hex(hr).c_str(), text(copy.bstrVal).c_str());
   VariantClear(&copy);
 
   LONG target = 5;
-  VARIANT ref = make(VT_I4 | VT_BYREF);
+  VARIANT ref = variant(VT_I4 | VT_BYREF);
   ref.plVal = &target;
   hr = VariantCopy(&copy, &ref);
   line("VariantCopy BYREF", "%s vt 0x%04X same pointer %d", hex(hr).c_str(), copy.vt, copy.plVal == &target);
   hr = VariantClear(&copy);
   line("VariantClear BYREF", "%s vt 0x%04X target %ld", hex(hr).c_str(), copy.vt, static_cast<long>(target));
 
-  VARIANT bad = make(15);  // a destination that cannot be cleared stops the copy
+  VARIANT bad = variant(15);  // a destination that cannot be cleared stops the copy
   hr = VariantCopy(&bad, &str);
   line("VariantCopy into bad vt", "%s vt 0x%04X", hex(hr).c_str(), bad.vt);
   VariantClear(&str);
 
   Counted object;
-  VARIANT unknown = make(VT_UNKNOWN);
+  VARIANT unknown = variant(VT_UNKNOWN);
   unknown.punkVal = &object;
   object.AddRef();
   hr = VariantCopy(&copy, &unknown);
@@ -124,7 +118,7 @@ void variants() {
   VariantClear(&copy);
   VariantClear(&unknown);
   line("VariantClear UNKNOWN", "refs %lu", static_cast<unsigned long>(object.refs));
-  VARIANT no_object = make(VT_DISPATCH);
+  VARIANT no_object = variant(VT_DISPATCH);
   no_object.pdispVal = nullptr;
   hr = VariantCopy(&copy, &no_object);
   line("VariantCopy DISPATCH null", "%s vt 0x%04X", hex(hr).c_str(), copy.vt);
@@ -247,7 +241,7 @@ void creation() {
   SAFEARRAY* locked = SafeArrayCreateVector(VT_I4, 0, 2);
   LONG locks = 0;
   while (SUCCEEDED(SafeArrayLock(locked))) ++locks;
-  VARIANT holder = make(VT_ARRAY | VT_I4);
+  VARIANT holder = variant(VT_ARRAY | VT_I4);
   holder.parray = locked;
   hr = VariantClear(&holder);
   line("locks before failure", "%ld; VariantClear %s vt 0x%04X", static_cast<long>(locks), hex(hr).c_str(), holder.vt);
@@ -294,7 +288,7 @@ void variant_elements() {
   Counted object;
   SAFEARRAYBOUND bounds[2] = {{1, 0}, {3, 0}};
   SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
-  VARIANT value = make(VT_UNKNOWN), out = make(VT_EMPTY);
+  VARIANT value = variant(VT_UNKNOWN), out = variant(VT_EMPTY);
   value.punkVal = &object;
   LONG at[2] = {0, 2};
   HRESULT hr = SafeArrayPutElement(array, at, &value);
@@ -302,7 +296,7 @@ void variant_elements() {
   hr = SafeArrayGetElement(array, at, &out);
   line("get VARIANT UNKNOWN", "%s vt 0x%04X refs %lu", hex(hr).c_str(), out.vt, static_cast<unsigned long>(object.refs));
   VariantClear(&out);
-  value = make(VT_BSTR);
+  value = variant(VT_BSTR);
   value.bstrVal = SysAllocString(L"text");
   at[1] = 1;
   SafeArrayPutElement(array, at, &value);
@@ -310,7 +304,7 @@ void variant_elements() {
   line("get VARIANT BSTR", "%s %s copy %d", hex(hr).c_str(), text(out.bstrVal).c_str(), out.bstrVal != value.bstrVal);
   VariantClear(&out);
   VariantClear(&value);
-  value = make(25);
+  value = variant(25);
   at[1] = 0;
   hr = SafeArrayPutElement(array, at, &value);
   line("put a bad element", "%s", hex(hr).c_str());
@@ -327,7 +321,7 @@ void variant_elements() {
   static_cast<VARIANT*>(array->pvData)[0].vt = VT_EMPTY;
 
   // A VARIANT holding the array: copying copies it deep, clearing destroys it and its elements.
-  VARIANT holder = make(VT_ARRAY | VT_VARIANT), twin = make(VT_EMPTY);
+  VARIANT holder = variant(VT_ARRAY | VT_VARIANT), twin = variant(VT_EMPTY);
   holder.parray = array;
   hr = VariantCopy(&twin, &holder);
   line("VariantCopy array", "%s new array %d refs %lu", hex(hr).c_str(), twin.parray != array,
@@ -374,25 +368,25 @@ std::string value_text(const VARIANT& v) {
 
 // VariantChangeType from each source to each scalar type.
 void conversions() {
-  std::vector<VARIANT> sources = {make(VT_EMPTY), make(VT_NULL), make(VT_ERROR, 5),
-                                  make(VT_UNKNOWN), make(VT_DISPATCH)};
+  std::vector<VARIANT> sources = {variant(VT_EMPTY), variant(VT_NULL), variant(VT_ERROR, 5),
+                                  variant(VT_UNKNOWN), variant(VT_DISPATCH)};
   const struct { VARTYPE vt; long long value; } integers[] = {
       {VT_I1, -3}, {VT_UI1, 200}, {VT_I2, -5}, {VT_I2, 300}, {VT_UI2, 65535}, {VT_I4, -5},
       {VT_I4, 70000}, {VT_UI4, 4000000000}, {VT_INT, -5}, {VT_UINT, 4000000000}, {VT_I8, -1},
       {VT_I8, 5000000000}, {VT_UI8, -1}, {VT_BOOL, -1}, {VT_BOOL, 0}, {VT_CY, -15000}, {VT_CY, 25000}};
   for (const auto& i : integers) {
-    VARIANT v = make(i.vt);
+    VARIANT v = variant(i.vt);
     v.llVal = i.value;  // the low bytes hold the narrower types (little-endian)
     sources.push_back(v);
   }
   for (float f : {2.5f, 1.1f, -0.5f}) {
-    VARIANT v = make(VT_R4);
+    VARIANT v = variant(VT_R4);
     v.fltVal = f;
     sources.push_back(v);
   }
   for (double d : {-1.5, 2.5, 3.5, 255.5, 254.5, 1e-5, 123456.7, 0.5, -0.0, 1e20, 2147483647.5,
                    1.0 / 3, 1e300, 4294967295.4}) {
-    VARIANT v = make(VT_R8);
+    VARIANT v = variant(VT_R8);
     v.dblVal = d;
     sources.push_back(v);
   }
@@ -403,12 +397,12 @@ void conversions() {
                            L"5e-1", L"1,2,3", L",5", L"5,", L"1D2", L"&10", L"&B10", L"1e+", L"\t7\t",
                            L"x", L"1e400", L"0.0000001", L"&HFFFFFFFF", L"&H8000", L"&HFF",
                            L"&H1FFFFFFFF", L"1 2", L"-0"}) {
-    VARIANT v = make(VT_BSTR);
+    VARIANT v = variant(VT_BSTR);
     v.bstrVal = SysAllocString(t);
     sources.push_back(v);
   }
   LONG target = 7;
-  VARIANT by_ref = make(VT_I4 | VT_BYREF), inner = make(VT_I2, 9), variant_ref = make(VT_VARIANT | VT_BYREF);
+  VARIANT by_ref = variant(VT_I4 | VT_BYREF), inner = variant(VT_I2, 9), variant_ref = variant(VT_VARIANT | VT_BYREF);
   by_ref.plVal = &target;
   variant_ref.pvarVal = &inner;
   sources.push_back(by_ref);
@@ -420,7 +414,7 @@ void conversions() {
   for (VARIANT& source : sources) {
     std::string row;
     for (VARTYPE vt : targets) {
-      VARIANT out = make(VT_EMPTY);
+      VARIANT out = variant(VT_EMPTY);
       const HRESULT hr = VariantChangeType(&out, &source, 0, vt);
       row.append(" ").append(std::to_string(vt)).append("=");
       row.append(SUCCEEDED(hr) ? (out.vt == vt ? value_text(out) : "vt " + std::to_string(out.vt)) : hex(hr));
@@ -431,7 +425,7 @@ void conversions() {
     line(label.c_str(), "%s", row.c_str());
     VariantClear(&source);
   }
-  VARIANT v = make(VT_BSTR), nope = make(VT_BSTR);
+  VARIANT v = variant(VT_BSTR), nope = variant(VT_BSTR);
   v.bstrVal = SysAllocString(L" 42 ");
   HRESULT hr = VariantChangeType(&v, &v, 0, VT_I4);
   line("convert in place", "%s vt 0x%04X %s", hex(hr).c_str(), v.vt, value_text(v).c_str());

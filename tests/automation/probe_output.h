@@ -11,6 +11,15 @@
 
 namespace probe {
 
+// A VARIANT of type `vt` whose 32 low bits hold `value` (and nothing to free).
+inline VARIANT variant(VARTYPE vt, LONG value = 0) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = vt;
+  v.lVal = value;
+  return v;
+}
+
 inline std::string hex(HRESULT hr) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));

@@ -3,6 +3,7 @@
 // adaptation of script variables for typed outputs.
 #include <cpservices/cpservices.h>
 
+#include "automation/probe_output.h"
 #include "platform/ole_util.h"
 
 #include <gtest/gtest.h>
@@ -33,16 +34,9 @@ struct Dispatch : ::testing::Test {
   ICPServices* object = nullptr;
 };
 
-VARIANT of(VARTYPE vt, LONG value = 0) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = vt;
-  v.lVal = value;
-  return v;
-}
 
 VARIANT by_ref(VARIANT* target) {
-  VARIANT v = of(VT_BYREF | VT_VARIANT);
+  VARIANT v = probe::variant(VT_BYREF | VT_VARIANT);
   v.pvarVal = target;
   return v;
 }
@@ -51,7 +45,7 @@ TEST_F(Dispatch, ArgumentErrorNamesTheIndexInRgvarg) {
   double d[3] = {};
   VARIANT out[3];
   for (int i = 0; i < 3; ++i) {
-    out[i] = of(VT_BYREF | VT_R8);
+    out[i] = probe::variant(VT_BYREF | VT_R8);
     out[i].pdblVal = &d[i];
   }
   struct Case {
@@ -62,17 +56,17 @@ TEST_F(Dispatch, ArgumentErrorNamesTheIndexInRgvarg) {
     UINT arg_err;
   };
   const Case cases[] = {
-      {"first parameter, last in rgvarg", {of(VT_NULL), out[0], out[1], out[2]}, {}, DISP_E_TYPEMISMATCH, 3},
-      {"third parameter", {of(VT_I4, 424), out[0], of(VT_BYREF | VT_I4), out[2]}, {}, DISP_E_TYPEMISMATCH, 1},
-      {"named parameter 0 in rgvarg[0]", {out[0], out[1], out[2], of(VT_NULL)}, {0}, DISP_E_TYPEMISMATCH, 0},
-      {"a parameter without argument", {of(VT_I4, 424), out[0], out[1]}, {}, DISP_E_BADPARAMCOUNT, 99},
+      {"first parameter, last in rgvarg", {probe::variant(VT_NULL), out[0], out[1], out[2]}, {}, DISP_E_TYPEMISMATCH, 3},
+      {"third parameter", {probe::variant(VT_I4, 424), out[0], probe::variant(VT_BYREF | VT_I4), out[2]}, {}, DISP_E_TYPEMISMATCH, 1},
+      {"named parameter 0 in rgvarg[0]", {out[0], out[1], out[2], probe::variant(VT_NULL)}, {0}, DISP_E_TYPEMISMATCH, 0},
+      {"a parameter without argument", {probe::variant(VT_I4, 424), out[0], out[1]}, {}, DISP_E_BADPARAMCOUNT, 99},
   };
   for (const Case& c : cases) {
     UINT arg_err = 99;
     EXPECT_EQ(invoke(6, c.args, &arg_err, c.named), c.hr) << c.what;
     EXPECT_EQ(arg_err, c.arg_err) << c.what;
   }
-  VARIANT huge = of(VT_R8);
+  VARIANT huge = probe::variant(VT_R8);
   huge.dblVal = 3e10;
   UINT arg_err = 99;
   EXPECT_EQ(invoke(6, {huge, out[0], out[1], out[2]}, &arg_err), DISP_E_OVERFLOW);
@@ -91,25 +85,25 @@ TEST_F(Dispatch, NoTypeInformationWithoutOleaut32) {
 // A script's variable for a typed output receives the value, in the output's type, only when
 // the method wrote one.
 TEST_F(Dispatch, ScriptVariablesReceiveTypedOutputs) {
-  VARIANT message = of(VT_I2, 5);
-  EXPECT_EQ(invoke(3, {of(VT_I4, static_cast<LONG>(0x80040967)), by_ref(&message)}, nullptr), S_OK);
+  VARIANT message = probe::variant(VT_I2, 5);
+  EXPECT_EQ(invoke(3, {probe::variant(VT_I4, static_cast<LONG>(0x80040967)), by_ref(&message)}, nullptr), S_OK);
   ASSERT_EQ(message.vt, VT_BSTR);
   EXPECT_EQ(std::wstring(message.bstrVal), L"Checksum failure.");
 
-  EXPECT_EQ(invoke(3, {of(VT_I4, static_cast<LONG>(0x80040971)), by_ref(&message)}, nullptr), S_OK);
+  EXPECT_EQ(invoke(3, {probe::variant(VT_I4, static_cast<LONG>(0x80040971)), by_ref(&message)}, nullptr), S_OK);
   EXPECT_EQ(std::wstring(message.bstrVal), L"Checksum failure.");  // no message: left as it was
   VariantClear(&message);
 
-  VARIANT low = of(VT_EMPTY), high = of(VT_BSTR), step = of(VT_EMPTY);
+  VARIANT low = probe::variant(VT_EMPTY), high = probe::variant(VT_BSTR), step = probe::variant(VT_EMPTY);
   high.bstrVal = SysAllocString(L"old");
-  EXPECT_EQ(invoke(6, {of(VT_I4, 424), by_ref(&low), by_ref(&high), by_ref(&step)}, nullptr), S_OK);
+  EXPECT_EQ(invoke(6, {probe::variant(VT_I4, 424), by_ref(&low), by_ref(&high), by_ref(&step)}, nullptr), S_OK);
   EXPECT_EQ(low.vt, VT_R8);
   EXPECT_EQ(high.vt, VT_R8);
   EXPECT_EQ(low.dblVal, 32);
   EXPECT_EQ(high.dblVal, 219);
 
-  VARIANT untouched = of(VT_I4, 7);
-  EXPECT_EQ(invoke(6, {of(VT_I4, 99999), by_ref(&untouched), by_ref(&low), by_ref(&step)}, nullptr),
+  VARIANT untouched = probe::variant(VT_I4, 7);
+  EXPECT_EQ(invoke(6, {probe::variant(VT_I4, 99999), by_ref(&untouched), by_ref(&low), by_ref(&step)}, nullptr),
             DISP_E_EXCEPTION);
   EXPECT_EQ(untouched.vt, VT_I4);  // a failed method writes nothing back
 }
