@@ -320,18 +320,23 @@ size_t region_of(const FieldList& header, int32_t id, size_t length) {
 
 void Codeplug::unpack_header_blocks(const uint8_t* image, size_t length, bool keep_edits) {
   verify_image_checksum(image, length);
-  std::unique_ptr<BlockHandler> own_flags = slots_[1]->clone();
-  std::unique_ptr<BlockHandler> own_table = slots_[3]->clone();
-
-  own_flags->base.version = base.version;
-  own_flags->base.minor = base.minor;
+  // With keep_edits the radio's blocks 453 and 454 are unpacked into scratch copies only: the
+  // codeplug's own flags and address table stay, and the image has served for the checks.
+  std::unique_ptr<BlockHandler> scratch_flags, scratch_table;
+  BlockHandler* flags = slots_[1].get();
+  BlockHandler* table = slots_[3].get();
+  if (keep_edits) {
+    scratch_flags = flags->clone();
+    scratch_table = table->clone();
+    flags = scratch_flags.get();
+    table = scratch_table.get();
+  }
+  flags->base.version = base.version;
+  flags->base.minor = base.minor;
   size_t at = region_of(header_, kFlagsAddress, length);
-  own_flags->unpack(453, image + at, length - at);
+  flags->unpack(453, image + at, length - at);
   at = region_of(header_, kTableAddress, length);
-  own_table->unpack(454, image + at, length - at);
-  if (keep_edits) return;  // the codeplug's own flags and address table stay
-  slots_[1] = std::move(own_flags);
-  slots_[3] = std::move(own_table);
+  table->unpack(454, image + at, length - at);
 }
 
 void Codeplug::read_destination_flags(const uint8_t* image, size_t length) {
@@ -340,8 +345,8 @@ void Codeplug::read_destination_flags(const uint8_t* image, size_t length) {
   slots_[2]->unpack(453, image + at, length - at);
 }
 
-void Codeplug::unpack_blocks_in_place(const uint8_t* image, size_t length, const RadioIdentity& block3,
-                                      const RadioInfo& block2) {
+void Codeplug::unpack_blocks(const uint8_t* image, size_t length, const RadioIdentity& block3,
+                             const RadioInfo& block2) {
   set_radio(radio_facts(block3, block2));
   for (int32_t id : kOrder) {
     if (!enabled(id)) continue;  // keeps what it had
@@ -356,22 +361,13 @@ void Codeplug::unpack_blocks_in_place(const uint8_t* image, size_t length, const
   }
 }
 
-void Codeplug::unpack_blocks(const uint8_t* image, size_t length, const RadioIdentity& block3,
-                             const RadioInfo& block2) {
-  Codeplug work(*this);
-  work.unpack_blocks_in_place(image, length, block3, block2);
-  *this = std::move(work);
-}
-
 void Codeplug::unpack_image(const uint8_t* image, size_t length, const RadioIdentity& block3,
                             const RadioInfo& block2) {
-  Codeplug work(*this);
-  work.parse_header(image, length);
-  const size_t image_length = work.image_length();
+  parse_header(image, length);
+  const size_t image_length = this->image_length();
   if (length < image_length) raise(err::kShortImage);
-  work.unpack_header_blocks(image, image_length, false);
-  work.unpack_blocks_in_place(image, image_length, block3, block2);
-  *this = std::move(work);
+  unpack_header_blocks(image, image_length, false);
+  unpack_blocks(image, image_length, block3, block2);
 }
 
 // ---- Packing --------------------------------------------------------------------------------

@@ -12,8 +12,9 @@
 //
 // The container owns a handler per slot and finds each block through the address table. Every
 // block ID is a region of its own; a handler with several IDs unpacks each of its regions into
-// its one record. Unpacking and packing are all-or-nothing: they work on a copy and keep it only
-// when everything succeeded.
+// its one record. Unpacking commits each block as it goes, as a read from a radio does: a failure
+// part-way leaves the blocks already unpacked with the image's content and the others as they
+// were. Packing is all-or-nothing: it works on a copy and keeps it only when everything succeeded.
 #pragma once
 
 #include "blocks/availability_flags.h"
@@ -70,10 +71,11 @@ class Codeplug final : public Cloneable<Codeplug> {
   // second flags slot, for the capability decisions of a pack with keep_flags.
   void read_destination_flags(const uint8_t* image, size_t length);
   // Unpacks every enabled block in the container's order from an image whose header blocks are
-  // unpacked. A block that is not enabled keeps its content. All or nothing.
+  // unpacked. A block that is not enabled keeps its content; each block is replaced only when
+  // its own region is good, and the blocks before a failing one keep the image's content.
   void unpack_blocks(const uint8_t* image, size_t length, const RadioIdentity& block3,
                      const RadioInfo& block2);
-  // The whole read: header, header blocks, blocks. All or nothing.
+  // The whole read: header, header blocks, blocks, each committed as it is unpacked.
   void unpack_image(const uint8_t* image, size_t length, const RadioIdentity& block3,
                     const RadioInfo& block2);
 
@@ -116,8 +118,6 @@ class Codeplug final : public Cloneable<Codeplug> {
 
  private:
   uint16_t offset_of(int32_t block_id) const;  // address table entry - 0x300; 107 below 0x300
-  void unpack_blocks_in_place(const uint8_t* image, size_t length, const RadioIdentity& block3,
-                              const RadioInfo& block2);
   void apply_capabilities(RadioInfo& block2, bool keep_flags);
   std::vector<uint8_t> pack_in_place(bool keep_flags);
 

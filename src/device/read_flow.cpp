@@ -1,9 +1,10 @@
 // Reading a first-generation radio into the service object, and restarting a radio.
 //
-// The read is all or nothing: block 3, block 2 and the container are unpacked into copies, and
-// the copies replace the object's blocks only after the last device command has answered. A
-// read that fails anywhere leaves every block as it was; only the product family, which the
-// identity query sets at the start, reflects the radio that was asked.
+// Each block is committed as the read unpacks it: block 3, the market class, block 2, block 3
+// again, the container's header (block 1), blocks 453 and 454, then every enabled block in the
+// container's order. A read that fails part-way leaves the blocks it had unpacked with the
+// radio's content and the others with what they held before; each block on its own is replaced
+// only when its whole region is good.
 #include "device/flows.h"
 
 #include "device/device_link.h"
@@ -78,19 +79,15 @@ HRESULT read_device(CPServices& object, IUnknown* device, ULONG handle, IUnknown
   std::string version;  // "07.20"
   const bool radio_version_usable = SUCCEEDED(link.codeplug_version(version));
 
-  RadioIdentity block3 = object.radio_identity();
-  RadioInfo block2 = object.radio_info();
-  Codeplug codeplug = object.codeplug();
+  RadioIdentity& block3 = object.radio_identity();
+  RadioInfo& block2 = object.radio_info();
+  Codeplug& codeplug = object.codeplug();
 
   const std::vector<uint8_t> identity = read_region(link, kIdentityAddress);
   block3.unpack(3, identity.data(), identity.size());
 
-  // After a read the market class follows the model table only, never the region (the rule of
-  // update_market_class(false), applied to the copies).
-  const int32_t market_class = object.models().is_market_class_1(block3.model_number()) ? 1 : 0;
-  codeplug.set_market_class(market_class);
-  block2.base.market_class = market_class;
-  block3.base.market_class = market_class;
+  // After a read the market class follows the model table only, never the region.
+  object.update_market_class(false);
 
   if (!radio_version_usable) version = version_from_identity(block3);
   const std::string major = version.substr(0, 2);
@@ -119,11 +116,6 @@ HRESULT read_device(CPServices& object, IUnknown* device, ULONG handle, IUnknown
   link.step();
   codeplug.programming_record().set_field(
       0, FieldValue{ProgrammingRecord::kSoftwareVersionField, software, 0});
-
-  // Every device call has answered: the copies replace the object's blocks.
-  object.radio_identity() = std::move(block3);
-  object.radio_info() = std::move(block2);
-  object.codeplug() = std::move(codeplug);
   return status;
 }
 

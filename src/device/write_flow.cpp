@@ -6,13 +6,12 @@
 // flags into the codeplug, stamp the programming date and time into block 4, lay the image out
 // and write it with one call at 0x300, and restart the radio.
 //
-// All or nothing for the object: the flow works on copies of the container and of block 2, and
-// the copies replace the object's blocks only once the image is in the radio. A flow that fails
-// before or at the write leaves every block as it was (so the date and time stamp of a failed
-// write is "restored" by never having reached the object); only the product family, which the
-// identity query sets at the start, reflects the radio that was asked. A reset that fails after
-// a successful write returns its status with the object already holding what was written.
-// Nothing is written to the radio before the write step.
+// The flow changes the object as it goes: the version texts, field 103 (write only), field 461,
+// the container's header and block 2 are the radio's from the step that brings them in, and
+// stay so when a later step fails. Only a failed image write gives fields 105 and 106 back the
+// texts they had before the stamp; laying the image out is all or nothing for the container.
+// A clone leaves field 103 as it found it on every exit, failures included. Nothing is written
+// to the radio before the write step.
 #include "device/device_link.h"
 #include "device/flows.h"
 #include "interface/cp_services.h"
@@ -23,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -97,7 +97,7 @@ std::vector<uint8_t> read_image(DeviceLink& link, const Codeplug& codeplug) {
   return image;
 }
 
-// ---- Changing the copies -----------------------------------------------------------------------
+// ---- Changing block 4 --------------------------------------------------------------------------
 
 void set_record_text(ProgrammingRecord& block4, int32_t field_id, const std::string& text) {
   FieldValue field = block4.block().get_entry_field(0, field_id);
@@ -143,6 +143,30 @@ void downgrade_for_older_radio(Codeplug& codeplug) {
   raise(err::kUnexpected);
 }
 
+// Field 103 as a clone found it, given back when the clone ends, however it ends: the radio
+// holds the radio's version, the codeplug keeps its own. Block 4 is looked up again at the end,
+// as laying the image out replaces the container's handlers.
+class KeepCodeplugVersion {
+ public:
+  explicit KeepCodeplugVersion(Codeplug& codeplug)
+      : codeplug_(codeplug),
+        kept_(codeplug.programming_record().block().get_entry_field(0, ProgrammingRecord::kVersionField)) {}
+  KeepCodeplugVersion(const KeepCodeplugVersion&) = delete;
+  KeepCodeplugVersion& operator=(const KeepCodeplugVersion&) = delete;
+  ~KeepCodeplugVersion() {
+    try {
+      ProgrammingRecord& block4 = codeplug_.programming_record();
+      if (block4.block().get_entry_field(0, ProgrammingRecord::kVersionField) != kept_) block4.set_field(0, kept_);
+    } catch (const ErrorCode&) {
+      // The block held this value a moment ago, so its checks pass it; nothing to report from here.
+    }
+  }
+
+ private:
+  Codeplug& codeplug_;
+  const FieldValue kept_;
+};
+
 // ---- The flow ----------------------------------------------------------------------------------
 
 HRESULT write_flow(CPServices& object, DeviceLink& link, Mode mode, ICPServices* destination) {
@@ -160,6 +184,9 @@ HRESULT write_flow(CPServices& object, DeviceLink& link, Mode mode, ICPServices*
   }
   link.step();
 
+  std::optional<KeepCodeplugVersion> keep_version;
+  if (!write) keep_version.emplace(object.codeplug());
+
   std::string version;  // "07.20"; 133 ends the flow inside the query
   const HRESULT version_status = link.codeplug_version(version);
   if (FAILED(version_status)) {
@@ -168,8 +195,8 @@ HRESULT write_flow(CPServices& object, DeviceLink& link, Mode mode, ICPServices*
   }
   link.step();
 
-  Codeplug codeplug = object.codeplug();
-  RadioInfo block2 = object.radio_info();
+  Codeplug& codeplug = object.codeplug();
+  RadioInfo& block2 = object.radio_info();
   const RadioIdentity& block3 = object.radio_identity();
   auto block4 = [&]() -> ProgrammingRecord& { return codeplug.programming_record(); };
 
@@ -235,17 +262,19 @@ HRESULT write_flow(CPServices& object, DeviceLink& link, Mode mode, ICPServices*
   const std::vector<uint8_t> info = read_region(link, info_address);
   block2.unpack(kInfoBlock, info.data(), info.size());
 
+  // A failed image write gives the stamp fields back their texts; nothing else is rolled back.
+  const FieldValue date = block4().block().get_entry_field(0, ProgrammingRecord::kDateField);
+  const FieldValue time = block4().block().get_entry_field(0, ProgrammingRecord::kTimeField);
   stamp_date_and_time(block4());
   const std::vector<uint8_t> image = codeplug.pack_image(block3, block2, radio_image);
   if (image.size() > 0x10000 - Codeplug::kImageBase) raise(err::kCodeplugSize);
-  check(link.write(Codeplug::kImageBase, static_cast<uint16_t>(image.size()), image.data()));
+  const HRESULT write_status = link.write(Codeplug::kImageBase, static_cast<uint16_t>(image.size()), image.data());
+  if (FAILED(write_status)) {
+    block4().set_field(0, date);
+    block4().set_field(0, time);
+    throw DeviceFailure{write_status};
+  }
   link.step();
-
-  // A clone leaves field 103 as the codeplug had it; the radio holds the radio's version.
-  if (!write && block4().block().get_entry_field(0, ProgrammingRecord::kVersionField) != data_version)
-    block4().set_field(0, data_version);
-  object.codeplug() = std::move(codeplug);
-  object.radio_info() = std::move(block2);
 
   const HRESULT reset_status = link.reset();
   check(reset_status);

@@ -60,7 +60,9 @@ TEST(Codeplug, PackLaysOutHeaderBlocksAndChecksum) {
   }
 }
 
-TEST(Codeplug, FailedUnpackChangesNothing) {
+// An unpack that fails part-way keeps what it had unpacked: the header once parsed, blocks 453
+// and 454 once the checksum passed, and every block before the failing one; the rest stays.
+TEST(Codeplug, FailedUnpackKeepsWhatWasUnpacked) {
   Radio radio;
   Codeplug source;
   source.programming_record().set_field(0, {104, "Tuner", 0});
@@ -82,21 +84,26 @@ TEST(Codeplug, FailedUnpackChangesNothing) {
     const Image& image;
     size_t length;
     int code;
+    bool header, flags, block4;  // taken from the image
   } cases[] = {
-      {"image checksum", off_by_one, off_by_one.size(), err::kChecksum},
-      {"block 453 below 0x300", flags_too_low, flags_too_low.size(), err::kInvalidData},
-      {"a block without a handler", enables_unbuilt, enables_unbuilt.size(), err::kUnpackFailure},
-      {"shorter than its header says", image, image.size() - 1, err::kShortImage},
-      {"no header", image, 5, err::kShortImage},
+      {"image checksum", off_by_one, off_by_one.size(), err::kChecksum, true, false, false},
+      {"block 453 below 0x300", flags_too_low, flags_too_low.size(), err::kInvalidData, true, false, false},
+      {"a block without a handler", enables_unbuilt, enables_unbuilt.size(), err::kUnpackFailure, true, true, true},
+      {"shorter than its header says", image, image.size() - 1, err::kShortImage, true, false, false},
+      {"no header", image, 5, err::kShortImage, false, false, false},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     Codeplug codeplug;
-    const FieldList header = codeplug.fields();
+    const FieldList header = codeplug.fields(), flags = codeplug.flags().fields();
     const BlockRecord record = codeplug.programming_record().block();
-    EXPECT_EQ(error_of([&] { codeplug.unpack_image(c.image.data(), c.length, radio.identity, radio.info); }), c.code)
-        << c.what;
-    EXPECT_EQ(codeplug.fields(), header) << c.what;
-    EXPECT_EQ(codeplug.programming_record().block(), record) << c.what;
+    EXPECT_EQ(error_of([&] { codeplug.unpack_image(c.image.data(), c.length, radio.identity, radio.info); }), c.code);
+    Codeplug parsed;
+    parsed.parse_header(c.image.data(), c.image.size());
+    EXPECT_EQ(codeplug.fields(), c.header ? parsed.fields() : header);
+    EXPECT_EQ(codeplug.flags().is_enabled(5), c.flags);
+    if (!c.flags) EXPECT_EQ(codeplug.flags().fields(), flags);
+    EXPECT_EQ(codeplug.programming_record().block(), c.block4 ? source.programming_record().block() : record);
   }
 }
 

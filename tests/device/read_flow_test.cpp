@@ -75,40 +75,95 @@ Change storing(uint16_t address, std::vector<uint8_t> bytes) {
 }
 Change read_fails(int nth, HRESULT status = kLinkDown) { return failing({sim::Call::Read, "", nth, status}); }
 
-// A good read, each device call failing in turn, and radio data that cannot be used: the result,
-// the calls made, the steps shown, and that a failed read keeps every block (and the product
-// family when the identity query failed) while a good one takes the radio's, packing back into
-// its bytes. A succeeding status other than S_OK of the last query is the result.
-TEST(ReadDevice, FailingCallsAndBadDataChangeNothing) {
-  const std::tuple<const char*, Change, HRESULT, size_t, size_t> cases[] = {  // calls, steps
-      {"good read", [](sim::SimulatedRadio&) {}, S_OK, 9, 9},
-      {"identity", failing(command_fails("QUERYRADIOUUID", kLinkDown)), kLinkDown, 1, 0},
-      {"unknown radio type", [](sim::SimulatedRadio& r) { r.identity.uuid = "0"; }, hr(0x80040970), 1, 0},
-      {"version 0800", [](sim::SimulatedRadio& r) { r.identity.codeplug_version = "0800"; }, hr(0x80040985), 2, 2},
-      {"block 3 header", read_fails(1), kRroData, 3, 2},
-      {"block 3", read_fails(2), kRroData, 4, 3},
-      {"block 2 header", read_fails(3), kRroData, 5, 4},
-      {"block 2", read_fails(4), kRroData, 6, 5},
-      {"image header", read_fails(5), kLinkDown, 7, 6},
-      {"image", read_fails(6, hr(0x80070015)), hr(0x80070015), 8, 7},
-      {"software version", failing(command_fails("QUERYRADIOSOFTWAREVERSION", kLinkDown)), kLinkDown, 9, 8},
-      {"software version S_FALSE", failing(command_fails("QUERYRADIOSOFTWAREVERSION", S_FALSE)), S_FALSE, 9, 9},
-      {"block 3 checksum", storing(kIdentityAddress + 3, {'#'}), kRroData, 4, 4},
-      {"image checksum", storing(kImageAddress + 9, {0xA5}), hr(0x80040967), 8, 8},
-      {"image past memory", storing(kImageAddress + 2, {0xFF, 0xFF}), hr(0x80040986), 7, 7},
+// The image of a radio with one byte changed at `offset` and the image checksum made good again.
+Change image_byte_changed(size_t offset) {
+  return [offset](sim::SimulatedRadio& radio) {
+    const size_t length = read_be(radio.memory.data() + kImageAddress + 2, 2) + size_t{1};
+    uint8_t* image = radio.memory.data() + kImageAddress;
+    image[offset] ^= 0x5A;
+    image[length - 1] = checksum(image, length - 1);
   };
-  for (const auto& [what, change, result, calls, steps] : cases) {
+}
+
+// The blocks a read replaces: 3 and 2, the container's header (1), block 453 (F), block 4 and
+// the channel list (C).
+struct Blocks {
+  BlockRecord identity, info;
+  FieldList header, flags;
+  BlockRecord record, channels;
+};
+Blocks blocks_of(CPServices& o) {
+  Codeplug& c = o.codeplug();
+  BlockRecord record = c.programming_record().block();
+  record.entry(0).set_text(461, "");  // the last step of a read
+  return {o.radio_identity().block(), o.radio_info().block(), c.fields(), c.flags().fields(),
+          record, c.handler(38)->block()};
+}
+
+// Which blocks hold the radio's content; each of the others must hold what it held before.
+std::string taken(const Blocks& now, const Blocks& old, const Blocks& radio) {
+  std::string from_radio;
+  const auto mark = [&](char what, auto member) {
+    if (now.*member == radio.*member) from_radio += what;
+    else EXPECT_TRUE(now.*member == old.*member) << what << " is neither the radio's nor the old";
+  };
+  mark('3', &Blocks::identity);
+  mark('2', &Blocks::info);
+  mark('1', &Blocks::header);
+  mark('F', &Blocks::flags);
+  mark('4', &Blocks::record);
+  mark('C', &Blocks::channels);
+  return from_radio;
+}
+
+// A good read, each device call failing in turn, and radio data that cannot be used: the result,
+// the calls made, the steps shown, and what the object holds afterwards: every block the read had
+// unpacked holds the radio's content, every other block what it held before (and the product
+// family is the one the identity query found). A good read packs back into the radio's bytes. A
+// succeeding status other than S_OK of the last query is the result.
+TEST(ReadDevice, FailingCallsKeepWhatWasRead) {
+  sim::SimulatedRadio good = sim::make_gen1_radio({.serial = "NEW0000001"});
+  image_byte_changed(0)(good);  // field 45 = 0x5E, so that the header tells the radios apart
+  CPServices radio_state(nullptr);
+  ASSERT_EQ(read(radio_state, good), S_OK);
+  good.calls.clear();
+  const size_t channels = radio_state.codeplug().addresses().address_of(38) - kImageAddress;
+
+  const std::tuple<const char*, Change, HRESULT, size_t, size_t, const char*> cases[] = {  // calls, steps
+      {"good read", [](sim::SimulatedRadio&) {}, S_OK, 9, 9, "321F4C"},
+      {"identity", failing(command_fails("QUERYRADIOUUID", kLinkDown)), kLinkDown, 1, 0, ""},
+      {"unknown radio type", [](sim::SimulatedRadio& r) { r.identity.uuid = "0"; }, hr(0x80040970), 1, 0, ""},
+      {"version 0800", [](sim::SimulatedRadio& r) { r.identity.codeplug_version = "0800"; }, hr(0x80040985), 2, 2, ""},
+      {"block 3 header", read_fails(1), kRroData, 3, 2, ""},
+      {"block 3", read_fails(2), kRroData, 4, 3, ""},
+      {"block 2 header", read_fails(3), kRroData, 5, 4, "3"},
+      {"block 2", read_fails(4), kRroData, 6, 5, "3"},
+      {"image header", read_fails(5), kLinkDown, 7, 6, "32"},
+      {"image", read_fails(6, hr(0x80070015)), hr(0x80070015), 8, 7, "321"},
+      {"software version", failing(command_fails("QUERYRADIOSOFTWAREVERSION", kLinkDown)), kLinkDown, 9, 8, "321F4C"},
+      {"software version S_FALSE", failing(command_fails("QUERYRADIOSOFTWAREVERSION", S_FALSE)), S_FALSE, 9, 9, "321F4C"},
+      {"block 3 checksum", storing(kIdentityAddress + 3, {'#'}), kRroData, 4, 4, ""},
+      {"image checksum", storing(kImageAddress + 9, {0xA5}), hr(0x80040967), 8, 8, "321"},
+      {"image past memory", storing(kImageAddress + 2, {0xFF, 0xFF}), hr(0x80040986), 7, 7, "321"},
+      {"channel list checksum", image_byte_changed(channels + 3), hr(0x80040967), 8, 8, "321F4"},
+  };
+  for (const auto& [what, change, result, calls, steps, from_radio] : cases) {
     SCOPED_TRACE(what);
-    sim::SimulatedRadio radio = sim::make_gen1_radio({.serial = "NEW0000001"});
+    sim::SimulatedRadio radio = good;
     change(radio);
     ReadObject before;
     before.object.product_family = 2;
-    const State kept = state_of(before.object);
+    before.object.codeplug().flags().set_enabled(17, false);  // so that block 453 tells the radios apart
+    const Blocks old = blocks_of(before.object);
     RecordingDialog dialog;
     EXPECT_EQ(read(before.object, radio, &dialog), result);
     EXPECT_EQ(radio.calls.size(), calls);
     EXPECT_EQ(dialog.log, "[0,11]/1" + std::string(steps, '.'));
-    EXPECT_EQ(state_of(before.object) == kept, FAILED(result));
+    Codeplug header;
+    header.parse_header(radio.memory.data() + kImageAddress, Codeplug::kHeaderLength);
+    Blocks radio_blocks = blocks_of(radio_state);
+    radio_blocks.header = header.fields();
+    EXPECT_EQ(taken(blocks_of(before.object), old, radio_blocks), from_radio);
     EXPECT_EQ(before.object.product_family, calls > 1 ? 1 : result == kLinkDown ? 2 : 0);
     if (FAILED(result)) continue;
     CPServices& object = before.object;
@@ -116,11 +171,28 @@ TEST(ReadDevice, FailingCallsAndBadDataChangeNothing) {
     EXPECT_EQ(object.radio_info().pack(2), radio.read(kInfoAddress, object.radio_info().pack(2).size()));
     Codeplug codeplug = object.codeplug();
     RadioInfo block2 = object.radio_info();
-    const std::vector<uint8_t> image = codeplug.pack_image(object.radio_identity(), block2, false);
+    const std::vector<uint8_t> image = codeplug.pack_image(object.radio_identity(), block2, true);
     EXPECT_EQ(image, radio.read(kImageAddress, image.size()));
     EXPECT_FALSE(object.radio_identity().base.mobile || object.codeplug().base.mobile);  // was mobile
     EXPECT_EQ(object.codeplug().programming_record().block().entry(0).text(461), result == S_OK ? "R01.02.03" : "");
   }
+}
+
+// A BCD digit above 9 in block 3's version (bytes 0x0A 0x20) reads as 010.20; where the read
+// falls back to it for the version, that text is no four-digit version (132), and blocks 3 and 2
+// show the radio that was asked.
+TEST(ReadDevice, VersionFallbackToABcdDigitAboveNine) {
+  sim::SimulatedRadio radio = sim::make_gen1_radio({.serial = "BCD0000001"});
+  radio.failures.push_back(command_fails("QUERYRADIOCODEPLUGVERSION", kLinkDown));
+  const std::vector<uint8_t> header = radio.read(kIdentityAddress, 3);
+  std::vector<uint8_t> identity = radio.read(kIdentityAddress, 3 + header[1] * header[2] + 1);
+  identity[3 + 30] = 0x0A;
+  identity.back() = checksum(identity.data(), identity.size() - 1);
+  radio.write(kIdentityAddress, identity);
+  ReadObject before;
+  EXPECT_EQ(read(before.object, radio), hr(0x80040984));
+  EXPECT_EQ(before.object.radio_identity().block().entry(0).text(85), "010.20");
+  EXPECT_EQ(before.object.radio_identity().block().entry(0).text(83), "BCD0000001");
 }
 
 // After a read the market class follows the model table only: the "Japan" region does not give 2.

@@ -182,6 +182,42 @@ TEST(WriteFlowTest, GoodRunsAndEveryDeviceCallFailingInTurn) {
   }
 }
 
+// A flow that fails at the image write keeps what it had brought in (the radio's header and
+// block 2; a write also the radio's version in 103 and software version in 461); only the date
+// and time stamp get their texts back, and a clone gives 103 back whenever it ends.
+TEST(WriteFlowTest, AFailedImageWriteRestoresOnlyTheStamp) {
+  constexpr auto kRefused = static_cast<HRESULT>(0x80041234u);
+  for (const bool cloning : {false, true}) {
+    SCOPED_TRACE(cloning ? "clone" : "write");
+    SimulatedRadio source = radio_with();
+    auto object = read_from(source);
+    object->codeplug().programming_record().set_field(0, {105, "01-02-2003", 0});
+    object->codeplug().programming_record().set_field(0, {106, "04:05", 0});
+    object->codeplug().programming_record().set_field(0, {461, "R00.00.01", 0});
+    SimulatedRadio radio = radio_with({.serial = "100TAA0002", .version = "0650", .mobile = true});
+    radio.identity.software_version = "R09.08.07";
+    const size_t length = image_of(radio).size();
+    radio.memory[kImage] = 0x33;
+    radio.memory[kImage + length - 1] = checksum(radio.memory.data() + kImage, length - 1);
+    auto destination = read_from(radio);
+    radio.failures.push_back({Call::Write, "", 1, kRefused});
+
+    EXPECT_EQ(run(cloning, *object, radio, destination.get()), kRefused);
+    EXPECT_EQ(std::tuple(block4_text(*object, 105), block4_text(*object, 106)), std::tuple("01-02-2003", "04:05"));
+    EXPECT_EQ(block4_text(*object, 103), cloning ? "07.20" : "06.50");
+    EXPECT_EQ(block4_text(*object, 461), cloning ? "R00.00.01" : "R09.08.07");
+    EXPECT_TRUE(object->radio_info().is_mobile());
+    EXPECT_EQ(object->codeplug().fields().text(45), "51");
+  }
+  // A clone stopped by a check after 103 was set gives it back too.
+  SimulatedRadio source = radio_with();
+  auto object = read_from(source);
+  SimulatedRadio radio = radio_with({.serial = "100TAA0002", .version = "0650"});
+  radio.identity.model_number[10] = '2';
+  EXPECT_EQ(run(true, *object, radio), hresult_of(122));
+  EXPECT_EQ(block4_text(*object, 103), "07.20");
+}
+
 // A codeplug read from a radio of one major version and written to a radio of another takes the
 // target's channel layout: 27-byte entries and 8-character aliases from version 1 to 2, 24 and 14
 // the other way; the channels themselves arrive unchanged.
