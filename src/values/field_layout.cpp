@@ -81,8 +81,9 @@ std::string bcd_text(const FieldDesc& row, uint32_t raw) {
   std::string text;
   for (const char* p = bcd_pattern(row); *p != '\0'; ++p) {
     if (is_nibble_digit(row, *p)) {
+      // A nibble above 9 shows as its decimal value (0xA as "10"): the radio's bytes are shown
+      // as they are, and whoever needs digits checks the text.
       const uint32_t nibble = (raw >> nibble_shift(row, *p - '0')) & 0xF;
-      if (nibble > 9) raise(err::kInvalidData);  // not a decimal digit: no text packs back to it
       char digit[4];
       std::snprintf(digit, sizeof digit, "%d", static_cast<int>(nibble));
       text += digit;

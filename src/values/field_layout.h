@@ -32,9 +32,11 @@ enum class Codec : uint8_t {
 // is the high nibble of the first byte, 1 its low nibble, 2 the high nibble of the second
 // byte, ...) and shows as "%d" of that nibble; every other character is shown as it is. So
 // "01.23" shows bytes 0x07 0x20 as 07.20, and "45-67-0123" shows the year, month, day bytes
-// 0x20 0x09 0x04 0x07 as 04-07-2009. Packing takes the digit at each pattern position of the
-// text (a character that is not a digit, or a position past the end, gives 0); nibbles that
-// the pattern does not name keep their bits. Any text passes the check.
+// 0x20 0x09 0x04 0x07 as 04-07-2009. A nibble above 9 shows as its decimal value (0x0A 0x20
+// shows as 010.20). Packing takes the digit at each pattern position of the text (a character
+// that is not a digit, or a position past the end, gives 0), so such a text does not pack back
+// to its bytes; nibbles that the pattern does not name keep their bits. Any text passes the
+// check.
 
 // Whether a row exists in the current form of the block (market class, version text, mobile
 // flag); nullptr means always.

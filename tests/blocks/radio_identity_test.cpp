@@ -61,22 +61,24 @@ TEST(RadioIdentity, GoldenImageBothWays) {
 }
 
 // The golden image with record bytes changed and unpacked, and/or the field set: what is taken
-// shows and packs as those bytes; what is refused (135) leaves the block as it was.
+// shows and packs as those bytes; what is refused (135 when unpacked, the value's own code when
+// set) leaves the block as it was.
 TEST(RadioIdentity, UnpackAndSetEdges) {
   enum Paths { kUnpack = 1, kSet = 2, kBoth = 3 };
-  struct Case { Paths paths; uint8_t mobile; int32_t id; const char* text; int code; Bytes bytes = {}; } cases[] = {
+  struct Case { Paths paths; uint8_t mobile; int32_t id; const char* text; int code; Bytes bytes = {}; int set_code = -1; } cases[] = {
       {kBoth, 0, 85, "07.99", 0, {{30, 0x07}, {31, 0x99}}}, {kBoth, 0, 96, "10.0", 0, {{74, 79}}},
       {kBoth, 0, 87, "12-31-2008", 0, {{33, 0x20}, {34, 0x08}, {35, 0x12}, {36, 0x31}}},
-      {kBoth, 0, 96, "0.0", kRro, {{74, 0}}}, {kBoth, 1, 96, "0.0", 0, {{74, 0}}},  // a portable checks the range
+      {kBoth, 0, 96, "0.0", kRro, {{74, 0}}, 107}, {kBoth, 1, 96, "0.0", 0, {{74, 0}}},  // a portable checks the range
       {kUnpack, 1, 96, "0.0", 0, {{74, 7}}},  // not the smallest byte of 0.0: kept on packing
-      {kUnpack, 0, 97, "104.0", 0, {{75, 255}}}, {kSet, 1, 96, "104.5", kRro}, {kSet, 0, 96, "abc", kRro},
+      {kUnpack, 0, 97, "104.0", 0, {{75, 255}}}, {kSet, 1, 96, "104.5", 107}, {kSet, 0, 96, "abc", 107},
       {kUnpack, 0, 99, "Zell Unprogrammable", 0, {{81, 255}}}, {kBoth, 0, 99, "Japan", 0, {{81, 7}}},
-      {kSet, 0, 99, "Mars", kRro}, {kUnpack, 0, 89, "", kRro, {{39, 5}}},
-      {kBoth, 0, 91, "136.005000", 0, {{42, 0x00}, {43, 0x01}}}, {kSet, 0, 91, "135.995000", kRro},
-      {kSet, 0, 91, "136.002500", kRro}, {kBoth, 0, 92, "174.005000", 0, {{44, 0x1D}, {45, 0xB1}}},
+      {kSet, 0, 99, "Mars", 108}, {kUnpack, 0, 89, "", kRro, {{39, 5}}}, {kSet, 0, 89, "HF", 108},
+      {kSet, 0, 111, "0", 104},
+      {kBoth, 0, 91, "136.005000", 0, {{42, 0x00}, {43, 0x01}}}, {kSet, 0, 91, "135.995000", 107},
+      {kSet, 0, 91, "136.002500", 107}, {kBoth, 0, 92, "174.005000", 0, {{44, 0x1D}, {45, 0xB1}}},
       {kUnpack, 0, 92, "488.000000", 0, {{40, 0x46}, {41, 0x50}}},  // the limits follow the base
-      {kUnpack, 0, 90, "", kRro, {{40, 0x00}, {41, 0x00}}}, {kSet, 0, 90, "137.000000", kRro},
-      {kSet, 0, 90, "136.010000", kRro}, {kSet, 0, 84, "H01KDC9AA3", 0, {{22, ' '}, {23, ' '}}},  // blank-padded
+      {kUnpack, 0, 90, "", kRro, {{40, 0x00}, {41, 0x00}}}, {kSet, 0, 90, "137.000000", 107},
+      {kSet, 0, 90, "136.010000", 107}, {kSet, 0, 84, "H01KDC9AA3", 0, {{22, ' '}, {23, ' '}}},  // blank-padded
   };
   for (const Case& c : cases) {
     for (const Paths path : {kUnpack, kSet}) {
@@ -84,14 +86,27 @@ TEST(RadioIdentity, UnpackAndSetEdges) {
       SCOPED_TRACE(testing::Message() << "case " << (&c - cases) << (path == kSet ? " set" : " unpack"));
       const Image image = patched(golden(), c.bytes);
       RadioIdentity block = radio(c.mobile);
+      const int code = path == kSet && c.set_code >= 0 ? c.set_code : c.code;
       EXPECT_EQ(error_of([&] {
                   if (path == kSet) block.set_field(0, {c.id, c.text, 0});
                   else block.unpack(3, image.data(), image.size());
-                }), c.code);
-      if (c.code == 0) { EXPECT_EQ(block.text(c.id), c.text); }
-      EXPECT_EQ(block.pack(3), c.code ? golden() : image);
+                }), code);
+      if (code == 0) { EXPECT_EQ(block.text(c.id), c.text); }
+      EXPECT_EQ(block.pack(3), code ? golden() : image);
     }
   }
+}
+
+// A BCD nibble above 9 is read as its decimal value, not refused; packing takes the digits at the
+// pattern's fixed positions, so such a text does not pack back to the radio's bytes.
+TEST(RadioIdentity, BcdNibblesAboveNineShowTheirValue) {
+  const Image image = patched(golden(), {{30, 0x0A}, {31, 0x20}, {37, 0xF0}, {38, 0xF9}});
+  RadioIdentity block = radio(0, image);
+  EXPECT_EQ(block.text(85), "010.20");
+  EXPECT_EQ(block.text(88), "150:159");
+  const Image packed = block.pack(3);
+  EXPECT_EQ(Bytes({{30, packed[3 + 30]}, {31, packed[3 + 31]}, {37, packed[3 + 37]}, {38, packed[3 + 38]}}),
+            Bytes({{30, 0x01}, {31, 0x02}, {37, 0x15}, {38, 0x01}}));
 }
 
 TEST(RadioIdentity, DefaultsRoundTripAndBadImagesFail) {

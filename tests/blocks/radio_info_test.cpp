@@ -78,8 +78,8 @@ TEST(RadioInfo, UnpackFollowsVersionAndForm) {
 
 TEST(RadioInfo, SetChecksRadioKindAgainstForm) {
   struct Case { int32_t id; const char* text; int error; } cases[] = {
-      {667, "Vesk", kRro}, {667, "2W Tobin", 0}, {66, "Mobile", kRro}, {68, "Group 1", kRro},
-      {880, "2", kRro},    {78, "32", kRro},     {81, "255", 0},        {999, "0", kRro}};
+      {667, "Vesk", 108}, {667, "2W Tobin", 0}, {66, "Mobile", 108}, {68, "Group 1", 108},
+      {880, "2", 107},    {78, "32", 107},     {81, "255", 0},        {81, "0", 107}, {999, "0", 104}};
   for (const Case& c : cases) {
     RadioInfo block = radio("06");
     EXPECT_EQ(error_of([&] { block.set_field(0, {c.id, c.text, 0}); }), c.error) << c.id << c.text;
@@ -89,7 +89,7 @@ TEST(RadioInfo, SetChecksRadioKindAgainstForm) {
   RadioInfo block = radio("06");
   BlockRecord record = block.block();
   record.set_entry_field(0, {66, "Mobile", 0});
-  EXPECT_EQ(error_of([&] { block.set_block(record); }), kRro);
+  EXPECT_EQ(error_of([&] { block.set_block(record); }), 108);
   record.set_entry_field(0, {667, "Vesk+", 0});
   block.set_block(record);
   EXPECT_TRUE(block.is_mobile());
