@@ -173,12 +173,19 @@ void extended_encode(std::string_view text, uint8_t* e, const FieldDesc& row, co
 void extended_check(std::string_view text, const FieldDesc&, const BlockBase&) { code_of(text, kExtendedLockouts); }
 constexpr CustomCodec kExtendedCodec{extended_decode, extended_encode, extended_check};
 
-// Field 744: a channel kind the radio's switches (block 2 fields 62 and 61) allow.
+// Field 744: a channel kind the radio's switches (block 2 fields 62 and 61) allow. Its check is
+// the whole rule, so any other label is 107 rather than the choice table's 108.
+std::string kind_decode(const uint8_t* e, const FieldDesc& row, const BlockBase&) {
+  return label_of(get_bits(row.mask, e[row.offset]), kChannelKinds);
+}
+void kind_encode(std::string_view text, uint8_t* e, const FieldDesc& row, const BlockBase&) {
+  set_bits(row.mask, code_of(text, kChannelKinds), e[row.offset]);
+}
 void kind_check(std::string_view text, const FieldDesc&, const BlockBase& b) {
   const bool allowed = (text == "Conventional" && b.radio.conventional) || (text == "LS Trunking" && b.radio.trunking);
   if (!allowed) raise(err::kInvalidData);
 }
-constexpr CustomCodec kKindCheck{nullptr, nullptr, kind_check};
+constexpr CustomCodec kKindCodec{kind_decode, kind_encode, kind_check};
 
 
 // ---- The entry --------------------------------------------------------------------------------
@@ -263,8 +270,8 @@ constexpr FieldDesc kRows[] = {
     {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters},
     {.id = 668, .offset = 21, .mask = 0x3C, .dflt = {"0"}, .ranged = true, .when = v02_portable},
     number(669, 22, "0", v02_portable),
-    {.id = kTrunkingKind, .offset = 21, .mask = 0x1C, .codec = Codec::Choice, .dflt = {"Conventional"},
-     .choices = kChannelKinds, .when = above_02_portable, .custom = &kKindCheck},
+    {.id = kTrunkingKind, .offset = 21, .mask = 0x1C, .codec = Codec::Custom, .dflt = {"Conventional"},
+     .when = above_02_portable, .custom = &kKindCodec},
     number(745, 22, "0", above_02_portable),
     choice(661, 24, 0x80, kTimerModes, "Non-Cumulative", 1, above_01),
     {.id = 665, .offset = 24, .mask = 0x3F, .dflt = {"0"}, .ranged = true, .when = above_01},

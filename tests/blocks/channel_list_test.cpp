@@ -166,11 +166,17 @@ TEST(ChannelList, FieldRules) {
   }
   EXPECT_EQ(error_of([&] { list.set_field(1, {388, "1", 1}); }), err::kBadIndex);
 
-  // The channel kind follows block 2's switches.
+  // The channel kind follows block 2's switches; a label it does not know is 107 too, through a
+  // field or a whole record.
   ChannelList portable = make("07", 0, 0);
   EXPECT_EQ(error_of([&] { portable.set_field(0, {744, "LS Trunking", 1}); }), err::kInvalidData);
+  EXPECT_EQ(error_of([&] { portable.set_field(0, {744, "Trunked", 1}); }), err::kInvalidData);
+  BlockRecord unknown_kind = portable.block();
+  unknown_kind.entry(0).set_text(744, "Trunked");
+  EXPECT_EQ(error_of([&] { portable.set_block(unknown_kind); }), err::kInvalidData);
   portable.base.radio.trunking = true;
   EXPECT_EQ(error_of([&] { portable.set_field(0, {744, "LS Trunking", 1}); }), 0);
+  EXPECT_EQ(portable.pack(38)[3 + 21] & 0x1C, 0x04);
 }
 
 TEST(ChannelList, SetRecordChecksTheWholeList) {
