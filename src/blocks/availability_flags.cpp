@@ -5,7 +5,6 @@
 
 #include <array>
 #include <iterator>
-#include <string_view>
 #include <utility>
 
 namespace cps {
@@ -17,12 +16,6 @@ constexpr size_t kLongLength = 12;
 constexpr uint8_t kAttribute = 2;
 
 bool long_form(const BlockBase& base) { return base.long_form(); }
-
-// Pack writes a flag through its one bit, so only these two texts may be stored.
-void zero_or_one(std::string_view text, const layout::FieldDesc&, const BlockBase&) {
-  if (text != "0" && text != "1") raise(err::kInvalidData);
-}
-constexpr layout::CustomCodec kZeroOrOne{nullptr, nullptr, zero_or_one};
 
 struct Flag {
   int32_t block_id;
@@ -56,8 +49,7 @@ constexpr auto kRows = [] {
     const Flag& f = kFlags[i];
     rows[i] = layout::FieldDesc{.id = f.block_id, .offset = f.byte, .mask = f.bit,
                                 .attribute = kAttribute, .dflt = {"0"},
-                                .when = f.long_form_only ? long_form : nullptr,
-                                .custom = &kZeroOrOne};
+                                .when = f.long_form_only ? long_form : nullptr};
   }
   return rows;
 }();
@@ -87,7 +79,11 @@ void AvailabilityFlags::unpack(int32_t, const uint8_t* image, size_t length) {
 std::vector<uint8_t> AvailabilityFlags::pack(int32_t) {
   std::vector<uint8_t> image(image_length(), 0);
   write_be(static_cast<uint32_t>(image.size()), image.data(), 2);
-  layout::pack(kRows, fields_, base, image.data(), image.size() - 1);
+  // Any value other than "0" sets the flag's bit, as it counts as enabled.
+  for (const Flag& flag : kFlags) {
+    if (flag.long_form_only && !long_form(base)) continue;
+    if (fields_.text(flag.block_id) != "0") image[flag.byte] |= flag.bit;  // 104 when missing
+  }
   image.back() = checksum(image.data(), image.size() - 1);
   return image;
 }
@@ -101,11 +97,14 @@ void AvailabilityFlags::build_default() {
 }
 
 void AvailabilityFlags::set_fields(const FieldList& given) {
-  FieldList list;
-  list.add(given.get(kLengthField));  // structural: taken as it is
-  const FieldList flags = layout::take(kRows, given, base);
-  for (size_t i = 0; i < flags.count(); ++i) list.add(flags.at(i));
-  fields_ = std::move(list);
+  // The list is stored as the host gave it, values and order included; it must hold field 52
+  // and every flag of the current form, so that the block can be packed.
+  if (!given.contains(kLengthField)) raise(err::kFieldNotFound);
+  for (const Flag& flag : kFlags) {
+    if (flag.long_form_only && !long_form(base)) continue;
+    if (!given.contains(flag.block_id)) raise(err::kFieldNotFound);
+  }
+  fields_ = given;
 }
 
 bool AvailabilityFlags::has_flag(int32_t block_id) const {

@@ -31,17 +31,16 @@ class AvailabilityFlags final : public Cloneable<AvailabilityFlags> {
   // 107 for an image shorter than the form, or whose length bytes do not fit the form and the
   // bytes given; 103 for a bad checksum. The block is unchanged on failure.
   void unpack(int32_t id, const uint8_t* image, size_t length) override;
-  // The form's bytes: its length, the flag bits (bits without a flag as 0), the checksum.
-  // 104 when the list lacks a flag of the form.
+  // The form's bytes: its length, the flag bits (a flag whose value is not "0" is set; bits
+  // without a flag as 0), the checksum. 104 when the list lacks a flag of the form.
   std::vector<uint8_t> pack(int32_t id) override;
   // Field 52 = the form's length and every flag of the form "0"; the container switches on
   // what the codeplug holds.
   void build_default() override;
 
   FieldList fields() const override { return fields_; }
-  // Needs field 52 (taken as it is) and every flag of the current form (104), each "0" or "1"
-  // (107). The list is stored in the block's own order; fields the form has no flag for are
-  // dropped.
+  // Copies the given list into the block as it is (order, values, fields beyond the form's
+  // flags); it must hold field 52 and every flag of the current form (104).
   void set_fields(const FieldList& given) override;
 
   // 10, or 12 in market class 1 or 2.

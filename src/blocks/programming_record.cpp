@@ -47,6 +47,13 @@ void ProgrammingRecord::set_block(const BlockRecord& given) {
   base.version = version_text();
 }
 
+void ProgrammingRecord::check_field(const FieldValue& field) const {
+  if (field.id == kFormatField || field.id == kRecordSizeField || field.id == kRecordCountField)
+    check_frame_field(*frame_, field, base);
+  else
+    FramedBlock::check_field(field);
+}
+
 std::string ProgrammingRecord::version_text() const {
   return record_.entry(0).text(kVersionField).substr(0, 2);
 }

@@ -35,6 +35,11 @@ class ProgrammingRecord final : public Cloneable<ProgrammingRecord, FramedBlock>
 
   // The first two characters of field 103.
   std::string version_text() const;
+
+ protected:
+  // The block's field check covers its header too: 47 must be 9 and 48 must be 1 (107). A
+  // header field that passes is still not an entry field, so setting it gives 104.
+  void check_field(const FieldValue& field) const override;
 };
 
 }  // namespace cps

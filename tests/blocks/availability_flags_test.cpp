@@ -49,25 +49,53 @@ TEST(AvailabilityFlagsTest, GoldenImagesAndForms) {
   }
 }
 
-TEST(AvailabilityFlagsTest, RefusalsChangeNothing) {
-  FieldList good = flags_for(1, kLong).fields(), two = good;
-  two.set_text(3, "2");  // would pack as bit 0
+// Set stores the list it is given: any order, any value ("2" counts as enabled and packs as the
+// flag's bit), fields beyond the form's flags kept. It needs 52 and every flag of the form.
+TEST(AvailabilityFlagsTest, SetKeepsTheGivenList) {
+  const FieldList good = flags_for(1, kLong).fields();
+  FieldList reversed;
+  for (size_t i = good.count(); i-- > 0;) reversed.add(good.at(i));
+  FieldList two = reversed;
+  two.set_text(3, "2");
+  two.set_text(762, "0");
+  FieldList with_extra = flags_for(0, kShort).fields();
+  for (int32_t id : {759, 760}) with_extra.add(id, "1", 2);
+  FieldList without_52;
+  for (size_t i = 1; i < good.count(); ++i) without_52.add(good.at(i));
+
+  struct Case { int32_t market_class; FieldList set; int code; Bytes packed; } cases[] = {
+      {1, reversed, 0, kLong},
+      {1, two, 0, {0x00, 0x0C, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0x4B}},
+      {0, with_extra, 0, kShort},  // 759, 760 are kept but are no flags of the short form
+      {1, flags_for(0, kShort).fields(), err::kFieldNotFound, {}},  // lacks 759..762
+      {1, without_52, err::kFieldNotFound, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    AvailabilityFlags flags = flags_for(c.market_class);
+    const FieldList before = flags.fields();
+    EXPECT_EQ(error_of([&] { flags.set_fields(c.set); }), c.code);
+    EXPECT_EQ(flags.fields(), c.code ? before : c.set);
+    if (c.code) continue;
+    EXPECT_EQ(flags.pack(453), c.packed);
+    EXPECT_EQ(flags.is_enabled(3), c.set.text(3) != "0");
+    EXPECT_EQ(flags.has_flag(759), c.market_class != 0);
+  }
+}
+
+TEST(AvailabilityFlagsTest, BadImagesChangeNothing) {
   Bytes bad_sum = kLong, claims_13 = kLong;
   bad_sum.back() ^= 1;
   claims_13[1] = 13;  // more than the bytes given
   const FieldList before = flags_for(1).fields();
-  FieldList reversed;  // a set stores the block's own order
-  for (size_t i = good.count(); i-- > 0;) reversed.add(good.at(i));
-  struct Case { Bytes image; FieldList set; int code; } cases[] = {
-      {Bytes(kLong.begin(), kLong.end() - 1), {}, err::kInvalidData}, {kShort, {}, err::kInvalidData},
-      {claims_13, {}, err::kInvalidData}, {bad_sum, {}, err::kChecksum}, {{}, two, err::kInvalidData},
-      {{}, reversed, 0}, {{}, flags_for(0, kShort).fields(), err::kFieldNotFound},  // lacks 759..762
+  struct Case { Bytes image; int code; } cases[] = {
+      {Bytes(kLong.begin(), kLong.end() - 1), err::kInvalidData}, {kShort, err::kInvalidData},
+      {claims_13, err::kInvalidData}, {bad_sum, err::kChecksum},
   };
   for (const Case& c : cases) {
     AvailabilityFlags flags = flags_for(1);
-    EXPECT_EQ(error_of([&] { c.image.empty() ? flags.set_fields(c.set) : flags.unpack(453, c.image.data(), c.image.size()); }),
-              c.code);
-    EXPECT_EQ(flags.fields(), c.code ? before : good);
+    EXPECT_EQ(error_of([&] { flags.unpack(453, c.image.data(), c.image.size()); }), c.code);
+    EXPECT_EQ(flags.fields(), before);
   }
 }
 

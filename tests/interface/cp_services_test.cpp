@@ -112,7 +112,28 @@ TEST_F(CPServicesTest, FieldsOfSingleEntryBlocks) {
   EXPECT_EQ(services_->GetFieldAt(4, 999, 0, v.get()), hr(0x80040968));
   EXPECT_EQ(set_field(services_, 4, 0, {104, "Lab", 0}), hr(0x8004096C));
   EXPECT_EQ(set_field(services_, 4, 0, {103, "08.00", 0}), hr(0x80040985));
-  EXPECT_EQ(set_field(services_, 2, 0, {81, "0", 0}), hr(0x80040987));  // blocks 2 and 3 answer 135
+  // Block 4 checks its header fields too: a header value it refuses is 107, one it takes is still
+  // not an entry field (104).
+  EXPECT_EQ(set_field(services_, 4, 0, {47, "10", 2}), hr(0x8004096B));
+  EXPECT_EQ(set_field(services_, 4, 0, {48, "2", 2}), hr(0x8004096B));
+  EXPECT_EQ(set_field(services_, 4, 0, {47, "9", 2}), hr(0x80040968));
+  // Blocks 2 and 3 answer 135 only for what a radio handed over; a refused set keeps its own code.
+  EXPECT_EQ(set_field(services_, 2, 0, {81, "0", 0}), hr(0x8004096B));
+  EXPECT_EQ(set_field(services_, 2, 0, {999, "0", 0}), hr(0x80040968));
+  EXPECT_EQ(set_field(services_, 3, 0, {99, "Mars", 2}), hr(0x8004096C));
+  ScopedVariant block3;
+  ASSERT_EQ(services_->GetBlockData(3, block3.get()), S_OK);
+  BlockRecord record;
+  decode_block_record(*block3, record);
+  record.set_entry_field(0, {99, "Mars", 2});
+  EXPECT_EQ(set(services_, 3, record), hr(0x8004096C));
+
+  // Block 453 gives back exactly the list it was given: a "2", and 759 beyond the short form.
+  FieldList flags = std::get<FieldList>(get(services_, 453));
+  flags.set_text(4, "2");
+  flags.add(759, "1", 2);
+  EXPECT_EQ(set(services_, 453, flags), S_OK);
+  EXPECT_EQ(std::get<FieldList>(get(services_, 453)), flags);
 }
 
 // Blocks 38/39 are one channel list, limited by block 2's field 81; blocks 36/37/741/742 one
@@ -170,7 +191,7 @@ TEST_F(CPServicesTest, FailedCallsChangeNothing) {
   // A value each block refuses.
   const std::pair<LONG, FieldValue> refused[] = {
       {1, {100, "70000", 2}},  {2, {81, "0", 0}},     {3, {89, "Mars", 2}},
-      {4, {104, "Lab", 0}},    {453, {4, "2", 2}},   {454, {5, "-1", 2}},
+      {4, {104, "Lab", 0}},    {454, {5, "-1", 2}},
   };
   for (const auto& [id, bad] : refused) {
     Record record = get(services_, id);
@@ -195,6 +216,7 @@ TEST_F(CPServicesTest, FailedCallsChangeNothing) {
     garbage->vt = VT_I4;
     EXPECT_EQ(services_->SetBlockData(id, garbage.get()), hr(0x8004096B)) << id;
   }
+  EXPECT_EQ(set(services_, 453, FieldList{}), hr(0x80040968));  // block 453 takes any value of a flag
   for (size_t i = 0; i < std::size(kServed); ++i) EXPECT_EQ(get(services_, kServed[i]), before[i]) << kServed[i];
 }
 
