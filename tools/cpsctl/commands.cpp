@@ -1,9 +1,13 @@
 #include "commands.h"
 
+#include "block_text.h"
 #include "codeplug_file.h"
+#include "codeplug_object.h"
+#include "compare.h"
 #include "host.h"
 #include "output.h"
 #include "progress.h"
+#include "variant_records.h"
 #include "sim/simulated_radio.h"
 
 #include <cerrno>
