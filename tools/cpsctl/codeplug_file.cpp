@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace cpsctl {
 
@@ -23,11 +24,15 @@ ojson rows_json(const Rows& rows) {
   return out;
 }
 
-ojson entries_json(const EntryRecord& record) {
-  ojson entries = ojson::array();
-  for (const Rows& entry : record.entries) entries.push_back(rows_json(entry));
-  return ojson{{"header", rows_json(record.header)}, {"entries", std::move(entries)}};
+// {"header": [...], "<key>": [...]}: a record's header and its entries or lists.
+template <class Item>
+ojson pair_json(const Rows& header, const char* key, const std::vector<Item>& items, ojson (*item_json)(const Item&)) {
+  ojson list = ojson::array();
+  for (const Item& item : items) list.push_back(item_json(item));
+  return ojson{{"header", rows_json(header)}, {key, std::move(list)}};
 }
+
+ojson entries_json(const EntryRecord& record) { return pair_json(record.header, "entries", record.entries, rows_json); }
 
 ojson record_json(const Block& block) {
   switch (block.kind()) {
@@ -35,9 +40,7 @@ ojson record_json(const Block& block) {
     case Kind::Block: return entries_json(std::get<EntryRecord>(block.record));
     case Kind::Lists: {
       const auto& record = std::get<ListRecord>(block.record);
-      ojson lists = ojson::array();
-      for (const EntryRecord& list : record.lists) lists.push_back(entries_json(list));
-      return ojson{{"header", rows_json(record.header)}, {"lists", std::move(lists)}};
+      return pair_json(record.header, "lists", record.lists, entries_json);
     }
   }
   return {};
@@ -122,14 +125,22 @@ class Reader {
     return out;
   }
 
-  EntryRecord entries(const nlohmann::json& j, const std::string& where) const {
-    only_keys(j, {"header", "entries"}, where);
-    EntryRecord out;
+  // {"header": [...], "<key>": [...]}, each item of the second as `read_item` reads it.
+  template <class Record, class Item, class ReadItem>
+  Record pair(const nlohmann::json& j, const std::string& where, const char* key, std::vector<Item> Record::*items,
+              ReadItem&& read_item) const {
+    only_keys(j, {"header", key}, where);
+    Record out;
     out.header = rows(member(j, "header", where), where + ".header");
-    const std::string at = where + ".entries";
-    const nlohmann::json& list = array(member(j, "entries", where), at);
-    for (size_t k = 0; k < list.size(); ++k) out.entries.push_back(rows(list[k], at + "[" + std::to_string(k) + "]"));
+    const std::string at = where + "." + key;
+    const nlohmann::json& list = array(member(j, key, where), at);
+    for (size_t k = 0; k < list.size(); ++k) (out.*items).push_back(read_item(list[k], at + "[" + std::to_string(k) + "]"));
     return out;
+  }
+
+  EntryRecord entries(const nlohmann::json& j, const std::string& where) const {
+    return pair(j, where, "entries", &EntryRecord::entries,
+                [this](const nlohmann::json& entry, const std::string& at) { return rows(entry, at); });
   }
 
   Block block(const nlohmann::json& j, const std::string& where) const {
@@ -144,13 +155,8 @@ class Reader {
     } else if (kind == kind_name(Kind::Block)) {
       out.record = entries(record, at);
     } else if (kind == kind_name(Kind::Lists)) {
-      only_keys(record, {"header", "lists"}, at);
-      ListRecord lists;
-      lists.header = rows(member(record, "header", at), at + ".header");
-      const nlohmann::json& items = array(member(record, "lists", at), at + ".lists");
-      for (size_t k = 0; k < items.size(); ++k)
-        lists.lists.push_back(entries(items[k], at + ".lists[" + std::to_string(k) + "]"));
-      out.record = std::move(lists);
+      out.record = pair(record, at, "lists", &ListRecord::lists,
+                        [this](const nlohmann::json& list, const std::string& place) { return entries(list, place); });
     } else {
       fail(where + ".kind", "must be \"fields\", \"block\" or \"lists\"");
     }

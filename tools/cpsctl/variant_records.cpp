@@ -1,5 +1,7 @@
 #include "variant_records.h"
 
+#include <vector>
+
 namespace cpsctl {
 
 namespace {
@@ -67,11 +69,19 @@ Rows decode_rows(const VARIANT& v) {
   return rows;
 }
 
+bool is_field_list(const VARIANT& v) { return (v.vt & VT_ARRAY) && v.parray && SafeArrayGetDim(v.parray) == 2; }
+
+// A record, or its vector of entries or lists: a one-dimensional array, and its bounds.
+SAFEARRAY* vector_of(const VARIANT& v, LONG& first, LONG& last) {
+  SAFEARRAY* array = array_of(v, 1, "a record");
+  bounds(array, 1, first, last);
+  return array;
+}
+
 template <class Each>
 void for_each_item(const VARIANT& v, Each&& each) {
-  SAFEARRAY* array = array_of(v, 1, "a record");
   LONG first = 0, last = -1;
-  bounds(array, 1, first, last);
+  SAFEARRAY* array = vector_of(v, first, last);
   for (LONG k = first; k <= last; ++k) {
     Variant item;
     element(array, &k, item);
@@ -81,23 +91,26 @@ void for_each_item(const VARIANT& v, Each&& each) {
 
 // The two halves of a record: its header and its vector of entries or lists.
 void halves(const VARIANT& v, Variant& header, Variant& items) {
-  SAFEARRAY* array = array_of(v, 1, "a record");
   LONG first = 0, last = -1;
-  bounds(array, 1, first, last);
+  SAFEARRAY* array = vector_of(v, first, last);
   if (last - first != 1) bad_shape("a record");
   LONG second = first + 1;
   element(array, &first, header);
   element(array, &second, items);
 }
 
-EntryRecord decode_entries(const VARIANT& v) {
-  EntryRecord record;
-  Variant header, items;
-  halves(v, header, items);
+// A record's header and its entries (field lists) or lists (records), as `decode_item` reads them.
+template <class Record, class Item>
+Record decode_pair(const VARIANT& v, std::vector<Item> Record::*items, Item (*decode_item)(const VARIANT&)) {
+  Record record;
+  Variant header, list;
+  halves(v, header, list);
   record.header = decode_rows(*header);
-  for_each_item(*items, [&](const VARIANT& entry) { record.entries.push_back(decode_rows(entry)); });
+  for_each_item(*list, [&](const VARIANT& item) { (record.*items).push_back(decode_item(item)); });
   return record;
 }
+
+EntryRecord decode_entries(const VARIANT& v) { return decode_pair(v, &EntryRecord::entries, decode_rows); }
 
 // ---- Building VARIANTs ----------------------------------------------------------------------
 
@@ -176,7 +189,7 @@ void encode_entries(const EntryRecord& record, VARIANT* out) {
 
 Block decode_block(int32_t id, const VARIANT& data, Kind hint) {
   Block block{id, Rows{}};
-  if ((data.vt & VT_ARRAY) && data.parray && SafeArrayGetDim(data.parray) == 2) {
+  if (is_field_list(data)) {
     block.record = decode_rows(data);
     return block;
   }
@@ -189,16 +202,12 @@ Block decode_block(int32_t id, const VARIANT& data, Kind hint) {
   for_each_item(*items, [&](const VARIANT& item) {
     if (!first) return;
     first = false;
-    kind = ((item.vt & VT_ARRAY) && item.parray && SafeArrayGetDim(item.parray) == 2) ? Kind::Block : Kind::Lists;
+    kind = is_field_list(item) ? Kind::Block : Kind::Lists;
   });
-  if (kind == Kind::Block) {
+  if (kind == Kind::Block)
     block.record = decode_entries(data);
-  } else {
-    ListRecord record;
-    record.header = decode_rows(*header);
-    for_each_item(*items, [&](const VARIANT& list) { record.lists.push_back(decode_entries(list)); });
-    block.record = std::move(record);
-  }
+  else
+    block.record = decode_pair(data, &ListRecord::lists, decode_entries);
   return block;
 }
 
