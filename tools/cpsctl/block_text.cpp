@@ -4,12 +4,21 @@
 
 namespace cpsctl {
 
+std::string quoted(const std::string& text) { return nlohmann::json(text).dump(); }
+
 std::string row_text(const Row& row) {
-  return std::to_string(row.id) + "  " + nlohmann::json(row.text).dump() + "  " + std::to_string(row.attribute);
+  return std::to_string(row.id) + "  " + quoted(row.text) + "  " + std::to_string(row.attribute);
 }
 
 std::string count_text(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string index_text(Kind kind, int index, std::optional<int> member) {
+  if (member) return ", list " + std::to_string(index) + ", member " + std::to_string(*member);
+  if (kind == Kind::Block) return ", entry " + std::to_string(index);
+  if (kind == Kind::Lists) return ", list " + std::to_string(index);
+  return {};
 }
 
 namespace {

@@ -134,7 +134,8 @@ class Reader {
     out.header = rows(member(j, "header", where), where + ".header");
     const std::string at = where + "." + key;
     const nlohmann::json& list = array(member(j, key, where), at);
-    for (size_t k = 0; k < list.size(); ++k) (out.*items).push_back(read_item(list[k], at + "[" + std::to_string(k) + "]"));
+    for (size_t k = 0; k < list.size(); ++k)
+      (out.*items).push_back(read_item(list[k], at + "[" + std::to_string(k) + "]"));
     return out;
   }
 

@@ -1,12 +1,10 @@
 #include "codeplug_object.h"
 
+#include "block_text.h"
 #include "blocks.h"
 #include "variant_records.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdio>
-#include <optional>
 
 namespace cpsctl {
 
@@ -29,29 +27,24 @@ std::string number_text(double value) {
 // the same HRESULT. "" when none can be singled out.
 std::string locate_refused_value(Component& object, const Block& block, HRESULT hr) {
   if (hr == kFieldNotFound || hr == kBadIndex || hr == kBlockNotSupported) return {};
-  auto try_set = [&](BYTE index, std::optional<BYTE> member, const Row& row) {
-    Variant field;
-    encode_field(row, field.get());
-    const HRESULT result = member ? object->SetSubFieldAt(block.id, index, *member, *field)
-                                  : object->SetFieldAt(block.id, index, *field);
-    return result == hr;
+  // The value's place when the component refuses it alone with the same HRESULT, else "".
+  auto refused = [&](size_t index, std::optional<int> member, const Row& row) -> std::string {
+    const int i = static_cast<int>(index);
+    if (set_field(object, block.id, i, member, row) != hr) return {};
+    return index_text(block.kind(), i, member) + ", " + field_detail(object, row);
   };
-  auto found = [&](const std::string& where, const Row& row) { return where + ", " + field_detail(object, row); };
   if (const auto* record = std::get_if<EntryRecord>(&block.record)) {
     for (size_t i = 0; i < record->entries.size() && i < 256; ++i)
       for (const Row& row : record->entries[i])
-        if (try_set(static_cast<BYTE>(i), std::nullopt, row))
-          return found(", entry " + std::to_string(i), row);
+        if (std::string found = refused(i, std::nullopt, row); !found.empty()) return found;
   } else if (const auto* lists = std::get_if<ListRecord>(&block.record)) {
     for (size_t i = 0; i < lists->lists.size() && i < 256; ++i) {
       for (const Row& row : lists->lists[i].header)
-        if (try_set(static_cast<BYTE>(i), std::nullopt, row))
-          return found(", list " + std::to_string(i), row);
+        if (std::string found = refused(i, std::nullopt, row); !found.empty()) return found;
       const auto& members = lists->lists[i].entries;
       for (size_t m = 0; m < members.size() && m < 256; ++m)
         for (const Row& row : members[m])
-          if (try_set(static_cast<BYTE>(i), static_cast<BYTE>(m), row))
-            return found(", list " + std::to_string(i) + ", member " + std::to_string(m), row);
+          if (std::string found = refused(i, static_cast<int>(m), row); !found.empty()) return found;
     }
   }
   return {};
@@ -90,11 +83,19 @@ Codeplug snapshot(const Component& object) {
 }
 
 std::string field_detail(const Component& object, const Row& row) {
-  std::string text = "field " + std::to_string(row.id) + " = " + nlohmann::json(row.text).dump();
+  std::string text = "field " + std::to_string(row.id) + " = " + quoted(row.text);
   double minimum = 0, maximum = 0, step = 0;
   if (object->GetRangeInfo(row.id, &minimum, &maximum, &step) == S_OK)
     text += "; valid range " + number_text(minimum) + " to " + number_text(maximum) + ", step " + number_text(step);
   return text;
+}
+
+HRESULT set_field(Component& object, int32_t block, int index, std::optional<int> member, const Row& row) {
+  Variant field;
+  encode_field(row, field.get());
+  const auto entry = static_cast<BYTE>(index);
+  return member ? object->SetSubFieldAt(block, entry, static_cast<BYTE>(*member), *field)
+                : object->SetFieldAt(block, entry, *field);
 }
 
 void load(Component& object, const Codeplug& codeplug, const std::string& source) {

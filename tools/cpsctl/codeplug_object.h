@@ -6,6 +6,7 @@
 #include "host.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace cpsctl {
@@ -16,6 +17,8 @@ Codeplug snapshot(const Component& object);
 Block read_block(const Component& object, int32_t id);
 // `field 207 = "150"`, and `; valid range 100 to 6400, step 100` when GetRangeInfo knows one.
 std::string field_detail(const Component& object, const Row& row);
+// SetFieldAt of entry `index`, or SetSubFieldAt of list `index`'s `member`, with one field row.
+HRESULT set_field(Component& object, int32_t block, int index, std::optional<int> member, const Row& row);
 // SetBlockData of every block, in the file's order, into `object` (of the file's generation).
 // A block whose record the object holds already is left alone. A refused block fails naming the
 // block and, when one of its values can be singled out, the entry and field.

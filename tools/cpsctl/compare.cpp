@@ -2,8 +2,6 @@
 
 #include "block_text.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 
 namespace cpsctl {
@@ -37,8 +35,7 @@ class Comparison {
       if (ignore_.field(block, m.id)) continue;
       const std::string at = where + " field " + std::to_string(m.id);
       if (m.text != a.text)
-        out_.push_back(at + ": wrote " + nlohmann::json(m.text).dump() + ", the radio has " +
-                       nlohmann::json(a.text).dump());
+        out_.push_back(at + ": wrote " + quoted(m.text) + ", the radio has " + quoted(a.text));
       else if (m.attribute != a.attribute)
         out_.push_back(at + ": wrote attribute " + std::to_string(m.attribute) + ", the radio has " +
                        std::to_string(a.attribute));
