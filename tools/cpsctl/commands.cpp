@@ -1,9 +1,13 @@
 #include "commands.h"
 
+#include "block_text.h"
 #include "codeplug_file.h"
+#include "codeplug_object.h"
+#include "compare.h"
 #include "host.h"
 #include "output.h"
 #include "progress.h"
+#include "variant_records.h"
 #include "sim/simulated_radio.h"
 
 #include <cerrno>
@@ -140,11 +144,7 @@ HRESULT read_device(RadioFile& radio, Component& object, const char* label) {
 
 // "block 5, entry 0": how an index reads for a block of this kind.
 std::string place(long block, Kind kind, int index, std::optional<int> member) {
-  std::string text = "block " + std::to_string(block);
-  if (member) return text + ", list " + std::to_string(index) + ", member " + std::to_string(*member);
-  if (kind == Kind::Block) return text + ", entry " + std::to_string(index);
-  if (kind == Kind::Lists) return text + ", list " + std::to_string(index);
-  return text;
+  return "block " + std::to_string(block) + index_text(kind, index, member);
 }
 
 Kind kind_of(const Component& object, long block) {
@@ -373,11 +373,7 @@ int set_values(const std::string& codeplug_path, long block, int index, const st
     // The attribute stays what the field carries.
     Row row = get_field(object, block, field, index, member, where);
     row.text = value;
-    Variant data;
-    encode_field(row, data.get());
-    const HRESULT hr = member ? object->SetSubFieldAt(static_cast<LONG>(block), static_cast<BYTE>(index),
-                                                      static_cast<BYTE>(*member), *data)
-                              : object->SetFieldAt(static_cast<LONG>(block), static_cast<BYTE>(index), *data);
+    const HRESULT hr = set_field(object, static_cast<int32_t>(block), index, member, row);
     object.check(hr, where + ", " + field_detail(object, row));
   }
   const std::string target = output.value_or(codeplug_path);

@@ -1,0 +1,27 @@
+// A codeplug in a component object: the blocks read out of an object into cpsctl's records, and a
+// codeplug's records set into an object, with a refused value singled out where it can be.
+#pragma once
+
+#include "codeplug.h"
+#include "host.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace cpsctl {
+
+// Every block the object serves, one ID per block, in the order a load needs them (the blocks
+// others are prepared from first). Throws Failure for a block that cannot be read.
+Codeplug snapshot(const Component& object);
+Block read_block(const Component& object, int32_t id);
+// `field 207 = "150"`, and `; valid range 100 to 6400, step 100` when GetRangeInfo knows one.
+std::string field_detail(const Component& object, const Row& row);
+// SetFieldAt of entry `index`, or SetSubFieldAt of list `index`'s `member`, with one field row.
+HRESULT set_field(Component& object, int32_t block, int index, std::optional<int> member, const Row& row);
+// SetBlockData of every block, in the file's order, into `object` (of the file's generation).
+// A block whose record the object holds already is left alone. A refused block fails naming the
+// block and, when one of its values can be singled out, the entry and field.
+void load(Component& object, const Codeplug& codeplug, const std::string& source);
+
+}  // namespace cpsctl

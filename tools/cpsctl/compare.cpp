@@ -1,0 +1,113 @@
+#include "compare.h"
+
+#include "block_text.h"
+
+#include <algorithm>
+
+namespace cpsctl {
+
+bool Ignore::block(int32_t id) const { return std::find(blocks.begin(), blocks.end(), id) != blocks.end(); }
+
+bool Ignore::list_header(int32_t id) const {
+  return std::find(list_headers.begin(), list_headers.end(), id) != list_headers.end();
+}
+
+bool Ignore::field(int32_t block_id, int32_t field_id) const {
+  return std::find(fields.begin(), fields.end(), std::pair{block_id, field_id}) != fields.end();
+}
+
+namespace {
+
+class Comparison {
+ public:
+  Comparison(const Ignore& ignore, std::vector<std::string>& out) : ignore_(ignore), out_(out) {}
+
+  void rows(int32_t block, const std::string& where, const Rows& meant, const Rows& actual) {
+    const size_t common = std::min(meant.size(), actual.size());
+    for (size_t k = 0; k < common; ++k) {
+      const Row& m = meant[k];
+      const Row& a = actual[k];
+      if (m.id != a.id) {
+        out_.push_back(where + ": the fields differ from position " + std::to_string(k) + " on (field " +
+                       std::to_string(m.id) + " written, field " + std::to_string(a.id) + " read back)");
+        return;
+      }
+      if (ignore_.field(block, m.id)) continue;
+      const std::string at = where + " field " + std::to_string(m.id);
+      if (m.text != a.text)
+        out_.push_back(at + ": wrote " + quoted(m.text) + ", the radio has " + quoted(a.text));
+      else if (m.attribute != a.attribute)
+        out_.push_back(at + ": wrote attribute " + std::to_string(m.attribute) + ", the radio has " +
+                       std::to_string(a.attribute));
+    }
+    if (meant.size() != actual.size())
+      out_.push_back(where + ": wrote " + count_text(meant.size(), "field", "fields") + ", the radio has " +
+                     std::to_string(actual.size()));
+  }
+
+  void entries(int32_t block, const std::string& where, const EntryRecord& meant, const EntryRecord& actual,
+               const char* name, const char* names, bool compare_header = true) {
+    if (compare_header) rows(block, where + " header", meant.header, actual.header);
+    const size_t common = std::min(meant.entries.size(), actual.entries.size());
+    for (size_t k = 0; k < common; ++k)
+      rows(block, where + " " + name + " " + std::to_string(k), meant.entries[k], actual.entries[k]);
+    if (meant.entries.size() != actual.entries.size())
+      out_.push_back(where + ": wrote " + count_text(meant.entries.size(), name, names) + ", the radio has " +
+                     std::to_string(actual.entries.size()));
+  }
+
+  void block(const Block& meant, const Block& actual) {
+    const std::string where = "block " + std::to_string(meant.id);
+    if (meant.kind() != actual.kind()) {
+      out_.push_back(where + ": wrote a " + kind_name(meant.kind()) + " record, the radio has a " +
+                     kind_name(actual.kind()) + " record");
+      return;
+    }
+    switch (meant.kind()) {
+      case Kind::Fields:
+        rows(meant.id, where, std::get<Rows>(meant.record), std::get<Rows>(actual.record));
+        break;
+      case Kind::Block:
+        entries(meant.id, where, std::get<EntryRecord>(meant.record), std::get<EntryRecord>(actual.record),
+                "entry", "entries");
+        break;
+      case Kind::Lists: {
+        const auto& m = std::get<ListRecord>(meant.record);
+        const auto& a = std::get<ListRecord>(actual.record);
+        rows(meant.id, where + " header", m.header, a.header);
+        const size_t common = std::min(m.lists.size(), a.lists.size());
+        for (size_t k = 0; k < common; ++k)
+          entries(meant.id, where + " list " + std::to_string(k), m.lists[k], a.lists[k], "member", "members",
+                  !ignore_.list_header(meant.id));
+        if (m.lists.size() != a.lists.size())
+          out_.push_back(where + ": wrote " + count_text(m.lists.size(), "list", "lists") + ", the radio has " +
+                         std::to_string(a.lists.size()));
+        break;
+      }
+    }
+  }
+
+ private:
+  const Ignore& ignore_;
+  std::vector<std::string>& out_;
+};
+
+}  // namespace
+
+std::vector<std::string> differences(const Codeplug& meant, const Codeplug& actual, const Ignore& ignore) {
+  std::vector<std::string> out;
+  Comparison comparison(ignore, out);
+  for (const Block& m : meant.blocks) {
+    if (ignore.block(m.id)) continue;
+    if (const Block* a = actual.find(m.id))
+      comparison.block(m, *a);
+    else
+      out.push_back("block " + std::to_string(m.id) + ": written, but not read back from the radio");
+  }
+  for (const Block& a : actual.blocks)
+    if (!ignore.block(a.id) && !meant.find(a.id))
+      out.push_back("block " + std::to_string(a.id) + ": read back from the radio, but not written");
+  return out;
+}
+
+}  // namespace cpsctl
