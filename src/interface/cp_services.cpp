@@ -1,11 +1,11 @@
 #include "interface/cp_services.h"
 
-#include "device/flows.h"
+#include "gen1/device/flows.h"
 #include "interface/guard.h"
 #include "platform/codepage.h"
 #include "platform/ole_util.h"
-#include "values/range_table.h"
-#include "values/variant_codec.h"
+#include "gen1/values/range_table.h"
+#include "engine/variant_codec.h"
 
 #include <algorithm>
 #include <array>

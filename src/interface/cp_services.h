@@ -4,9 +4,9 @@
 // block method by block ID through one table.
 #pragma once
 
-#include "blocks/radio_identity.h"
-#include "blocks/radio_info.h"
-#include "codeplug/codeplug.h"
+#include "gen1/blocks/radio_identity.h"
+#include "gen1/blocks/radio_info.h"
+#include "gen1/codeplug/codeplug.h"
 #include "interface/model_config.h"
 #include "interface/service_object.h"
 

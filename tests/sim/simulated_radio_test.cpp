@@ -2,12 +2,12 @@
 // radio file both ways and malformed, and factory radios read by the component.
 #include "sim/simulated_radio.h"
 
-#include "device/flows.h"
+#include "gen1/device/flows.h"
 #include "interface/cp_services.h"
 #include "interface/guard.h"
 #include "platform/codepage.h"
 #include "platform/ole_util.h"
-#include "values/variant_codec.h"
+#include "engine/variant_codec.h"
 
 #include <gtest/gtest.h>
 
