@@ -9,16 +9,18 @@
 
 namespace cps {
 
-class CPServices;
+class Gen1Radio;
 
-HRESULT read_device(CPServices& object, IUnknown* device, ULONG handle, IUnknown* progress);
-HRESULT write_device(CPServices& object, IUnknown* device, ULONG handle, IUnknown* progress,
+HRESULT read_device(Gen1Radio& radio, IUnknown* device, ULONG handle, IUnknown* progress);
+// `destination` is another service object holding what was read from the destination radio.
+HRESULT write_device(Gen1Radio& radio, IUnknown* device, ULONG handle, IUnknown* progress,
                      ICPServices* destination);
-HRESULT clone_device(CPServices& object, IUnknown* device, ULONG handle, IUnknown* progress);
+HRESULT clone_device(Gen1Radio& radio, IUnknown* device, ULONG handle, IUnknown* progress);
 HRESULT reset_device(IUnknown* device, ULONG handle);
-HRESULT get_upd_info(CPServices& object, IUnknown* device, ULONG handle, BYTE* same_serial,
+HRESULT get_upd_info(Gen1Radio& radio, IUnknown* device, ULONG handle, BYTE* same_serial,
                      BYTE* same_model, VARIANT* versions);
-HRESULT copy_from(CPServices& object, ICPServices* source);
-HRESULT import_obd(CPServices& object, const std::string& path);
+// Moves every block from `source` into `target` through the interface, as a host would.
+HRESULT copy_from(ICPServices& target, ICPServices* source);
+HRESULT import_obd(Gen1Radio& radio, const std::string& path);
 
 }  // namespace cps

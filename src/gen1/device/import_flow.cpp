@@ -8,7 +8,7 @@
 // takes no lock is not kept out. Only block 17 changes, and only when its import succeeded.
 #include "gen1/blocks/option_board.h"
 #include "gen1/device/flows.h"
-#include "interface/cp_services.h"
+#include "gen1/radio.h"
 #include "platform/errors.h"
 
 #include <algorithm>
@@ -124,9 +124,9 @@ std::vector<uint8_t> read_whole_file(const std::string& path) {
 
 }  // namespace
 
-HRESULT import_obd(CPServices& object, const std::string& path) {
+HRESULT import_obd(Gen1Radio& radio, const std::string& path) {
   const std::vector<uint8_t> file = read_whole_file(path);
-  auto* board = dynamic_cast<OptionBoard*>(object.codeplug().handler(OptionBoard::kBlockId));
+  auto* board = dynamic_cast<OptionBoard*>(radio.codeplug.handler(OptionBoard::kBlockId));
   if (board == nullptr) raise(err::kBlockNotSupported);
   board->import(file.data(), file.size());  // 128, 127
   return S_OK;

@@ -3,7 +3,7 @@
 #include "gen1/device/flows.h"
 
 #include "gen1/device/device_link.h"
-#include "interface/cp_services.h"
+#include "gen1/radio.h"
 #include "platform/errors.h"
 #include "platform/ole_util.h"
 
@@ -58,11 +58,11 @@ void put_major(SAFEARRAY* array, LONG column, BYTE major) {
 // Every device failure here, including a radio version that is not a version text, is 111: the
 // host learns only that the comparison could not be made. A radio version newer than this
 // component knows stays 133.
-HRESULT get_upd_info(CPServices& object, IUnknown* device, ULONG handle, BYTE* same_serial,
+HRESULT get_upd_info(Gen1Radio& radio, IUnknown* device, ULONG handle, BYTE* same_serial,
                      BYTE* same_model, VARIANT* versions) {
   if (!same_serial || !same_model || !versions) return E_POINTER;
   DeviceLink link(device, handle, nullptr);
-  const RadioIdentity& block3 = object.radio_identity();
+  const RadioIdentity& block3 = radio.block3;
 
   std::string serial;
   if (FAILED(link.serial_number(serial))) raise(err::kUnexpected);
@@ -78,7 +78,7 @@ HRESULT get_upd_info(CPServices& object, IUnknown* device, ULONG handle, BYTE* s
   SAFEARRAYBOUND bounds[2] = {{1, 0}, {2, 0}};
   ScopedArray array(SafeArrayCreate(VT_VARIANT, 2, bounds));
   if (!array.get()) raise(err::kNoStorage);
-  put_major(array.get(), 0, major_of(object.codeplug().programming_record().version_text()));
+  put_major(array.get(), 0, major_of(radio.codeplug.programming_record().version_text()));
   put_major(array.get(), 1, major_of(version));
 
   *same_serial = serial_matches;
@@ -92,7 +92,7 @@ HRESULT get_upd_info(CPServices& object, IUnknown* device, ULONG handle, BYTE* s
 // Each block goes through the interface, as a host would move it: the source's GetBlockData,
 // then this object's SetBlockData, which prepares and checks it. A block that fails either way
 // keeps its content (a failed get leaves the VARIANT empty, which no set accepts).
-HRESULT copy_from(CPServices& object, ICPServices* source) {
+HRESULT copy_from(ICPServices& object, ICPServices* source) {
   if (!source) return E_POINTER;
   ScopedVariant data;
   for (LONG id : kCopyOrder) {

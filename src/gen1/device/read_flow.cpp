@@ -8,7 +8,7 @@
 #include "gen1/device/flows.h"
 
 #include "gen1/device/device_link.h"
-#include "interface/cp_services.h"
+#include "gen1/radio.h"
 #include "platform/errors.h"
 
 #include <algorithm>
@@ -67,11 +67,11 @@ std::string version_from_identity(const RadioIdentity& block3) {
 
 }  // namespace
 
-HRESULT read_device(CPServices& object, IUnknown* device, ULONG handle, IUnknown* progress) {
+HRESULT read_device(Gen1Radio& radio, IUnknown* device, ULONG handle, IUnknown* progress) {
   DeviceLink link(device, handle, progress);
   link.start_progress(kReadSteps);
 
-  check(link.identify(object.product_family));
+  check(link.identify(radio.product_family));
   link.step();
   link.step();
 
@@ -79,15 +79,15 @@ HRESULT read_device(CPServices& object, IUnknown* device, ULONG handle, IUnknown
   std::string version;  // "07.20"
   const bool radio_version_usable = SUCCEEDED(link.codeplug_version(version));
 
-  RadioIdentity& block3 = object.radio_identity();
-  RadioInfo& block2 = object.radio_info();
-  Codeplug& codeplug = object.codeplug();
+  RadioIdentity& block3 = radio.block3;
+  RadioInfo& block2 = radio.block2;
+  Codeplug& codeplug = radio.codeplug;
 
   const std::vector<uint8_t> identity = read_region(link, kIdentityAddress);
   block3.unpack(3, identity.data(), identity.size());
 
   // After a read the market class follows the model table only, never the region.
-  object.update_market_class(false);
+  radio.update_market_class(false);
 
   if (!radio_version_usable) version = version_from_identity(block3);
   const std::string major = version.substr(0, 2);

@@ -14,7 +14,7 @@
 // to the radio before the write step.
 #include "gen1/device/device_link.h"
 #include "gen1/device/flows.h"
-#include "interface/cp_services.h"
+#include "gen1/radio.h"
 #include "platform/errors.h"
 #include "platform/ole_util.h"
 #include "engine/variant_codec.h"
@@ -169,15 +169,15 @@ class KeepCodeplugVersion {
 
 // ---- The flow ----------------------------------------------------------------------------------
 
-HRESULT write_flow(CPServices& object, DeviceLink& link, Mode mode, ICPServices* destination) {
+HRESULT write_flow(Gen1Radio& radio, DeviceLink& link, Mode mode, ICPServices* destination) {
   const bool write = mode == Mode::Write;
   link.start_progress(write ? 10 : 9);
 
-  check(link.identify(object.product_family));  // 112 for a radio of no known type
+  check(link.identify(radio.product_family));  // 112 for a radio of no known type
   link.step();
   link.step();
 
-  if (object.product_family == kFamilyWithBatteryQuery) {
+  if (radio.product_family == kFamilyWithBatteryQuery) {
     bool low = false;
     check(link.low_battery(low));
     if (low) raise(err::kBatteryLow);
@@ -185,7 +185,7 @@ HRESULT write_flow(CPServices& object, DeviceLink& link, Mode mode, ICPServices*
   link.step();
 
   std::optional<KeepCodeplugVersion> keep_version;
-  if (!write) keep_version.emplace(object.codeplug());
+  if (!write) keep_version.emplace(radio.codeplug);
 
   std::string version;  // "07.20"; 133 ends the flow inside the query
   const HRESULT version_status = link.codeplug_version(version);
@@ -195,9 +195,9 @@ HRESULT write_flow(CPServices& object, DeviceLink& link, Mode mode, ICPServices*
   }
   link.step();
 
-  Codeplug& codeplug = object.codeplug();
-  RadioInfo& block2 = object.radio_info();
-  const RadioIdentity& block3 = object.radio_identity();
+  Codeplug& codeplug = radio.codeplug;
+  RadioInfo& block2 = radio.block2;
+  const RadioIdentity& block3 = radio.block3;
   auto block4 = [&]() -> ProgrammingRecord& { return codeplug.programming_record(); };
 
   const std::string major = version.substr(0, 2), minor = version.substr(3, 2);
@@ -283,15 +283,15 @@ HRESULT write_flow(CPServices& object, DeviceLink& link, Mode mode, ICPServices*
 
 }  // namespace
 
-HRESULT write_device(CPServices& object, IUnknown* device, ULONG handle, IUnknown* progress,
+HRESULT write_device(Gen1Radio& radio, IUnknown* device, ULONG handle, IUnknown* progress,
                      ICPServices* destination) {
   DeviceLink link(device, handle, progress);
-  return write_flow(object, link, Mode::Write, destination);
+  return write_flow(radio, link, Mode::Write, destination);
 }
 
-HRESULT clone_device(CPServices& object, IUnknown* device, ULONG handle, IUnknown* progress) {
+HRESULT clone_device(Gen1Radio& radio, IUnknown* device, ULONG handle, IUnknown* progress) {
   DeviceLink link(device, handle, progress);
-  return write_flow(object, link, Mode::Clone, nullptr);
+  return write_flow(radio, link, Mode::Clone, nullptr);
 }
 
 }  // namespace cps

@@ -115,7 +115,7 @@ TEST(OptionBoardTest, ImportObdOfUnreadableFilesLeavesBlock17AsItWas) {
     std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
     return (dir / name).string();
   };
-  auto import = [&](const std::string& path) { return guarded([&] { return import_obd(object, path); }); };
+  auto import = [&](const std::string& path) { return guarded([&] { return import_obd(object.radio(), path); }); };
   ASSERT_EQ(import(file("good", board_file(3, 2, {1, 2, 3, 4, 5, 6}))), S_OK);
   const ListBlockRecord before = object.codeplug().handler(17)->lists();
   const std::string locked = file("locked", board_file(1, 1, {9}));

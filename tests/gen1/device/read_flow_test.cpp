@@ -32,7 +32,7 @@ struct RecordingDialog final : ICPDProgressDlg {
 };
 
 HRESULT read(CPServices& object, sim::SimulatedRadio& radio, RecordingDialog* dialog = nullptr) {
-  return guarded([&] { return read_device(object, radio.as_unknown(), 7, dialog ? dialog->as_unknown() : nullptr); });
+  return guarded([&] { return read_device(object.radio(), radio.as_unknown(), 7, dialog ? dialog->as_unknown() : nullptr); });
 }
 
 // Everything a read may replace.
@@ -152,7 +152,7 @@ TEST(ReadDevice, FailingCallsKeepWhatWasRead) {
     sim::SimulatedRadio radio = good;
     change(radio);
     ReadObject before;
-    before.object.product_family = 2;
+    before.object.radio().product_family = 2;
     before.object.codeplug().flags().set_enabled(17, false);  // so that block 453 tells the radios apart
     const Blocks old = blocks_of(before.object);
     RecordingDialog dialog;
@@ -164,7 +164,7 @@ TEST(ReadDevice, FailingCallsKeepWhatWasRead) {
     Blocks radio_blocks = blocks_of(radio_state);
     radio_blocks.header = header.fields();
     EXPECT_EQ(taken(blocks_of(before.object), old, radio_blocks), from_radio);
-    EXPECT_EQ(before.object.product_family, calls > 1 ? 1 : result == kLinkDown ? 2 : 0);
+    EXPECT_EQ(before.object.radio().product_family, calls > 1 ? 1 : result == kLinkDown ? 2 : 0);
     if (FAILED(result)) continue;
     CPServices& object = before.object;
     EXPECT_EQ(object.radio_identity().pack(3), radio.read(kIdentityAddress, object.radio_identity().pack(3).size()));
@@ -223,7 +223,7 @@ using Answer = std::tuple<HRESULT, BYTE, BYTE, std::vector<int>>;
 Answer upd_info(CPServices& object, sim::SimulatedRadio& radio) {
   BYTE serial = 0xEE, model = 0xEE;
   ScopedVariant versions;
-  const HRESULT result = guarded([&] { return get_upd_info(object, radio.as_unknown(), 3, &serial, &model, versions.get()); });
+  const HRESULT result = guarded([&] { return get_upd_info(object.radio(), radio.as_unknown(), 3, &serial, &model, versions.get()); });
   std::vector<int> majors;  // the codeplug's and the radio's
   for (LONG at[2] = {0, 0}; versions->vt == (VT_ARRAY | VT_VARIANT) && at[1] < 2; ++at[1]) {
     ScopedVariant element;

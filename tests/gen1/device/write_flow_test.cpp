@@ -41,14 +41,14 @@ SimulatedRadio radio_with(const sim::FactoryOptions& options = {}) {
 
 std::unique_ptr<CPServices> read_from(SimulatedRadio& radio) {
   auto object = std::make_unique<CPServices>(nullptr);
-  EXPECT_EQ(read_device(*object, radio.as_unknown(), 0, nullptr), S_OK);
+  EXPECT_EQ(read_device(object->radio(), radio.as_unknown(), 0, nullptr), S_OK);
   radio.calls.clear();
   return object;
 }
 
 HRESULT run(bool cloning, CPServices& object, SimulatedRadio& radio, ICPServices* to = nullptr, Progress* p = nullptr) {
   IUnknown *device = radio.as_unknown(), *progress = p ? p->unknown() : nullptr;
-  return guarded([&] { return cloning ? clone_device(object, device, 1, progress) : write_device(object, device, 1, progress, to); });
+  return guarded([&] { return cloning ? clone_device(object.radio(), device, 1, progress) : write_device(object.radio(), device, 1, progress, to); });
 }
 
 // Everything of the object a flow may change.
