@@ -26,7 +26,7 @@ add_custom_command(
 configure_file(${cps_win_dir}/cpservices_version.h.in ${cps_res_dir}/cpservices_version.h @ONLY)
 
 set_source_files_properties(${cps_win_dir}/cpservices.rc PROPERTIES
-  OBJECT_DEPENDS "${cps_res_dir}/cpservices.tlb;${PROJECT_SOURCE_DIR}/src/interface/messages.inc")
+  OBJECT_DEPENDS "${cps_res_dir}/cpservices.tlb;${PROJECT_SOURCE_DIR}/src/platform/messages.inc")
 target_sources(cpservices PRIVATE ${cps_win_dir}/cpservices.def ${cps_win_dir}/cpservices.rc)
 target_include_directories(cpservices PRIVATE ${cps_res_dir} ${PROJECT_SOURCE_DIR}/src)
 set_target_properties(cpservices PROPERTIES PREFIX "" RUNTIME_OUTPUT_NAME cpservices)

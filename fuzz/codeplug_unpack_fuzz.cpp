@@ -2,10 +2,10 @@
 // hand them over. Anything may fail with an error code; nothing may crash or overrun. An unpack
 // that fails keeps what it had unpacked, and whatever the codeplug then holds packs again or
 // fails with an error code.
-#include "blocks/radio_identity.h"
-#include "blocks/radio_info.h"
-#include "codeplug/codeplug.h"
-#include "interface/errors.h"
+#include "gen1/blocks/radio_identity.h"
+#include "gen1/blocks/radio_info.h"
+#include "gen1/codeplug/codeplug.h"
+#include "platform/errors.h"
 
 #include <cstdint>
 

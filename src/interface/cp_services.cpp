@@ -1,11 +1,11 @@
 #include "interface/cp_services.h"
 
-#include "device/flows.h"
+#include "gen1/device/flows.h"
 #include "interface/guard.h"
 #include "platform/codepage.h"
 #include "platform/ole_util.h"
-#include "values/range_table.h"
-#include "values/variant_codec.h"
+#include "gen1/values/range_table.h"
+#include "engine/variant_codec.h"
 
 #include <algorithm>
 #include <array>
@@ -41,10 +41,6 @@ constexpr uint16_t kList = kRecord | Q | A | D | M;
 constexpr uint16_t kAll = kList | m | a | d | g | s | v;
 constexpr uint16_t kMembers = G | S | Q | A | D | m | g | s | v;
 
-constexpr int32_t kMobileField = 66;          // of block 2
-constexpr int32_t kVersionField = 103;        // of block 4
-constexpr int32_t kRegionField = 99;          // of block 3
-constexpr int32_t kModelField = 84;           // of block 3
 constexpr int32_t kAccessoryPins = 19;        // not stored on a mobile radio
 constexpr int32_t kChannelList = 38;
 constexpr int32_t kChannelListToo = 39;
@@ -126,34 +122,21 @@ class CPServices::Partners final : public BlockDirectory {
   BlockHandler* find(int32_t block_id) override {
     if (std::find(row_.partners.begin(), row_.partners.end(), block_id) == row_.partners.end())
       return nullptr;
-    if (block_id == 2) return &owner_.block2_;
-    if (block_id == 3) return &owner_.block3_;
-    BlockHandler* handler = owner_.codeplug_.handler(block_id);
-    if (handler) handler->base.radio = owner_.codeplug_.radio_facts(owner_.block3_, owner_.block2_);
+    if (block_id == 2) return &owner_.radio_.block2;
+    if (block_id == 3) return &owner_.radio_.block3;
+    BlockHandler* handler = owner_.radio_.codeplug.handler(block_id);
+    if (handler) handler->base.radio = owner_.radio_.facts();
     return handler;
   }
-  bool enabled(int32_t block_id) override { return owner_.codeplug_.enabled(block_id); }
+  bool enabled(int32_t block_id) override { return owner_.radio_.codeplug.enabled(block_id); }
 
  private:
   CPServices& owner_;
   const Row& row_;
 };
 
-CPServices::CPServices(IUnknown* outer) : ServiceObject(outer), models_(load_model_config()) {
-  // A new object holds every block's default content, laid out for the default codeplug version
-  // and the default radio kind.
-  const std::string version = version_text();
-  block2_.base.version = version;
-  block2_.build_default();
-  const uint8_t mobile = mobile_flag();
-  block3_.base.mobile = mobile;
-  block3_.build_default();
-  codeplug_.base.version = version;
-  codeplug_.base.mobile = mobile;
-  codeplug_.fixed_spacing_models = models_.fixed_spacing;
-  codeplug_.set_radio(codeplug_.radio_facts(block3_, block2_));
-  codeplug_.reset();
-}
+CPServices::CPServices(IUnknown* outer)
+    : ServiceObject(outer), models_(load_model_config()), radio_(models_.market_class_1, models_.fixed_spacing) {}
 
 // ---- Dispatch -------------------------------------------------------------------------------
 
@@ -169,42 +152,22 @@ const CPServices::Row& CPServices::row_for(LONG block_id, uint16_t method) const
 BlockHandler& CPServices::handler_for(const Row& row, LONG block_id) {
   BlockHandler* handler = nullptr;
   if (block_id == 1)
-    handler = &codeplug_;
+    handler = &radio_.codeplug;
   else if (block_id == 2)
-    handler = &block2_;
+    handler = &radio_.block2;
   else if (block_id == 3)
-    handler = &block3_;
+    handler = &radio_.block3;
   else
-    handler = codeplug_.handler(block_id);
+    handler = radio_.codeplug.handler(block_id);
   if (!handler || handler->kind() != row.kind) raise(err::kBlockNotSupported);
   // The codeplug's blocks check and build their records against the radio as it is now.
-  if (block_id > 3) handler->base.radio = codeplug_.radio_facts(block3_, block2_);
+  if (block_id > 3) handler->base.radio = radio_.facts();
   return *handler;
 }
 
-uint8_t CPServices::mobile_flag() const {
-  return block2_.block().get_entry_field(0, kMobileField).value == "Mobile" ? 1 : 0;
-}
-
-std::string CPServices::version_text() const {
-  return codeplug_.programming_record().block().get_entry_field(0, kVersionField).value.substr(0, 2);
-}
-
 void CPServices::prepare(const Row& row, BlockHandler& handler) {
-  if (row.prep == Prep::Mobile || row.prep == Prep::MobileAndVersion) handler.base.mobile = mobile_flag();
-  if (row.prep == Prep::Version || row.prep == Prep::MobileAndVersion) handler.base.version = version_text();
-}
-
-void CPServices::update_market_class(bool consult_region) {
-  const FieldList identity = block3_.block().entry(0);
-  int32_t market_class = 0;
-  if (consult_region && identity.text(kRegionField) == "Japan")
-    market_class = 2;
-  else if (models_.is_market_class_1(identity.text(kModelField)))
-    market_class = 1;
-  codeplug_.set_market_class(market_class);
-  block2_.base.market_class = market_class;
-  block3_.base.market_class = market_class;
+  if (row.prep == Prep::Mobile || row.prep == Prep::MobileAndVersion) handler.base.mobile = radio_.mobile_flag();
+  if (row.prep == Prep::Version || row.prep == Prep::MobileAndVersion) handler.base.version = radio_.version_text();
 }
 
 // ---- Methods without a block ----------------------------------------------------------------
@@ -244,7 +207,7 @@ HRESULT CPServices::SetBlockData(LONG lBlockID, VARIANT* pvarBlockData) {
     BlockHandler& handler = handler_for(row, lBlockID);
     if (!pvarBlockData) return E_POINTER;
     prepare(row, handler);
-    if (lBlockID == kAccessoryPins && mobile_flag() == 1) return S_OK;  // a mobile has no pins
+    if (lBlockID == kAccessoryPins && radio_.mobile_flag() == 1) return S_OK;  // a mobile has no pins
     switch (row.kind) {
       case K::Fields: {
         FieldList fields;
@@ -265,7 +228,7 @@ HRESULT CPServices::SetBlockData(LONG lBlockID, VARIANT* pvarBlockData) {
         break;
       }
     }
-    if (lBlockID == 3) update_market_class(true);
+    if (lBlockID == 3) radio_.update_market_class(true);
     return S_OK;
   });
 }
@@ -286,7 +249,7 @@ HRESULT CPServices::AddList(LONG lBlockID, BYTE* pbListIndex) {
     const Row& row = row_for(lBlockID, A);
     BlockHandler& handler = handler_for(row, lBlockID);
     if (!pbListIndex) return E_POINTER;
-    if (lBlockID == kChannelList || lBlockID == kChannelListToo) handler.base.version = version_text();
+    if (lBlockID == kChannelList || lBlockID == kChannelListToo) handler.base.version = radio_.version_text();
     return put(pbListIndex, static_cast<BYTE>(handler.add_list() & 0xFF));
   });
 }
@@ -379,7 +342,7 @@ HRESULT CPServices::SetFieldAt(LONG lBlockID, BYTE bIndex, VARIANT varFieldData)
     const Row& row = row_for(lBlockID, f);
     BlockHandler& handler = handler_for(row, lBlockID);
     handler.set_field(bIndex, decode_field(varFieldData));
-    if (lBlockID == 3) update_market_class(true);
+    if (lBlockID == 3) radio_.update_market_class(true);
     return S_OK;
   });
 }
@@ -410,16 +373,16 @@ HRESULT CPServices::SetSubFieldAt(LONG lBlockID, BYTE bListIndex, BYTE bMemIndex
 // ---- The radio ------------------------------------------------------------------------------
 
 HRESULT CPServices::ReadDevice(IUnknown* piorbexService, ULONG ulORBEXHandle, IUnknown* picpdProgDlg) {
-  return guarded([&] { return read_device(*this, piorbexService, ulORBEXHandle, picpdProgDlg); });
+  return guarded([&] { return read_device(radio_, piorbexService, ulORBEXHandle, picpdProgDlg); });
 }
 
 HRESULT CPServices::WriteDevice(IUnknown* piorbexService, ULONG ulORBEXHandle, IUnknown* picpdProgDlg,
                                 ICPServices* pDestCP) {
-  return guarded([&] { return write_device(*this, piorbexService, ulORBEXHandle, picpdProgDlg, pDestCP); });
+  return guarded([&] { return write_device(radio_, piorbexService, ulORBEXHandle, picpdProgDlg, pDestCP); });
 }
 
 HRESULT CPServices::CloneDevice(IUnknown* piorbexServices, ULONG ulORBEXHandle, IUnknown* picpdProgDlg) {
-  return guarded([&] { return clone_device(*this, piorbexServices, ulORBEXHandle, picpdProgDlg); });
+  return guarded([&] { return clone_device(radio_, piorbexServices, ulORBEXHandle, picpdProgDlg); });
 }
 
 HRESULT CPServices::ResetDevice(IUnknown* piorbexService, ULONG ulORBEXHandle) {
@@ -429,7 +392,7 @@ HRESULT CPServices::ResetDevice(IUnknown* piorbexService, ULONG ulORBEXHandle) {
 HRESULT CPServices::GetUpdInfo(IUnknown* piorbexServices, ULONG ulORBEXHandle, BYTE* pblSameSerial,
                                BYTE* pblSameModel, VARIANT* bUpd) {
   return guarded([&] {
-    return get_upd_info(*this, piorbexServices, ulORBEXHandle, pblSameSerial, pblSameModel, bUpd);
+    return get_upd_info(radio_, piorbexServices, ulORBEXHandle, pblSameSerial, pblSameModel, bUpd);
   });
 }
 
@@ -438,7 +401,7 @@ HRESULT CPServices::Copy(ICPServices* picpServices) {
 }
 
 HRESULT CPServices::ImportOBD(BSTR pObdFileName) {
-  return guarded([&] { return import_obd(*this, file_name_from_bstr(pObdFileName)); });
+  return guarded([&] { return import_obd(radio_, file_name_from_bstr(pObdFileName)); });
 }
 
 }  // namespace cps

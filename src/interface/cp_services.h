@@ -1,12 +1,10 @@
-// CPServices: the service object of the first radio generation. It owns the codeplug container
-// (with the handlers of the codeplug's blocks) and the two blocks the radio keeps outside the
-// codeplug image (block 2, radio information; block 3, radio identity), and dispatches every
-// block method by block ID through one table.
+// CPServices: the service object of the first radio generation. It owns a first-generation radio
+// (the codeplug container with the handlers of the codeplug's blocks, and the two blocks the
+// radio keeps outside the codeplug image: block 2, radio information; block 3, radio identity),
+// and dispatches every block method by block ID through one table.
 #pragma once
 
-#include "blocks/radio_identity.h"
-#include "blocks/radio_info.h"
-#include "codeplug/codeplug.h"
+#include "gen1/radio.h"
 #include "interface/model_config.h"
 #include "interface/service_object.h"
 
@@ -52,17 +50,12 @@ class CPServices : public ServiceObject {
   HRESULT STDMETHODCALLTYPE ImportOBD(BSTR pObdFileName) override;
 
   // For the device flows and tests.
-  uint8_t product_family = 0;  // set by the identity query of every read, write and clone
-  Codeplug& codeplug() { return codeplug_; }
-  RadioInfo& radio_info() { return block2_; }
-  RadioIdentity& radio_identity() { return block3_; }
-  int32_t market_class() const { return codeplug_.base.market_class; }
+  Gen1Radio& radio() { return radio_; }
+  Codeplug& codeplug() { return radio_.codeplug; }
+  RadioInfo& radio_info() { return radio_.block2; }
+  RadioIdentity& radio_identity() { return radio_.block3; }
+  int32_t market_class() const { return radio_.market_class(); }
   const ModelConfig& models() const { return models_; }
-
-  // The market class: 2 for a radio of the "Japan" region (only when asked to consult it), 1 for
-  // a model of the configured market-class-1 list, else 0; stored on the container, its
-  // handlers, and blocks 2 and 3.
-  void update_market_class(bool consult_region);
 
   struct Row;  // one row of the block table
 
@@ -72,13 +65,9 @@ class CPServices : public ServiceObject {
   const Row& row_for(LONG block_id, uint16_t method) const;  // 110 for an ID not served so
   BlockHandler& handler_for(const Row& row, LONG block_id);  // 110 while the block is not built
   void prepare(const Row& row, BlockHandler& handler);
-  uint8_t mobile_flag() const;    // 1 when field 66 of block 2 is "Mobile"
-  std::string version_text() const;  // the first two characters of field 103 of block 4
 
   ModelConfig models_;
-  Codeplug codeplug_;
-  RadioInfo block2_;
-  RadioIdentity block3_;
+  Gen1Radio radio_;
 };
 
 }  // namespace cps

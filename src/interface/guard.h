@@ -1,7 +1,7 @@
 // The one exception guard that every interface method runs inside.
 #pragma once
 
-#include "interface/errors.h"
+#include "platform/errors.h"
 
 #include <new>
 

@@ -5,7 +5,7 @@
 #include "interface/module.h"
 #include "platform/codepage.h"
 #include "platform/ole_util.h"
-#include "values/range_table.h"
+#include "gen1/values/range_table.h"
 
 #if defined(_WIN32)
 #include "win/library.h"

@@ -6,11 +6,11 @@
 //   0x300   the codeplug image
 #include "sim/simulated_radio.h"
 
-#include "blocks/channel_list.h"
-#include "blocks/radio_identity.h"
-#include "blocks/radio_info.h"
-#include "codeplug/codeplug.h"
-#include "interface/errors.h"
+#include "gen1/blocks/channel_list.h"
+#include "gen1/blocks/radio_identity.h"
+#include "gen1/blocks/radio_info.h"
+#include "gen1/codeplug/codeplug.h"
+#include "platform/errors.h"
 
 #include <cstdio>
 #include <stdexcept>

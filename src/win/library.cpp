@@ -3,7 +3,7 @@
 #include "win/library.h"
 
 #include "interface/dispatch.h"
-#include "interface/errors.h"
+#include "platform/errors.h"
 
 #include <atomic>
 

@@ -3,7 +3,7 @@
 #include "interface/cp_services.h"
 
 #include "platform/ole_util.h"
-#include "values/variant_codec.h"
+#include "engine/variant_codec.h"
 
 #include <gtest/gtest.h>
 

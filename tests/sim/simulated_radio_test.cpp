@@ -2,12 +2,12 @@
 // radio file both ways and malformed, and factory radios read by the component.
 #include "sim/simulated_radio.h"
 
-#include "device/flows.h"
+#include "gen1/device/flows.h"
 #include "interface/cp_services.h"
 #include "interface/guard.h"
 #include "platform/codepage.h"
 #include "platform/ole_util.h"
-#include "values/variant_codec.h"
+#include "engine/variant_codec.h"
 
 #include <gtest/gtest.h>
 
@@ -172,7 +172,7 @@ TEST(FactoryRadio, IsReadByTheComponent) {
   for (const FactoryOptions& o : rows) {
     SimulatedRadio radio = make_gen1_radio(o);
     CPServices object(nullptr);
-    ASSERT_EQ(guarded([&] { return read_device(object, radio.as_unknown(), 0, nullptr); }), S_OK);
+    ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
     const RadioIdentity& block3 = object.radio_identity();
     EXPECT_EQ(std::tuple(block3.text(83), block3.model_number(), block3.codeplug_version(), block3.band().band),
               std::tuple(o.serial, o.model, o.version.substr(0, 2) + "." + o.version.substr(2), o.band));
@@ -196,7 +196,7 @@ TEST(FactoryRadio, CodeplugsOfEveryFormPackBackToTheirBytes) {
         SimulatedRadio radio = make_gen1_radio(
             {.model = model, .version = version, .mobile = mobile, .band = "UHF", .market_class = market_class});
         CPServices object(nullptr);
-        ASSERT_EQ(guarded([&] { return read_device(object, radio.as_unknown(), 0, nullptr); }), S_OK);
+        ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
         EXPECT_EQ(object.market_class(), market_class == 0 ? 0 : 1);
         const BlockRecord channels = object.codeplug().handler(38)->block();
         ASSERT_EQ(channels.entry_count(), static_cast<size_t>(kFactoryChannels));
@@ -218,16 +218,16 @@ TEST(FactoryRadio, FixedSpacingModelsWrite12_5) {
   ::setenv("CPSERVICES_MODELS", models.c_str(), 1);
   SimulatedRadio radio = make_gen1_radio({.model = "M1FIXED"});
   CPServices object(nullptr);
-  ASSERT_EQ(guarded([&] { return read_device(object, radio.as_unknown(), 0, nullptr); }), S_OK);
+  ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
   ScopedVariant field;
   encode_field({386, "25", 1}, field.get());
   EXPECT_EQ(object.SetFieldAt(38, 0, *field), S_OK);
-  ASSERT_EQ(guarded([&] { return write_device(object, radio.as_unknown(), 0, nullptr, nullptr); }), S_OK);
+  ASSERT_EQ(guarded([&] { return write_device(object.radio(), radio.as_unknown(), 0, nullptr, nullptr); }), S_OK);
   ::unsetenv("CPSERVICES_MODELS");
   std::filesystem::remove(models);
 
   CPServices plain(nullptr);  // no fixed-spacing list: the bits show as they are
-  ASSERT_EQ(guarded([&] { return read_device(plain, radio.as_unknown(), 0, nullptr); }), S_OK);
+  ASSERT_EQ(guarded([&] { return read_device(plain.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
   EXPECT_EQ(plain.codeplug().handler(38)->block().entry(0).text(386), "12.5");
 }
 

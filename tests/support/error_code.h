@@ -1,7 +1,7 @@
 // Test helper: the error code an action throws, or 0 when it throws none.
 #pragma once
 
-#include "interface/errors.h"
+#include "platform/errors.h"
 
 #include <functional>
 

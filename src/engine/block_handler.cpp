@@ -1,0 +1,29 @@
+#include "engine/block_handler.h"
+
+#include "platform/errors.h"
+
+namespace cps {
+
+// A handler reached with an operation its block does not have: the service object's table
+// refuses such calls first, so this only answers a caller that bypassed it.
+namespace {
+[[noreturn]] void not_served() { raise(err::kBlockNotSupported); }
+}  // namespace
+
+FieldList BlockHandler::fields() const { not_served(); }
+void BlockHandler::set_fields(const FieldList&) { not_served(); }
+BlockRecord BlockHandler::block() const { not_served(); }
+void BlockHandler::set_block(const BlockRecord&) { not_served(); }
+ListBlockRecord BlockHandler::lists() const { not_served(); }
+void BlockHandler::set_lists(const ListBlockRecord&) { not_served(); }
+void BlockHandler::set_field(size_t, const FieldValue&) { not_served(); }
+void BlockHandler::set_member_field(size_t, size_t, const FieldValue&, BlockDirectory&) { not_served(); }
+size_t BlockHandler::add_list() { not_served(); }
+void BlockHandler::delete_list(size_t, BlockDirectory&) { not_served(); }
+size_t BlockHandler::add_member(size_t) { not_served(); }
+void BlockHandler::delete_member(size_t, size_t) { not_served(); }
+void BlockHandler::adapt_to_form() {}
+void BlockHandler::references_deleted(int32_t, size_t, BlockDirectory&) {}
+void BlockHandler::references_moved(int32_t, size_t, size_t, size_t) {}
+
+}  // namespace cps

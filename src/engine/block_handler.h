@@ -1,0 +1,95 @@
+// The common shape of every first-generation block handler. The service object and the
+// codeplug container reach every block through this one interface, selected by block ID from
+// their tables, so adding a block means writing its handler and adding its table rows.
+#pragma once
+
+#include "engine/block_base.h"
+#include "engine/field_values.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace cps {
+
+// The record shape a handler shows: a field list, a block record, or a record of lists.
+enum class RecordKind : uint8_t { Fields, Block, Lists };
+
+class BlockHandler;
+
+// What a list deletion may touch besides its own block: the other blocks by ID, and whether the
+// codeplug's availability flags enable them (a block that is not enabled is skipped).
+class BlockDirectory {
+ public:
+  virtual BlockHandler* find(int32_t block_id) = 0;  // nullptr when no such block is held
+  virtual bool enabled(int32_t block_id) = 0;
+
+ protected:
+  ~BlockDirectory() = default;
+};
+
+class BlockHandler {
+ public:
+  BlockBase base;
+
+  virtual ~BlockHandler() = default;
+  virtual std::unique_ptr<BlockHandler> clone() const = 0;
+  virtual RecordKind kind() const = 0;
+
+  // The image. Every block ID of a handler is a region of its own in the codeplug; `id` says
+  // which one is meant. Unpack replaces the record only when the whole region is good.
+  virtual void unpack(int32_t id, const uint8_t* image, size_t length) = 0;
+  virtual std::vector<uint8_t> pack(int32_t id) = 0;
+  // The content of a block the codeplug did not have.
+  virtual void build_default() = 0;
+
+  // The record, by kind. A handler overrides the pair of its kind; set checks everything before
+  // it stores anything.
+  virtual FieldList fields() const;
+  virtual void set_fields(const FieldList& fields);
+  virtual BlockRecord block() const;
+  virtual void set_block(const BlockRecord& record);
+  virtual ListBlockRecord lists() const;
+  virtual void set_lists(const ListBlockRecord& record);
+
+  // Field and list operations, where the block has them.
+  virtual void set_field(size_t index, const FieldValue& field);
+  // A member set may move references held in other blocks (`blocks`).
+  virtual void set_member_field(size_t list, size_t member, const FieldValue& field, BlockDirectory& blocks);
+  virtual size_t add_list();
+  virtual void delete_list(size_t index, BlockDirectory& blocks);
+  virtual size_t add_member(size_t list);
+  virtual void delete_member(size_t list, size_t member);
+
+  // The base's market class changed: a block whose layout depends on it gives its record the
+  // fields the new form has (with their defaults), keeping every value it holds.
+  virtual void adapt_to_form();
+
+  // References into other blocks. A block that points at entries of block `block_id` by index
+  // keeps its references right when that block changes; a block without such references
+  // ignores these (the default).
+  // Entry or list `index` of block `block_id` is being deleted: references to it are removed
+  // or cleared, references to a higher index lowered by one.
+  virtual void references_deleted(int32_t block_id, size_t index, BlockDirectory& blocks);
+  // Member `from` of list `list` of block `block_id` no longer holds a channel: references to
+  // it move to member `to` of the same list.
+  virtual void references_moved(int32_t block_id, size_t list, size_t from, size_t to);
+
+ protected:
+  BlockHandler() = default;
+  BlockHandler(const BlockHandler&) = default;
+  BlockHandler& operator=(const BlockHandler&) = default;
+};
+
+// Gives a handler class its clone().
+template <class Derived, class Base = BlockHandler>
+class Cloneable : public Base {
+ public:
+  using Base::Base;
+  std::unique_ptr<BlockHandler> clone() const override {
+    return std::make_unique<Derived>(static_cast<const Derived&>(*this));
+  }
+};
+
+}  // namespace cps

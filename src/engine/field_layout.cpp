@@ -1,0 +1,330 @@
+// The one engine behind every block table: unpack, pack, check and defaults driven by rows of
+// field descriptors. Every byte is reached through the row's offset and width; nothing is read
+// or written past the entry size the caller gives.
+#include "engine/field_layout.h"
+
+#include "platform/errors.h"
+#include "gen1/values/range_table.h"
+
+#include <bit>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace cps::layout {
+
+namespace {
+
+// A typed text whose raw value, scaled back, lies this close to a whole number (in raw units)
+// is taken as that number: "12.5" / 0.1 is 125.00000000000001 in binary floating point.
+constexpr double kRawEpsilon = 1e-6;
+
+bool exists(const FieldDesc& row, const BlockBase& base) {
+  return row.when == nullptr || row.when(base);
+}
+
+const char* default_text(const FieldDesc& row, const BlockBase& base) {
+  const char* text = (base.mobile == 0 && row.dflt.portable != nullptr) ? row.dflt.portable
+                                                                        : row.dflt.text;
+  return text != nullptr ? text : "";
+}
+
+// Numeric and Bcd rows keep their raw value in a uint32_t; a wider row, or one without bits,
+// is a table fault (layout_ok refuses both).
+void require_raw_width(const FieldDesc& row) {
+  if (row.width == 0 || row.width > 4 || row.mask == 0) raise(err::kUnexpected);
+}
+
+int bit_count(const FieldDesc& row) {
+  return row.width == 1 ? std::popcount(row.mask) : 8 * row.width;
+}
+
+uint64_t max_raw(const FieldDesc& row) { return (uint64_t{1} << bit_count(row)) - 1; }
+
+// 13 when the row's bytes do not lie inside an entry of `size` bytes.
+void require_bytes(const FieldDesc& row, size_t size) {
+  if (size_t{row.offset} + row.width > size) raise(err::kShortImage);
+}
+
+uint32_t read_raw(const FieldDesc& row, const uint8_t* entry) {
+  const uint8_t* at = entry + row.offset;
+  return row.width == 1 ? get_bits(row.mask, *at) : read_be(at, row.width);
+}
+
+void write_raw(const FieldDesc& row, uint32_t raw, uint8_t* entry) {
+  uint8_t* at = entry + row.offset;
+  if (row.width == 1) {
+    set_bits(row.mask, raw, *at);
+  } else {
+    write_be(raw, at, row.width);
+  }
+}
+
+// ---- Bcd ---------------------------------------------------------------------------------------
+
+// Nibble k of a big-endian raw value of `width` bytes, nibble 0 being the most significant.
+int nibble_shift(const FieldDesc& row, int k) { return 4 * (2 * row.width - 1 - k); }
+
+bool is_nibble_digit(const FieldDesc& row, char c) {
+  return c >= '0' && c <= '9' && c - '0' < 2 * row.width;
+}
+
+// The row's pattern; 111 for a table that layout_ok would refuse.
+const char* bcd_pattern(const FieldDesc& row) {
+  if (!detail::bcd_pattern_ok(row.format, row.width)) raise(err::kUnexpected);
+  return row.format;
+}
+
+std::string bcd_text(const FieldDesc& row, uint32_t raw) {
+  std::string text;
+  for (const char* p = bcd_pattern(row); *p != '\0'; ++p) {
+    if (is_nibble_digit(row, *p)) {
+      // A nibble above 9 shows as its decimal value (0xA as "10"): the radio's bytes are shown
+      // as they are, and whoever needs digits checks the text.
+      const uint32_t nibble = (raw >> nibble_shift(row, *p - '0')) & 0xF;
+      char digit[4];
+      std::snprintf(digit, sizeof digit, "%d", static_cast<int>(nibble));
+      text += digit;
+    } else {
+      text += *p;
+    }
+  }
+  return text;
+}
+
+// The digits at the pattern's positions of `text` written into the named nibbles of `raw`.
+uint32_t bcd_apply(const FieldDesc& row, std::string_view text, uint32_t raw) {
+  size_t position = 0;
+  for (const char* p = bcd_pattern(row); *p != '\0'; ++p, ++position) {
+    if (!is_nibble_digit(row, *p)) continue;
+    const char c = position < text.size() ? text[position] : '0';
+    const uint32_t digit = (c >= '0' && c <= '9') ? static_cast<uint32_t>(c - '0') : 0;
+    const int shift = nibble_shift(row, *p - '0');
+    raw = (raw & ~(uint32_t{0xF} << shift)) | (digit << shift);
+  }
+  return raw;
+}
+
+// ---- Numbers -----------------------------------------------------------------------------------
+
+int64_t signed_value(const FieldDesc& row, uint32_t raw) {
+  const int bits = bit_count(row);
+  const uint64_t value = raw & max_raw(row);
+  const bool negative = ((value >> (bits - 1)) & 1) != 0;
+  return negative ? static_cast<int64_t>(value) - static_cast<int64_t>(max_raw(row) + 1)
+                  : static_cast<int64_t>(value);
+}
+
+std::string scaled_text(const FieldDesc& row, uint32_t raw) {
+  const char conversion = detail::single_conversion(row.format);
+  if (conversion == 0 || !(row.scale > 0.0)) raise(err::kUnexpected);
+  const double value = raw * row.scale + row.bias;
+  char text[512];
+  if (detail::is_integer_conversion(conversion)) {
+    const double whole = std::round(value);
+    if (!(whole >= INT_MIN && whole <= INT_MAX)) raise(err::kInvalidData);
+    std::snprintf(text, sizeof text, row.format, static_cast<int>(whole));
+  } else {
+    std::snprintf(text, sizeof text, row.format, value);
+  }
+  return text;
+}
+
+uint32_t scaled_raw(const FieldDesc& row, std::string_view text, bool ranged) {
+  if (!(row.scale > 0.0)) raise(err::kUnexpected);
+  const double value = parse_number(text);
+  if (ranged) check_range(row.id, value);
+  const double exact = (value - row.bias) / row.scale;
+  if (!(exact > -0.5 && exact < static_cast<double>(max_raw(row)) + 0.5)) raise(err::kInvalidData);
+  const double raw = std::round(exact);
+  if (std::fabs(exact - raw) > kRawEpsilon) raise(err::kInvalidData);
+  return static_cast<uint32_t>(raw);
+}
+
+// The raw value of a text of a numeric or Bcd row; the range row is consulted when `ranged`.
+uint32_t encode(const FieldDesc& row, std::string_view text, bool ranged) {
+  require_raw_width(row);
+  switch (row.codec) {
+    case Codec::Unsigned: {
+      const int64_t value = parse_decimal(text);
+      if (ranged) check_range(row.id, static_cast<double>(value));
+      if (value < 0 || static_cast<uint64_t>(value) > max_raw(row)) raise(err::kInvalidData);
+      return static_cast<uint32_t>(value);
+    }
+    case Codec::Signed: {
+      const int64_t value = parse_decimal(text);
+      if (ranged) check_range(row.id, static_cast<double>(value));
+      const int64_t half = int64_t{1} << (bit_count(row) - 1);
+      if (value < -half || value >= half) raise(err::kInvalidData);
+      return static_cast<uint32_t>(static_cast<uint64_t>(value) & max_raw(row));
+    }
+    case Codec::Choice: {
+      if (row.choices == nullptr) raise(err::kUnexpected);
+      const uint32_t code = code_of(text, row.choices);
+      if (code > max_raw(row)) raise(err::kInvalidData);
+      return code;
+    }
+    case Codec::Scaled:
+      return scaled_raw(row, text, ranged);
+    case Codec::Bcd:
+      return bcd_apply(row, text, 0);
+    default:
+      raise(err::kUnexpected);
+  }
+}
+
+// Every value of the row, checked on its way in and as it is unpacked.
+void check_value(const FieldDesc& row, std::string_view text, const BlockBase& base) {
+  switch (row.codec) {
+    case Codec::Unsigned:
+    case Codec::Signed:
+    case Codec::Scaled:
+      encode(row, text, row.ranged);
+      break;
+    case Codec::Choice:
+      if (row.choices == nullptr) raise(err::kUnexpected);
+      if (!has_label(text, row.choices)) raise(err::kChoiceNotFound);
+      break;
+    case Codec::Custom:
+      if (row.custom == nullptr) raise(err::kUnexpected);
+      if (row.custom->check != nullptr) row.custom->check(text, row, base);
+      if (row.ranged) check_range(row.id, parse_number(text));
+      return;
+    case Codec::Text:
+    case Codec::Bcd:
+    case Codec::Virtual:
+      break;
+  }
+  if (row.custom != nullptr && row.custom->check != nullptr) row.custom->check(text, row, base);
+}
+
+std::string decode(const FieldDesc& row, const uint8_t* entry, size_t size, const BlockBase& base) {
+  if (row.codec == Codec::Virtual) return default_text(row, base);
+  require_bytes(row, size);
+  switch (row.codec) {
+    case Codec::Text:
+      return fixed_bytes_to_text(entry + row.offset, row.width, row.trim);
+    case Codec::Custom:
+      if (row.custom == nullptr || row.custom->decode == nullptr) raise(err::kUnexpected);
+      return row.custom->decode(entry, row, base);
+    case Codec::Bcd:
+      require_raw_width(row);
+      return bcd_text(row, read_be(entry + row.offset, row.width));
+    default:
+      require_raw_width(row);
+      return text_of(row, read_raw(row, entry));
+  }
+}
+
+void store(const FieldDesc& row, std::string_view text, uint8_t* entry, size_t size,
+           const BlockBase& base) {
+  require_bytes(row, size);
+  switch (row.codec) {
+    case Codec::Text: {
+      const std::string bytes = text_to_fixed_bytes(text, row.width, row.zero_fill);
+      std::memcpy(entry + row.offset, bytes.data(), row.width);
+      break;
+    }
+    case Codec::Custom:
+      if (row.custom == nullptr || row.custom->encode == nullptr) raise(err::kUnexpected);
+      row.custom->encode(text, entry, row, base);
+      break;
+    case Codec::Bcd: {
+      require_raw_width(row);
+      uint8_t* at = entry + row.offset;
+      write_be(bcd_apply(row, text, read_be(at, row.width)), at, row.width);
+      break;
+    }
+    case Codec::Virtual:
+      break;
+    default:
+      write_raw(row, encode(row, text, false), entry);
+      break;
+  }
+}
+
+}  // namespace
+
+const FieldDesc* find(Layout rows, int32_t id, const BlockBase& base) {
+  for (const FieldDesc& row : rows)
+    if (row.id == id && exists(row, base)) return &row;
+  return nullptr;
+}
+
+void unpack(Layout rows, const uint8_t* entry, size_t size, const BlockBase& base, FieldList& out) {
+  FieldList decoded;
+  for (const FieldDesc& row : rows) {
+    if (!exists(row, base)) continue;
+    std::string text = decode(row, entry, size, base);
+    check_value(row, text, base);
+    decoded.add(row.id, std::move(text), row.attribute);
+  }
+  for (size_t i = 0; i < decoded.count(); ++i) out.add(decoded.at(i));
+}
+
+void pack(Layout rows, const FieldList& in, const BlockBase& base, uint8_t* entry, size_t size) {
+  // Encoded into a copy, so that a field failing half-way leaves the entry as it was.
+  std::vector<uint8_t> work(entry, entry + size);
+  for (const FieldDesc& row : rows) {
+    if (row.codec == Codec::Virtual || !exists(row, base)) continue;
+    store(row, in.text(row.id), work.data(), size, base);
+  }
+  if (size != 0) std::memcpy(entry, work.data(), size);
+}
+
+void check(Layout rows, const FieldValue& field, const BlockBase& base) {
+  const FieldDesc* row = find(rows, field.id, base);
+  if (row == nullptr) raise(err::kFieldNotFound);
+  check_value(*row, field.value, base);
+}
+
+void check_entry(Layout rows, const FieldList& entry, const BlockBase& base) {
+  for (const FieldDesc& row : rows)
+    if (exists(row, base)) check_value(row, entry.text(row.id), base);
+  for (size_t i = 0; i < entry.count(); ++i)
+    if (find(rows, entry.at(i).id, base) == nullptr) raise(err::kFieldNotFound);
+}
+
+FieldList take(Layout rows, const FieldList& given, const BlockBase& base) {
+  FieldList taken;
+  for (const FieldDesc& row : rows) {
+    if (!exists(row, base)) continue;
+    FieldValue field = given.get(row.id);
+    check_value(row, field.value, base);
+    taken.add(field);
+  }
+  return taken;
+}
+
+FieldList defaults(Layout rows, const BlockBase& base) {
+  FieldList entry;
+  for (const FieldDesc& row : rows)
+    if (exists(row, base)) entry.add(row.id, default_text(row, base), row.attribute);
+  return entry;
+}
+
+std::string text_of(const FieldDesc& row, uint32_t raw) {
+  require_raw_width(row);
+  if (raw > max_raw(row)) raise(err::kInvalidData);
+  switch (row.codec) {
+    case Codec::Unsigned:
+      return decimal_text(static_cast<int64_t>(raw));
+    case Codec::Signed:
+      return decimal_text(signed_value(row, raw));
+    case Codec::Choice:
+      if (row.choices == nullptr) raise(err::kUnexpected);
+      return label_of(raw, row.choices);
+    case Codec::Scaled:
+      return scaled_text(row, raw);
+    case Codec::Bcd:
+      return bcd_text(row, raw);
+    default:
+      raise(err::kUnexpected);
+  }
+}
+
+uint32_t raw_of(const FieldDesc& row, std::string_view text) { return encode(row, text, false); }
+
+}  // namespace cps::layout

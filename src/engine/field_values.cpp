@@ -1,0 +1,149 @@
+#include "engine/field_values.h"
+
+#include "platform/errors.h"
+
+#include <utility>
+
+namespace cps {
+
+namespace {
+
+template <class T>
+void move_element(std::vector<T>& items, size_t from, size_t to) {
+  if (from >= items.size() || to >= items.size()) return;
+  T item = std::move(items[from]);
+  items.erase(items.begin() + static_cast<std::ptrdiff_t>(from));
+  items.insert(items.begin() + static_cast<std::ptrdiff_t>(to), std::move(item));
+}
+
+template <class T>
+void check_index(const std::vector<T>& items, size_t index) {
+  if (index >= items.size()) raise(err::kBadIndex);
+}
+
+}  // namespace
+
+// FieldList
+
+void FieldList::add(const FieldValue& field) { add(field.id, field.value, field.attribute); }
+
+void FieldList::add(int32_t id, std::string value, uint8_t attribute) {
+  ids_.push_back(id);
+  values_.push_back(std::move(value));
+  attributes_.push_back(attribute);
+}
+
+size_t FieldList::find(int32_t id) const {
+  for (size_t i = 0; i < ids_.size(); ++i)
+    if (ids_[i] == id) return i;
+  raise(err::kFieldNotFound);
+}
+
+FieldValue FieldList::get(int32_t id) const {
+  size_t i = find(id);
+  return FieldValue{ids_[i], values_[i], attributes_[i]};
+}
+
+const std::string& FieldList::text(int32_t id) const { return values_[find(id)]; }
+
+void FieldList::set(const FieldValue& field) {
+  size_t i = find(field.id);
+  values_[i] = field.value;
+  attributes_[i] = field.attribute;
+}
+
+void FieldList::set_text(int32_t id, std::string value) { values_[find(id)] = std::move(value); }
+
+void FieldList::put(const FieldValue& field) {
+  if (contains(field.id))
+    set(field);
+  else
+    add(field);
+}
+
+bool FieldList::contains(int32_t id) const {
+  for (int32_t candidate : ids_)
+    if (candidate == id) return true;
+  return false;
+}
+
+void FieldList::clear() {
+  ids_.clear();
+  values_.clear();
+  attributes_.clear();
+}
+
+FieldValue FieldList::at(size_t position) const {
+  check_index(ids_, position);
+  return FieldValue{ids_[position], values_[position], attributes_[position]};
+}
+
+// BlockRecord
+
+FieldList& BlockRecord::entry(size_t index) {
+  check_index(entries_, index);
+  return entries_[index];
+}
+
+const FieldList& BlockRecord::entry(size_t index) const {
+  check_index(entries_, index);
+  return entries_[index];
+}
+
+size_t BlockRecord::add_entry() {
+  entries_.emplace_back();
+  return entries_.size() - 1;
+}
+
+size_t BlockRecord::add_entry(const FieldList& entry) {
+  entries_.push_back(entry);
+  return entries_.size() - 1;
+}
+
+void BlockRecord::remove_entry(size_t index) {
+  check_index(entries_, index);
+  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void BlockRecord::move_entry(size_t from, size_t to) { move_element(entries_, from, to); }
+
+void BlockRecord::clear() {
+  header_.clear();
+  entries_.clear();
+}
+
+// ListBlockRecord
+
+BlockRecord& ListBlockRecord::list(size_t index) {
+  check_index(lists_, index);
+  return lists_[index];
+}
+
+const BlockRecord& ListBlockRecord::list(size_t index) const {
+  check_index(lists_, index);
+  return lists_[index];
+}
+
+size_t ListBlockRecord::add_list() {
+  lists_.emplace_back();
+  return lists_.size() - 1;
+}
+
+size_t ListBlockRecord::add_list(const BlockRecord& list) {
+  lists_.push_back(list);
+  return lists_.size() - 1;
+}
+
+void ListBlockRecord::remove_list(size_t index) {
+  check_index(lists_, index);
+  lists_.erase(lists_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void ListBlockRecord::move_list(size_t from, size_t to) { move_element(lists_, from, to); }
+
+void ListBlockRecord::clear() {
+  header_.clear();
+  lists_.clear();
+}
+
+}  // namespace cps

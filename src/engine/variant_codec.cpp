@@ -1,0 +1,264 @@
+#include "engine/variant_codec.h"
+
+#include "platform/errors.h"
+#include "platform/codepage.h"
+#include "platform/ole_util.h"
+
+#include <string>
+
+namespace cps {
+
+namespace {
+
+// ---- Building arrays -------------------------------------------------------------------------
+
+// Writes VARIANTs straight into an array's storage, taking ownership of each value, so that a
+// record is encoded without copying the arrays it is made of.
+class VariantArrayWriter {
+ public:
+  VariantArrayWriter(UINT dims, SAFEARRAYBOUND* bounds) : array_(SafeArrayCreate(VT_VARIANT, dims, bounds)) {
+    if (!array_.get()) raise(err::kNoStorage);
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(array_.get(), &data))) raise(err::kNoStorage);
+    data_ = static_cast<VARIANT*>(data);
+  }
+  ~VariantArrayWriter() {
+    if (array_.get()) SafeArrayUnaccessData(array_.get());
+  }
+
+  // The cell at a storage position (dimension 1 varies fastest).
+  VARIANT* cell(size_t position) { return data_ + position; }
+
+  void finish_into(VARIANT* out) {
+    SafeArrayUnaccessData(array_.get());
+    out->vt = VT_ARRAY | VT_VARIANT;
+    out->parray = array_.release();
+  }
+
+ private:
+  ScopedArray array_;
+  VARIANT* data_ = nullptr;
+};
+
+void put_field(VariantArrayWriter& writer, size_t rows, size_t row, const FieldValue& field) {
+  // Cell (row, column) of an n x 3 array lives at row + column * n.
+  VARIANT* id = writer.cell(row);
+  id->vt = VT_I4;
+  id->lVal = field.id;
+  VARIANT* text = writer.cell(row + rows);
+  BSTR bstr = bstr_from_narrow(field.value);
+  if (!bstr) raise(err::kNoStorage);
+  text->vt = VT_BSTR;
+  text->bstrVal = bstr;
+  VARIANT* attribute = writer.cell(row + 2 * rows);
+  attribute->vt = VT_UI1;
+  attribute->bVal = field.attribute;
+}
+
+// ---- Reading arrays --------------------------------------------------------------------------
+
+// The array that a VARIANT carries. The element type in the type word is not looked at, but a
+// VARIANT that carries no array at all (or an array of something other than VARIANTs) is invalid
+// data rather than a pointer to follow.
+SAFEARRAY* array_of(const VARIANT& in) {
+  const VARIANT* v = &in;
+  if (v->vt == (VT_BYREF | VT_VARIANT)) {
+    if (!v->pvarVal) raise(err::kInvalidData);
+    v = v->pvarVal;
+  }
+  if (!(v->vt & VT_ARRAY)) raise(err::kInvalidData);
+  SAFEARRAY* array = (v->vt & VT_BYREF) ? (v->pparray ? *v->pparray : nullptr) : v->parray;
+  if (!array) raise(err::kInvalidData);
+  VARTYPE element = VT_EMPTY;
+  if (FAILED(SafeArrayGetVartype(array, &element)) || element != VT_VARIANT)
+    raise(err::kInvalidData);
+  return array;
+}
+
+SAFEARRAY* array_with_dims(const VARIANT& in, UINT dims) {
+  SAFEARRAY* array = array_of(in);
+  if (SafeArrayGetDim(array) != dims) raise(err::kInvalidData);
+  return array;
+}
+
+void bounds_of(SAFEARRAY* array, LONG& lower, LONG& upper) {
+  if (FAILED(SafeArrayGetLBound(array, 1, &lower)) || FAILED(SafeArrayGetUBound(array, 1, &upper)))
+    raise(err::kOutOfBounds);
+}
+
+void fetch(SAFEARRAY* array, LONG* indices, ScopedVariant& out) {
+  if (FAILED(SafeArrayGetElement(array, indices, out.get()))) raise(err::kNoStorage);
+}
+
+const VARIANT& unwrap(const VARIANT& v) {
+  if (v.vt == (VT_BYREF | VT_VARIANT) && v.pvarVal) return *v.pvarVal;
+  return v;
+}
+
+// The 32-bit integer payload. A host that sends a narrower integer type (a script's literal
+// arrives as VT_I2) gets its value read at its own width.
+int32_t integer_payload(const VARIANT& in) {
+  const VARIANT& v = unwrap(in);
+  switch (v.vt) {
+    case VT_I1: return v.cVal;
+    case VT_UI1: return v.bVal;
+    case VT_I2: return v.iVal;
+    case VT_UI2: return v.uiVal;
+    case VT_BOOL: return v.boolVal;
+    default: return v.lVal;
+  }
+}
+
+std::string text_payload(const VARIANT& in) {
+  const VARIANT& v = unwrap(in);
+  switch (v.vt) {
+    case VT_BSTR: return narrow_from_bstr(v.bstrVal);
+    case VT_BSTR | VT_BYREF: return v.pbstrVal ? narrow_from_bstr(*v.pbstrVal) : std::string();
+    case VT_EMPTY:
+    case VT_NULL: return std::string();
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_INT: return std::to_string(integer_payload(v));
+    case VT_UI4:
+    case VT_UINT: return std::to_string(v.ulVal);
+    default: raise(err::kInvalidData);  // no text to be had from this element
+  }
+}
+
+FieldValue fetch_field(SAFEARRAY* array, LONG row) {
+  FieldValue field;
+  {
+    ScopedVariant id;
+    LONG at[2] = {row, 0};
+    fetch(array, at, id);
+    field.id = integer_payload(*id);
+  }
+  {
+    ScopedVariant text;
+    LONG at[2] = {row, 1};
+    fetch(array, at, text);
+    field.value = text_payload(*text);
+  }
+  {
+    ScopedVariant attribute;
+    LONG at[2] = {row, 2};
+    fetch(array, at, attribute);
+    field.attribute = static_cast<uint8_t>(integer_payload(*attribute) & 0xFF);
+  }
+  return field;
+}
+
+// Runs `each(k, element)` for every element of the one-dimensional array in `in`.
+template <class Each>
+void for_each_element(const VARIANT& in, Each&& each) {
+  SAFEARRAY* array = array_with_dims(in, 1);
+  LONG lower = 0, upper = -1;
+  bounds_of(array, lower, upper);
+  for (LONG k = lower; k <= upper; ++k) {
+    ScopedVariant element;
+    fetch(array, &k, element);
+    each(*element);
+  }
+}
+
+// The two-element outer vector of encodings 3 and 4.
+void fetch_pair(SAFEARRAY* outer, ScopedVariant& header, ScopedVariant& items) {
+  LONG first = 0, second = 1;
+  fetch(outer, &first, header);
+  fetch(outer, &second, items);
+}
+
+}  // namespace
+
+// ---- Encoding --------------------------------------------------------------------------------
+
+void encode_field(const FieldValue& field, VARIANT* out) {
+  SAFEARRAYBOUND bounds[2] = {{1, 0}, {3, 0}};
+  VariantArrayWriter writer(2, bounds);
+  put_field(writer, 1, 0, field);
+  writer.finish_into(out);
+}
+
+void encode_field_list(const FieldList& list, VARIANT* out) {
+  const size_t rows = list.count();
+  SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(rows), 0}, {3, 0}};
+  VariantArrayWriter writer(2, bounds);
+  for (size_t i = 0; i < rows; ++i) put_field(writer, rows, i, list.at(i));
+  writer.finish_into(out);
+}
+
+namespace {
+
+template <class Items, class EncodeItem>
+void encode_pair(const FieldList& header, size_t count, const Items& item_at, EncodeItem&& encode_item,
+                 VARIANT* out) {
+  SAFEARRAYBOUND item_bounds[1] = {{static_cast<ULONG>(count), 0}};
+  VariantArrayWriter items(1, item_bounds);
+  for (size_t k = 0; k < count; ++k) encode_item(item_at(k), items.cell(k));
+
+  SAFEARRAYBOUND outer_bounds[1] = {{2, 0}};
+  VariantArrayWriter outer(1, outer_bounds);
+  encode_field_list(header, outer.cell(0));
+  items.finish_into(outer.cell(1));
+  outer.finish_into(out);
+}
+
+}  // namespace
+
+void encode_block_record(const BlockRecord& record, VARIANT* out) {
+  encode_pair(
+      record.header(), record.entry_count(),
+      [&](size_t k) -> const FieldList& { return record.entry(k); },
+      [](const FieldList& entry, VARIANT* cell) { encode_field_list(entry, cell); }, out);
+}
+
+void encode_list_block_record(const ListBlockRecord& record, VARIANT* out) {
+  encode_pair(
+      record.header(), record.list_count(),
+      [&](size_t k) -> const BlockRecord& { return record.list(k); },
+      [](const BlockRecord& list, VARIANT* cell) { encode_block_record(list, cell); }, out);
+}
+
+// ---- Decoding --------------------------------------------------------------------------------
+
+FieldValue decode_field(const VARIANT& in) {
+  SAFEARRAY* array = array_with_dims(in, 2);
+  return fetch_field(array, 0);
+}
+
+void decode_field_list(const VARIANT& in, FieldList& out) {
+  SAFEARRAY* array = array_with_dims(in, 2);
+  LONG lower = 0, upper = -1;
+  bounds_of(array, lower, upper);
+  out.clear();
+  for (LONG row = lower; row <= upper; ++row) out.add(fetch_field(array, row));
+}
+
+void decode_block_record(const VARIANT& in, BlockRecord& out) {
+  SAFEARRAY* outer = array_with_dims(in, 1);
+  out.clear();
+  ScopedVariant header, entries;
+  fetch_pair(outer, header, entries);
+  decode_field_list(*header, out.header());
+  for_each_element(*entries, [&](const VARIANT& element) {
+    size_t k = out.add_entry();
+    decode_field_list(element, out.entry(k));
+  });
+}
+
+void decode_list_block_record(const VARIANT& in, ListBlockRecord& out) {
+  SAFEARRAY* outer = array_with_dims(in, 1);
+  out.clear();
+  ScopedVariant header, lists;
+  fetch_pair(outer, header, lists);
+  decode_field_list(*header, out.header());
+  for_each_element(*lists, [&](const VARIANT& element) {
+    size_t k = out.add_list();
+    decode_block_record(element, out.list(k));
+  });
+}
+
+}  // namespace cps

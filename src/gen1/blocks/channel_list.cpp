@@ -1,0 +1,549 @@
+#include "gen1/blocks/channel_list.h"
+
+#include "platform/errors.h"
+#include "gen1/values/alias_table.h"
+#include "gen1/values/frequency.h"
+#include "gen1/values/range_table.h"
+
+#include <algorithm>
+#include <array>
+
+namespace cps {
+
+namespace {
+
+using layout::Codec;
+using layout::CustomCodec;
+using layout::Default;
+using layout::FieldDesc;
+
+// Fields a rule names.
+constexpr int32_t kRxFrequencyField = 455;
+constexpr int32_t kTxFrequencyField = 456;
+constexpr int32_t kSpacing = 386;
+constexpr int32_t kDeviation = 387;
+constexpr int32_t kCode1 = 391;
+constexpr int32_t kCode2 = 392;
+constexpr int32_t kLockout = 393;
+constexpr int32_t kSquelch1 = 396;
+constexpr int32_t kSquelch2 = 397;
+constexpr int32_t kExtendedLockout = 664;
+constexpr int32_t kTrunkingKind = 744;
+constexpr int32_t kAliasByte0 = 49;
+constexpr int32_t kAliasHeader3 = 465;
+
+constexpr uint8_t kEntryV1 = 24;   // version text "01"
+constexpr uint8_t kEntryV2 = 27;   // from "02"
+
+// ---- Forms ------------------------------------------------------------------------------------
+
+int major_of(const BlockBase& b) {
+  const int64_t v = b.version.size() == 2 && b.version[0] >= '0' && b.version[0] <= '9' &&
+                            b.version[1] >= '0' && b.version[1] <= '9'
+                        ? (b.version[0] - '0') * 10 + (b.version[1] - '0')
+                        : 0;
+  return static_cast<int>(v);
+}
+
+bool above_01(const BlockBase& b) { return b.version > "01"; }
+bool is_01(const BlockBase& b) { return !above_01(b); }
+bool v02_portable(const BlockBase& b) { return b.version == "02" && b.mobile == 0; }
+bool above_02_portable(const BlockBase& b) { return b.version > "02" && b.mobile == 0; }
+bool class_0(const BlockBase& b) { return !b.long_form(); }
+bool class_12(const BlockBase& b) { return b.long_form(); }
+bool class_12_above_01(const BlockBase& b) { return b.long_form() && above_01(b); }
+// Byte 25 does not exist in a 24-byte entry: fields 875 and 876 of market classes 1 and 2 then
+// show their default and are not stored.
+bool class_12_01(const BlockBase& b) { return b.long_form() && is_01(b); }
+bool class_12_from_05(const BlockBase& b) { return b.long_form() && b.version >= "05"; }
+
+uint8_t entry_size(const BlockBase& b) { return above_01(b) ? kEntryV2 : kEntryV1; }
+
+// ---- Choice tables ----------------------------------------------------------------------------
+
+constexpr Choice kTones[] = {{0, "Default"}, {1, "2.100"}, {2, "2.225"}, {3, "2.400"}, kChoiceEnd};
+constexpr Choice kEmphasis[] = {{0, "None"}, {1, "De-Emphasis"}, {2, "Pre-Emphasis"},
+                                {3, "De-Emphasis and Pre-Emphasis"}, kChoiceEnd};
+constexpr Choice kLockouts[] = {{0, "Disabled"}, {1, "On Carrier"}, {2, "On Wrong XQ"}, kChoiceEnd};
+constexpr Choice kUnmuting[] = {{0, "Std Unmuting, Std Muting"}, {2, "And Unmuting, Std Muting"},
+                                {3, "And Unmuting, Or Muting"}, kChoiceEnd};
+constexpr Choice kSquelchMode[] = {{0, "Normal"}, {1, "Tight"}, kChoiceEnd};
+constexpr Choice kTimeouts[] = {{0, "Infinite"}, {1, "15"}, {2, "30"}, {3, "45"}, {4, "60"},
+                                {5, "90"}, {6, "120"}, {7, "180"}, kChoiceEnd};
+constexpr Choice kOrAnd[] = {{0, "Or"}, {1, "And"}, kChoiceEnd};
+constexpr Choice kPower[] = {{0, "Low"}, {1, "High"}, {2, "Auto"}, kChoiceEnd};
+constexpr Choice kTalkaround[] = {{0, "Repeater"}, {1, "Talkaround"}, kChoiceEnd};
+constexpr Choice kCompanding[] = {{0, "Disabled"}, {1, "Full Companding"}, kChoiceEnd};
+constexpr Choice kExpansion[] = {{0, "Disabled"}, {1, "Full Expansion"}, {2, "AGC Mode"},
+                                 {3, "Low-level Expansion"}, kChoiceEnd};
+constexpr Choice kCompression[] = {{0, "Disabled"}, {1, "Full Compression"}, {2, "AGC Mode"}, kChoiceEnd};
+constexpr Choice kSignallingA[] = {{0, "None"}, {1, "FSD"}, {2, "Duotone II"}, {3, "DTMF"}, kChoiceEnd};
+constexpr Choice kSignallingB[] = {{0, "None"}, {1, "FSD"}, {2, "Duotone II"}, {3, "DTMF"},
+                                   {5, "SDT"}, {6, "ATIS"}, kChoiceEnd};
+constexpr Choice kRxOffset[] = {{0, "CPS-Defined Frequency"}, {1, "Negative Rx Offset"},
+                                {2, "Positive Rx Offset"}, {3, "No Rx Offset"}, kChoiceEnd};
+constexpr Choice kDataPort[] = {{0, "Option Board"}, {1, "PC Host"}, kChoiceEnd};
+constexpr Choice kChannelKinds[] = {{0, "Conventional"}, {1, "LS Trunking"}, kChoiceEnd};
+constexpr Choice kTimerModes[] = {{0, "Non-Cumulative"}, {1, "Cumulative"}, kChoiceEnd};
+// The extended lockout: its code 0 covers the three lockouts of field 393.
+constexpr Choice kExtendedLockouts[] = {{0, "Disabled"}, {0, "On Carrier"}, {0, "On Wrong XQ"},
+                                        {1, "On Wrong Past XQ"}, {3, "During Carrier Gone Timer"},
+                                        {4, "On Correct XQ"}, {5, "On Carrier or XQ but No Past XQ"},
+                                        {6, "On XQ or Past XQ"}, kChoiceEnd};
+
+// Labels of field 393 that older hosts send, and what they mean now.
+constexpr std::array<std::pair<const char*, const char*>, 2> kOldLockouts = {{
+    {"On Busy Channel", "On Carrier"},
+    {"On Busy Channel With Wrong XQ Code", "On Wrong XQ"},
+}};
+
+std::string current_lockout(std::string_view text) {
+  for (const auto& [old_label, label] : kOldLockouts)
+    if (text == old_label) return label;
+  return std::string(text);
+}
+
+// ---- Codecs -----------------------------------------------------------------------------------
+
+// Frequencies: a count of 0 is unprogrammed.
+using RxFrequency = EntryFrequency<0x0C, 3, 0>;
+using TxFrequency = EntryFrequency<0xC0, 1, 0>;
+constexpr CustomCodec kRxFrequency{RxFrequency::decode, RxFrequency::encode, RxFrequency::check};
+constexpr CustomCodec kTxFrequency{TxFrequency::decode, TxFrequency::encode, TxFrequency::check};
+
+// The deviation shows the spacing bits through its own labels; the spacing packs them.
+std::string deviation_decode(const uint8_t* e, const FieldDesc& row, const BlockBase&) {
+  return label_of(get_bits(row.mask, e[row.offset]), kDeviations);
+}
+void no_encode(std::string_view, uint8_t*, const FieldDesc&, const BlockBase&) {}
+void deviation_check(std::string_view text, const FieldDesc&, const BlockBase&) { code_of(text, kDeviations); }
+constexpr CustomCodec kDeviationCodec{deviation_decode, no_encode, deviation_check};
+
+// Squelch codes: words at bytes 6 and 8, read by the squelch types of byte 10, which pack before
+// them.
+template <uint8_t TypeMask, int32_t ToneRow, int32_t DigitalRow>
+struct SquelchCodec {
+  static std::string type_of(const uint8_t* e) { return label_of(get_bits(TypeMask, e[10]), kSquelchTypes); }
+  static std::string decode(const uint8_t* e, const FieldDesc& row, const BlockBase&) {
+    return squelch_text(type_of(e), read_be(e + row.offset, 2), ToneRow, DigitalRow);
+  }
+  static void encode(std::string_view text, uint8_t* e, const FieldDesc& row, const BlockBase&) {
+    const std::string type = type_of(e);
+    check_squelch(type, text, ToneRow, DigitalRow);  // a type changed after its code
+    write_be(squelch_word(type, text), e + row.offset, 2);
+  }
+};
+using Code1 = SquelchCodec<0x30, 457, 458>;
+using Code2 = SquelchCodec<0xC0, 459, 460>;
+constexpr CustomCodec kCode1Codec{Code1::decode, Code1::encode, nullptr};
+constexpr CustomCodec kCode2Codec{Code2::decode, Code2::encode, nullptr};
+
+// Byte 11 bit 3 is field 469 for a digital squelch in field 396, field 400 otherwise; both show it.
+bool digital_first_squelch(const uint8_t* e) { return get_bits(0x30, e[10]) == code_of("DXQ", kSquelchTypes); }
+std::string bit_decode(const uint8_t* e, const FieldDesc& row, const BlockBase&) {
+  return decimal_text(get_bits(row.mask, e[row.offset]));
+}
+template <bool Digital>
+void shared_bit_encode(std::string_view text, uint8_t* e, const FieldDesc& row, const BlockBase&) {
+  if (digital_first_squelch(e) != Digital) return;
+  const int64_t value = parse_decimal(text);
+  if (value < 0 || value > 1) raise(err::kInvalidData);
+  set_bits(row.mask, static_cast<uint32_t>(value), e[row.offset]);
+}
+constexpr CustomCodec kAnalogBit{bit_decode, shared_bit_encode<false>, nullptr};
+constexpr CustomCodec kDigitalBit{bit_decode, shared_bit_encode<true>, nullptr};
+
+// Field 423: 0..256 in one byte, 256 stored as 0xFF.
+void byte_256_encode(std::string_view text, uint8_t* e, const FieldDesc& row, const BlockBase&) {
+  const int64_t value = parse_decimal(text);
+  if (value < 0 || value > 256) raise(err::kInvalidData);
+  e[row.offset] = static_cast<uint8_t>(std::min<int64_t>(value, 0xFF));
+}
+constexpr CustomCodec kByte256{bit_decode, byte_256_encode, nullptr};
+
+// Field 664: code 0 shows the lockout of field 393 (byte 10 bits 0-1), widened by the modes of
+// the other codes.
+std::string extended_decode(const uint8_t* e, const FieldDesc& row, const BlockBase&) {
+  const uint32_t code = get_bits(row.mask, e[row.offset]);
+  return code != 0 ? label_of(code, kExtendedLockouts) : label_of(get_bits(0x03, e[10]), kLockouts);
+}
+void extended_encode(std::string_view text, uint8_t* e, const FieldDesc& row, const BlockBase&) {
+  set_bits(row.mask, code_of(text, kExtendedLockouts), e[row.offset]);
+}
+void extended_check(std::string_view text, const FieldDesc&, const BlockBase&) { code_of(text, kExtendedLockouts); }
+constexpr CustomCodec kExtendedCodec{extended_decode, extended_encode, extended_check};
+
+// Field 744: a channel kind the radio's switches (block 2 fields 62 and 61) allow. Its check is
+// the whole rule, so any other label is 107 rather than the choice table's 108.
+std::string kind_decode(const uint8_t* e, const FieldDesc& row, const BlockBase&) {
+  return label_of(get_bits(row.mask, e[row.offset]), kChannelKinds);
+}
+void kind_encode(std::string_view text, uint8_t* e, const FieldDesc& row, const BlockBase&) {
+  set_bits(row.mask, code_of(text, kChannelKinds), e[row.offset]);
+}
+void kind_check(std::string_view text, const FieldDesc&, const BlockBase& b) {
+  const bool allowed = (text == "Conventional" && b.radio.conventional) || (text == "LS Trunking" && b.radio.trunking);
+  if (!allowed) raise(err::kInvalidData);
+}
+constexpr CustomCodec kKindCodec{kind_decode, kind_encode, kind_check};
+
+
+// ---- The entry --------------------------------------------------------------------------------
+
+constexpr FieldDesc flag(int32_t id, uint16_t offset, uint8_t mask, const char* dflt = "0",
+                         layout::Condition when = nullptr) {
+  return {.id = id, .offset = offset, .mask = mask, .dflt = {dflt}, .ranged = true, .when = when};
+}
+constexpr FieldDesc number(int32_t id, uint16_t offset, const char* dflt, layout::Condition when = nullptr,
+                           uint8_t width = 1) {
+  return {.id = id, .offset = offset, .width = width, .dflt = {dflt}, .ranged = true, .when = when};
+}
+constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choice* table, const char* dflt,
+                           uint8_t attribute = 1, layout::Condition when = nullptr) {
+  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Choice, .attribute = attribute,
+          .dflt = {dflt}, .choices = table, .when = when};
+}
+constexpr FieldDesc custom(int32_t id, uint16_t offset, uint8_t mask, uint8_t width, const CustomCodec& codec,
+                           Default dflt, uint8_t attribute = 1, bool shares_bits = false) {
+  return {.id = id, .offset = offset, .mask = mask, .width = width, .codec = Codec::Custom,
+          .attribute = attribute, .dflt = dflt, .ranged = false, .custom = &codec, .shares_bits = shares_bits};
+}
+
+// In the order the record shows them. The frequencies' defaults are the band lower limit, set
+// when a channel is made.
+constexpr FieldDesc kRows[] = {
+    choice(380, 0, 0x03, kTones, "Default"),
+    choice(382, 0, 0x30, kTones, "Default"),
+    custom(kTxFrequencyField, 1, 0xFF, 2, kTxFrequency, {""}),
+    custom(kRxFrequencyField, 3, 0xFF, 2, kRxFrequency, {""}),
+    custom(kSpacing, 5, 0x03, 1, kSpacingCodec, {"25"}, 1, true),
+    custom(kDeviation, 5, 0x03, 1, kDeviationCodec, {"5.0"}, 2, true),
+    flag(388, 5, 0x10),
+    {.id = 389, .offset = 5, .mask = 0x20, .dflt = {"0", "1"}, .ranged = true},  // 1 on a portable
+    choice(390, 5, 0xC0, kEmphasis, "De-Emphasis and Pre-Emphasis"),
+    choice(kLockout, 10, 0x03, kLockouts, "Disabled"),
+    flag(394, 10, 0x04),
+    flag(395, 10, 0x08),
+    choice(kSquelch1, 10, 0x30, kSquelchTypes, "CSQ"),
+    choice(kSquelch2, 10, 0xC0, kSquelchTypes, "CSQ"),
+    custom(kCode1, 6, 0xFF, 2, kCode1Codec, {"0"}),
+    custom(kCode2, 8, 0xFF, 2, kCode2Codec, {"0"}),
+    choice(398, 11, 0x03, kUnmuting, "Std Unmuting, Std Muting"),
+    choice(399, 11, 0x04, kSquelchMode, "Normal"),
+    {.id = 400, .offset = 11, .mask = 0x08, .codec = Codec::Custom, .dflt = {"1"}, .ranged = true,
+     .custom = &kAnalogBit, .shares_bits = true},
+    {.id = 469, .offset = 11, .mask = 0x08, .codec = Codec::Custom, .dflt = {"1"}, .ranged = true,
+     .custom = &kDigitalBit, .shares_bits = true},
+    flag(401, 11, 0x10),
+    flag(402, 11, 0x20),
+    flag(403, 11, 0x40),
+    flag(404, 11, 0x80),
+    choice(405, 12, 0x07, kTimeouts, "60"),
+    flag(406, 12, 0x08),
+    choice(407, 12, 0x10, kOrAnd, "Or"),
+    flag(408, 12, 0x20),
+    flag(409, 12, 0x40),
+    flag(463, 12, 0x80),
+    choice(410, 13, 0x03, kPower, "High"),
+    choice(411, 13, 0x04, kTalkaround, "Talkaround"),
+    choice(412, 13, 0x08, kCompanding, "Disabled", 2),
+    choice(413, 13, 0x30, kExpansion, "Disabled"),
+    choice(414, 13, 0xC0, kCompression, "Disabled"),
+    choice(415, 14, 0x0F, kSignallingA, "None", 1, class_0),
+    choice(415, 14, 0x0F, kSignallingB, "None", 1, class_12),
+    choice(416, 14, 0xF0, kSignallingA, "None", 1, class_0),
+    choice(416, 14, 0xF0, kSignallingB, "None", 1, class_12),
+    number(417, 15, "255"),
+    number(418, 16, "255"),
+    number(419, 17, "255"),
+    number(420, 18, "255"),
+    number(421, 19, "0", nullptr, 2),
+    choice(422, 21, 0x03, kRxOffset, "CPS-Defined Frequency", 2),
+    flag(757, 21, 0x80, "0", class_12),
+    choice(758, 21, 0x40, kDataPort, "PC Host", 1, class_12),
+    flag(875, 25, 0x10, "0", class_12_above_01),
+    {.id = 875, .codec = Codec::Virtual, .dflt = {"0"}, .ranged = true, .when = class_12_01},
+    flag(876, 25, 0x08, "0", class_12_above_01),
+    {.id = 876, .codec = Codec::Virtual, .dflt = {"0"}, .ranged = true, .when = class_12_01},
+    flag(878, 25, 0x02, "0", class_12_from_05),
+    {.id = 423, .offset = 23, .codec = Codec::Custom, .dflt = {"255"}, .ranged = true, .custom = &kByte256},
+    {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters},
+    {.id = 668, .offset = 21, .mask = 0x3C, .dflt = {"0"}, .ranged = true, .when = v02_portable},
+    number(669, 22, "0", v02_portable),
+    {.id = kTrunkingKind, .offset = 21, .mask = 0x1C, .codec = Codec::Custom, .dflt = {"Conventional"},
+     .when = above_02_portable, .custom = &kKindCodec},
+    number(745, 22, "0", above_02_portable),
+    choice(661, 24, 0x80, kTimerModes, "Non-Cumulative", 1, above_01),
+    {.id = 665, .offset = 24, .mask = 0x3F, .dflt = {"0"}, .ranged = true, .when = above_01},
+    number(663, 26, "0", above_01),
+    {.id = kExtendedLockout, .offset = 25, .mask = 0xE0, .codec = Codec::Custom, .dflt = {"Disabled"},
+     .when = above_01, .custom = &kExtendedCodec},
+};
+static_assert(layout::layout_ok(kRows, kEntryV2) && layout::choices_fit(kRows));
+
+constexpr ListFrame kFrame{.rows = kRows,
+                           .record_size_for = entry_size,
+                           .min_count = 0,
+                           .max_count = 255,
+                           .header_attribute = 2,
+                           .format = 128,
+                           .record_checksums = true};
+
+// ---- Record helpers ---------------------------------------------------------------------------
+
+void add_missing(FieldList& entry, int32_t id, const std::string& text) {
+  if (!entry.contains(id)) entry.add(id, text, 1);
+}
+
+// The entry with the fields of `base`'s layout in table order, followed by any others it holds.
+FieldList in_table_order(const FieldList& entry, const BlockBase& base) {
+  FieldList ordered;
+  std::vector<int32_t> taken;
+  for (const FieldDesc& row : kRows) {
+    if ((row.when != nullptr && !row.when(base)) || !entry.contains(row.id)) continue;
+    if (std::find(taken.begin(), taken.end(), row.id) != taken.end()) continue;
+    ordered.add(entry.get(row.id));
+    taken.push_back(row.id);
+  }
+  for (size_t i = 0; i < entry.count(); ++i) {
+    const FieldValue field = entry.at(i);
+    if (std::find(taken.begin(), taken.end(), field.id) == taken.end()) ordered.add(field);
+  }
+  return ordered;
+}
+
+// The alias header fields a record carries after its alias image.
+constexpr int32_t kAliasHeader[] = {kAliasByte0, kAliasLength, kAliasHeader3};
+
+FieldList frame_header(const FieldList& header) {
+  FieldList kept;
+  for (int32_t id : {kFormatField, kRecordSizeField, kRecordCountField})
+    if (header.contains(id)) kept.add(header.get(id));
+  return kept;
+}
+
+// Each squelch code must be a code of its entry's squelch type.
+void check_codes(const FieldList& entry) {
+  check_squelch(entry.text(kSquelch1), entry.text(kCode1), 457, 458);
+  check_squelch(entry.text(kSquelch2), entry.text(kCode2), 459, 460);
+}
+
+}  // namespace
+
+ChannelList::ChannelList() : Cloneable(kFrame) { build_default(); }
+
+// ---- Images -----------------------------------------------------------------------------------
+
+void ChannelList::unpack(int32_t id, const uint8_t* image, size_t length) {
+  if (id == kAliasImage) {
+    BlockRecord work = record_;
+    work.header() = frame_header(work.header());
+    for (size_t i = 0; i < work.entry_count(); ++i) work.entry(i).set_text(kAliasField, "");
+    unpack_alias_image(image, length, work);
+    record_ = std::move(work);
+    return;
+  }
+  BlockRecord work;
+  unpack_frame(*frame_, image, length, base, work);
+  // The alias header stays until the alias image replaces it, so the record is whole even
+  // when a codeplug carries no alias image.
+  for (int32_t field : kAliasHeader)
+    if (record_.header().contains(field)) work.add_header_field(record_.get_header_field(field));
+  record_ = std::move(work);
+}
+
+std::vector<uint8_t> ChannelList::pack(int32_t id) {
+  if (id == kAliasImage) return pack_alias_image(record_, base);
+  // The record takes the target's layout only when the whole image packs.
+  BlockRecord converted = converted_for_target();
+  std::vector<uint8_t> image = pack_frame(*frame_, converted, base);
+  record_ = std::move(converted);
+  return image;
+}
+
+void ChannelList::build_default() {
+  BlockRecord record = default_frame(*frame_, base, 0);
+  record.add_header_field({kAliasByte0, "128", 2});
+  record.add_header_field({kAliasLength, above_01(base) ? "8" : "14", 2});
+  record.add_header_field({kAliasHeader3, "0", 2});
+  record_ = std::move(record);
+  record_.add_entry(default_channel());
+  record_.set_header_field({kRecordCountField, "1", 2});
+}
+
+// A new channel: the table's defaults, the band lower limit for both frequencies, and the
+// defaults that follow block 2 (and block 5's signalling variant). The 668/669 and 744/745 pairs
+// come with the version text whatever the radio kind.
+FieldList ChannelList::default_channel() const {
+  BlockBase form = base;
+  form.mobile = 0;
+  FieldList entry = layout::defaults(kRows, form);
+  entry.set_text(389, base.mobile != 1 ? "1" : "0");
+  entry.set_text(kTxFrequencyField, base.radio.band_lower);
+  entry.set_text(kRxFrequencyField, base.radio.band_lower);
+  const bool data_port = base.long_form() && base.radio.field_55;
+  if (data_port) entry.set_text(401, "1");
+  if (data_port && base.radio.kani) {
+    entry.set_text(415, "ATIS");
+    entry.set_text(418, "0");
+  }
+  return entry;
+}
+
+void ChannelList::adapt_to_form() {
+  const FieldList fresh = default_channel();
+  for (size_t i = 0; i < record_.entry_count(); ++i) {
+    FieldList& entry = record_.entry(i);
+    for (size_t k = 0; k < fresh.count(); ++k)
+      if (!entry.contains(fresh.at(k).id)) entry.add(fresh.at(k));
+    entry = in_table_order(entry, base);
+  }
+}
+
+// ---- Version conversions ----------------------------------------------------------------------
+
+BlockRecord ChannelList::converted_for_target() const {
+  BlockRecord record = record_;
+  const int target = base.target_major != 0 ? base.target_major : major_of(base);
+  const int data = base.data_major != 0 ? base.data_major : target;
+  if (data == 1 && target > 1)
+    record.set_header_field({kRecordSizeField, decimal_text(kEntryV2), 2});
+  else if (data > 1 && target == 1)
+    record.set_header_field({kRecordSizeField, decimal_text(kEntryV1), 2});
+
+  for (size_t i = 0; i < record.entry_count(); ++i) {
+    FieldList& entry = record.entry(i);
+    if (base.long_form()) {
+      if (data < 4 && target >= 4) {
+        for (int32_t id : {757, 875, 876}) add_missing(entry, id, "0");
+        add_missing(entry, 758, "PC Host");
+      }
+      if (target >= 5 && data < 5) add_missing(entry, 878, "0");
+    }
+    if (above_01(base) && base.mobile == 0) {
+      if (target == 2 && data == 1) {
+        add_missing(entry, 668, "0");
+        add_missing(entry, 669, "0");
+      } else if (target == 2 && data >= 3) {
+        add_missing(entry, 668, "0");
+        const bool trunked = entry.contains(kTrunkingKind) && entry.text(kTrunkingKind) == "LS Trunking";
+        add_missing(entry, 669, trunked || !entry.contains(745) ? "0" : entry.text(745));
+      } else if (target >= 3 && data == 1) {
+        add_missing(entry, kTrunkingKind, "Conventional");
+        add_missing(entry, 745, "0");
+      } else if (target >= 3 && data == 2) {
+        add_missing(entry, kTrunkingKind, "Conventional");
+        add_missing(entry, 745, entry.contains(669) ? entry.text(669) : "0");
+      }
+    }
+    if (above_01(base) && data == 1 && target > 1) {
+      add_missing(entry, 661, "Non-Cumulative");
+      for (int32_t id : {665, 663}) add_missing(entry, id, "0");
+      add_missing(entry, kExtendedLockout, "Disabled");
+    }
+    entry = in_table_order(entry, base);
+  }
+  return record;
+}
+
+// ---- Setting ----------------------------------------------------------------------------------
+
+void ChannelList::set_block(const BlockRecord& given) {
+  BlockRecord host = given;
+  for (size_t i = 0; i < host.entry_count(); ++i) {
+    FieldList& entry = host.entry(i);
+    if (entry.contains(kLockout)) entry.set_text(kLockout, current_lockout(entry.text(kLockout)));
+    // The deviation is never the host's: it follows the spacing (and may be left out).
+    if (entry.contains(kSpacing) && has_label(entry.text(kSpacing), kSpacings)) {
+      entry.put({kDeviation, label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations), 2});
+    }
+  }
+  BlockRecord candidate = take_frame(*frame_, host, base);
+  if (parse_decimal(candidate.header().text(kRecordCountField)) > base.radio.max_channels)
+    raise(err::kInvalidData);
+  for (int32_t field : kAliasHeader) candidate.add_header_field(host.get_header_field(field));
+  // A new channel carries the 668/669 or 744/745 pair of its version text on any radio; a
+  // record that holds them keeps them, checked as a portable's.
+  BlockBase portable = base;
+  portable.mobile = 0;
+  for (size_t i = 0; i < candidate.entry_count(); ++i) {
+    FieldList& entry = candidate.entry(i);
+    if (base.mobile != 0) {
+      for (int32_t id : {668, 669, kTrunkingKind, 745}) {
+        if (entry.contains(id) || !host.entry(i).contains(id) || !layout::find(kRows, id, portable)) continue;
+        const FieldValue field = host.entry(i).get(id);
+        layout::check(kRows, field, portable);
+        entry.add(field);
+      }
+      entry = in_table_order(entry, portable);
+    }
+    check_codes(entry);
+  }
+  record_ = std::move(candidate);
+}
+
+void ChannelList::set_field(size_t index, const FieldValue& given) {
+  BlockRecord candidate = record_;
+  FieldList& entry = candidate.entry(index);  // 105 for a bad index
+  FieldValue field = given;
+  switch (field.id) {
+    case kDeviation:
+      return;  // follows the spacing; never taken from the host
+    case kCode1:
+      check_squelch(entry.text(kSquelch1), field.value, 457, 458);
+      break;
+    case kCode2:
+      check_squelch(entry.text(kSquelch2), field.value, 459, 460);
+      break;
+    case kSpacing:
+      entry.set_text(kDeviation, label_of(code_of(field.value, kSpacings), kDeviations));
+      break;
+    case kLockout:
+      field.value = current_lockout(field.value);
+      check_field(field);
+      if (above_01(base) && entry.contains(kExtendedLockout)) entry.set_text(kExtendedLockout, field.value);
+      break;
+    case kExtendedLockout:
+      check_field(field);
+      entry.set_text(kLockout, code_of(field.value, kExtendedLockouts) == 0 ? field.value : "Disabled");
+      break;
+    default:
+      check_field(field);
+      break;
+  }
+  entry.set(field);  // 104 when the channel has no such field
+  record_ = std::move(candidate);
+}
+
+// ---- Channels ---------------------------------------------------------------------------------
+
+size_t ChannelList::add_list() {
+  const size_t count = record_.entry_count();
+  if (static_cast<int64_t>(count) + 1 > base.radio.max_channels) raise(err::kAboveMaximum);
+  BlockRecord candidate = record_;
+  const size_t index = candidate.add_entry(default_channel());
+  candidate.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count + 1)), 2});
+  record_ = std::move(candidate);
+  return index;
+}
+
+void ChannelList::delete_list(size_t index, BlockDirectory& blocks) {
+  const size_t count = record_.entry_count();
+  size_t trunking_channels = 0;
+  if (BlockHandler* trunking = blocks.find(32); trunking != nullptr && blocks.enabled(32))
+    trunking_channels = trunking->block().entry_count();
+  if (count + trunking_channels < 2) raise(err::kBelowMinimum);
+  if (index >= count) raise(err::kBadIndex);
+
+  // The blocks that point at channels by index, each when the codeplug has it; block 8's
+  // references are kept right whatever its flag says.
+  for (int32_t id : {6, 12, 25, 26, 24, 5, 40, 32})
+    if (BlockHandler* h = blocks.find(id); h != nullptr && blocks.enabled(id))
+      h->references_deleted(kChannelImage, index, blocks);
+  if (BlockHandler* h = blocks.find(8)) h->references_deleted(kChannelImage, index, blocks);
+
+  record_.remove_entry(index);
+  record_.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count - 1)), 2});
+}
+
+}  // namespace cps

@@ -1,0 +1,40 @@
+#include "gen1/blocks/framed_block.h"
+
+namespace cps {
+
+void FramedBlock::unpack(int32_t, const uint8_t* image, size_t length) {
+  BlockRecord record;
+  std::vector<std::vector<uint8_t>> raw;
+  unpack_frame(*frame_, image, length, base, record, &raw);
+  record_ = std::move(record);
+  raw_ = std::move(raw);
+}
+
+std::vector<uint8_t> FramedBlock::pack(int32_t) {
+  return pack_frame(*frame_, record_, base, frame_->keep_unused ? &raw_ : nullptr);
+}
+
+void FramedBlock::build_default() {
+  record_ = default_frame(*frame_, base);
+  raw_.clear();
+}
+
+void FramedBlock::set_block(const BlockRecord& given) {
+  BlockRecord candidate = take_frame(*frame_, given, base);
+  finish_record(candidate, given);
+  record_ = std::move(candidate);
+}
+
+void FramedBlock::check_field(const FieldValue& field) const {
+  layout::check(frame_->rows, field, base);
+}
+
+void FramedBlock::set_field(size_t index, const FieldValue& field) {
+  check_field(field);
+  BlockRecord candidate = record_;
+  candidate.set_entry_field(index, field);
+  finish_record(candidate, candidate);
+  record_ = std::move(candidate);
+}
+
+}  // namespace cps

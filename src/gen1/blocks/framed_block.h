@@ -1,0 +1,42 @@
+// A block that is one list frame: header fields 46, 47, 48 and entries laid out by one table.
+// Most first-generation blocks are this shape; a block derives from it and adds only its own
+// rules (extra header fields, cross-field checks, references rewritten on deletion).
+#pragma once
+
+#include "engine/block_handler.h"
+#include "gen1/values/list_frame.h"
+
+namespace cps {
+
+class FramedBlock : public BlockHandler {
+ public:
+  explicit FramedBlock(const ListFrame& frame) : frame_(&frame) {}
+
+  RecordKind kind() const override { return RecordKind::Block; }
+  void unpack(int32_t id, const uint8_t* image, size_t length) override;
+  std::vector<uint8_t> pack(int32_t id) override;
+  void build_default() override;
+
+  BlockRecord block() const override { return record_; }
+  // Takes the host's record through the frame (header 46, 47, 48; every entry field checked),
+  // lets the block add its own rules, then stores it.
+  void set_block(const BlockRecord& given) override;
+  // Checks the value, then sets it in entry `index` (105 for a bad index, 104 when the entry
+  // lacks the field).
+  void set_field(size_t index, const FieldValue& field) override;
+
+  const ListFrame& frame() const { return *frame_; }
+
+ protected:
+  // Extra rules of a block, run on a candidate record before it is stored.
+  virtual void finish_record(BlockRecord& /*candidate*/, const BlockRecord& /*given*/) const {}
+  virtual void check_field(const FieldValue& field) const;
+
+  const ListFrame* frame_;
+  BlockRecord record_;
+  // Each record's bytes as last unpacked, so that bytes without a field survive a pack where
+  // the frame keeps them (single-record blocks whose unused bytes belong to the radio).
+  std::vector<std::vector<uint8_t>> raw_;
+};
+
+}  // namespace cps

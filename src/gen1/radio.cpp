@@ -1,0 +1,50 @@
+#include "gen1/radio.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace cps {
+
+namespace {
+
+constexpr int32_t kMobileField = 66;   // of block 2
+constexpr int32_t kVersionField = 103;  // of block 4
+constexpr int32_t kRegionField = 99;    // of block 3
+
+}  // namespace
+
+Gen1Radio::Gen1Radio(std::vector<std::string> market_class_1_models, std::vector<std::string> fixed_spacing_models)
+    : market_class_1_(std::move(market_class_1_models)) {
+  const std::string version = version_text();
+  block2.base.version = version;
+  block2.build_default();
+  const uint8_t mobile = mobile_flag();
+  block3.base.mobile = mobile;
+  block3.build_default();
+  codeplug.base.version = version;
+  codeplug.base.mobile = mobile;
+  codeplug.fixed_spacing_models = std::move(fixed_spacing_models);
+  codeplug.set_radio(facts());
+  codeplug.reset();
+}
+
+uint8_t Gen1Radio::mobile_flag() const {
+  return block2.block().get_entry_field(0, kMobileField).value == "Mobile" ? 1 : 0;
+}
+
+std::string Gen1Radio::version_text() const {
+  return codeplug.programming_record().block().get_entry_field(0, kVersionField).value.substr(0, 2);
+}
+
+void Gen1Radio::update_market_class(bool consult_region) {
+  int32_t market_class = 0;
+  if (consult_region && block3.text(kRegionField) == "Japan")
+    market_class = 2;
+  else if (std::find(market_class_1_.begin(), market_class_1_.end(), block3.model_number()) != market_class_1_.end())
+    market_class = 1;
+  codeplug.set_market_class(market_class);
+  block2.base.market_class = market_class;
+  block3.base.market_class = market_class;
+}
+
+}  // namespace cps

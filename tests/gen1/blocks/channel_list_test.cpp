@@ -1,0 +1,309 @@
+// The channel list (blocks 38 and 39): images of every form, the rules of its fields, the list
+// limits and the conversions between entry layouts.
+#include "gen1/blocks/channel_list.h"
+
+#include "support/error_code.h"
+#include "gen1/values/alias_table.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace cps {
+namespace {
+
+using test::error_of;
+using Image = std::vector<uint8_t>;
+
+ChannelList make(const std::string& version, int32_t market_class = 0, uint8_t mobile = 1) {
+  ChannelList list;
+  list.base.version = version;
+  list.base.market_class = market_class;
+  list.base.mobile = mobile;
+  list.base.radio.max_channels = 16;
+  list.build_default();
+  return list;
+}
+
+// A block that counts channels or records the references it was asked to rewrite.
+class Partner final : public Cloneable<Partner> {
+ public:
+  explicit Partner(size_t entries = 0) {
+    for (size_t i = 0; i < entries; ++i) record_.add_entry();
+  }
+  RecordKind kind() const override { return RecordKind::Block; }
+  void unpack(int32_t, const uint8_t*, size_t) override {}
+  Image pack(int32_t) override { return {}; }
+  void build_default() override {}
+  BlockRecord block() const override { return record_; }
+  void references_deleted(int32_t block_id, size_t index, BlockDirectory&) override {
+    calls.emplace_back(block_id, index);
+  }
+  std::vector<std::pair<int32_t, size_t>> calls;
+
+ private:
+  BlockRecord record_;
+};
+
+struct Directory final : BlockDirectory {
+  std::map<int32_t, BlockHandler*> blocks;
+  std::map<int32_t, bool> flags;
+  BlockHandler* find(int32_t id) override { return blocks.count(id) ? blocks[id] : nullptr; }
+  bool enabled(int32_t id) override { return flags.count(id) == 0 || flags[id]; }
+};
+
+TEST(ChannelList, EveryFormPacksBackToItsBytes) {
+  for (const char* version : {"01", "02", "03", "05"})
+    for (int32_t market_class : {0, 1})
+      for (uint8_t mobile : {uint8_t{0}, uint8_t{1}}) {
+        SCOPED_TRACE(std::string(version) + " class " + std::to_string(market_class) + " mobile " + std::to_string(mobile));
+        ChannelList list = make(version, market_class, mobile);
+        list.add_list();
+        list.set_field(1, {455, "150.003125", 1});
+        list.set_field(1, {424, "North", 1});
+        const Image channels = list.pack(38), aliases = list.pack(39);
+        const size_t length = version == std::string("01") ? 24 : 27;
+        EXPECT_EQ(channels.size(), (length + 1) * 2 + 4);
+        EXPECT_EQ(channels[1], length);
+
+        ChannelList back = make(version, market_class, mobile);
+        back.unpack(38, channels.data(), channels.size());
+        back.unpack(39, aliases.data(), aliases.size());
+        // A mobile keeps no 668/669 or 744/745 in its image, though a new channel has them.
+        if (mobile == 0 || version == std::string("01")) {
+          EXPECT_EQ(back.block(), list.block());
+        }
+        EXPECT_EQ(back.pack(38), channels);
+        EXPECT_EQ(back.pack(39), aliases);
+      }
+}
+
+TEST(ChannelList, ChannelBytes) {
+  ChannelList list = make("07");
+  for (const FieldValue& f : std::vector<FieldValue>{{455, "148.512500", 1}, {386, "12.5", 1}, {396, "TXQ", 1},
+                                                     {391, "131.8", 1}, {397, "DXQ", 1}, {392, "123", 1},
+                                                     {423, "256", 1}, {469, "0", 1}, {664, "On Correct XQ", 1}})
+    list.set_field(0, f);
+  const Image image = list.pack(38);
+  const uint8_t* e = image.data() + 3;
+  EXPECT_EQ(e[0] & 0x0C, 3 << 2);           // 6.25 kHz steps
+  EXPECT_EQ(e[3] << 8 | e[4], 2002);        // 148.5125 = 136 + 2002 x 6.25 kHz
+  EXPECT_EQ(e[1] << 8 | e[2], 0);           // 456 at the lower limit
+  EXPECT_EQ(e[5] & 0x03, 1);                // 12.5 kHz
+  EXPECT_EQ(e[6] << 8 | e[7], 1318);        // tone 131.8 Hz
+  EXPECT_EQ(e[8] << 8 | e[9], 2048 + 83);   // digital 123
+  EXPECT_EQ(e[11] & 0x08, 0x08);            // field 400, since 396 is not digital
+  EXPECT_EQ(e[23], 0xFF);                   // 256
+  EXPECT_EQ(e[25] >> 5, 4);                 // On Correct XQ
+  EXPECT_EQ(checksum(e, 27), e[27]);
+  ChannelList back = make("07");
+  back.unpack(38, image.data(), image.size());
+  EXPECT_EQ(back.block().entry(0).text(423), "255");  // 0xFF reads back as 255
+  EXPECT_EQ(back.block().entry(0).text(664), "On Correct XQ");
+  EXPECT_EQ(back.block().entry(0).text(393), "Disabled");
+}
+
+TEST(ChannelList, BrokenImagesAreRefusedAndChangeNothing) {
+  ChannelList list = make("07");
+  const Image good = list.pack(38);
+  const BlockRecord before = list.block();
+  auto with = [&](size_t at, uint8_t value) {
+    Image image = good;
+    image[at] = value;
+    image[3 + 27] = checksum(image.data() + 3, 27);
+    image.back() = checksum(image.data(), image.size() - 1);
+    return image;
+  };
+  Image bad_entry = good;
+  bad_entry[3 + 27] ^= 1;
+  bad_entry.back() = checksum(bad_entry.data(), bad_entry.size() - 1);
+  const std::pair<Image, int> cases[] = {
+      {Image(good.begin(), good.end() - 1), err::kShortImage},
+      {make("01").pack(38), err::kInvalidData},         // 24-byte entries under "07"
+      {bad_entry, err::kChecksum},
+      {with(3 + 3, 0xFF), err::kInvalidData},           // frequency above the band
+      {with(3 + 14, 0x04), err::kChoiceNotFound},       // signalling code 4
+  };
+  for (const auto& [image, code] : cases) {
+    EXPECT_EQ(error_of([&] { list.unpack(38, image.data(), image.size()); }), code);
+    EXPECT_EQ(list.block(), before);
+  }
+}
+
+TEST(ChannelList, FieldRules) {
+  ChannelList list = make("07");
+  list.set_field(0, {386, "12.5", 1});
+  EXPECT_EQ(list.block().entry(0).text(387), "2.5");
+  list.set_field(0, {387, "1.25", 1});  // never taken from the host
+  EXPECT_EQ(list.block().entry(0).text(387), "2.5");
+  list.set_field(0, {664, "On Correct XQ", 1});
+  EXPECT_EQ(list.block().entry(0).text(393), "Disabled");
+  list.set_field(0, {664, "On Wrong XQ", 1});
+  EXPECT_EQ(list.block().entry(0).text(393), "On Wrong XQ");
+  list.set_field(0, {393, "On Busy Channel", 1});
+  EXPECT_EQ(list.block().entry(0).text(393), "On Carrier");
+  EXPECT_EQ(list.block().entry(0).text(664), "On Carrier");
+
+  struct Case { FieldValue field; int error; };
+  const Case cases[] = {
+      {{391, "250.0", 1}, 0},                     // a carrier squelch takes any code
+      {{396, "TXQ", 1}, 0},
+      {{391, "66.9", 1}, err::kInvalidData},      // now a tone
+      {{455, "174.000001", 1}, err::kInvalidData},
+      {{386, "30", 1}, err::kChoiceNotFound},
+      {{415, "ATIS", 1}, err::kChoiceNotFound},   // market class 0 has no ATIS
+      {{744, "LS Trunking", 1}, err::kFieldNotFound},  // a mobile has no 744
+      {{424, std::string("A\x7F"), 1}, 0},
+      {{424, std::string("A\x1F"), 1}, err::kInvalidData},
+      {{999, "0", 1}, err::kFieldNotFound},
+  };
+  for (const Case& c : cases) {
+    const BlockRecord before = list.block();
+    EXPECT_EQ(error_of([&] { list.set_field(0, c.field); }), c.error) << c.field.id << " " << c.field.value;
+    if (c.error != 0) {
+      EXPECT_EQ(list.block(), before);
+    }
+  }
+  EXPECT_EQ(error_of([&] { list.set_field(1, {388, "1", 1}); }), err::kBadIndex);
+
+  // The channel kind follows block 2's switches; a label it does not know is 107 too, through a
+  // field or a whole record.
+  ChannelList portable = make("07", 0, 0);
+  EXPECT_EQ(error_of([&] { portable.set_field(0, {744, "LS Trunking", 1}); }), err::kInvalidData);
+  EXPECT_EQ(error_of([&] { portable.set_field(0, {744, "Trunked", 1}); }), err::kInvalidData);
+  BlockRecord unknown_kind = portable.block();
+  unknown_kind.entry(0).set_text(744, "Trunked");
+  EXPECT_EQ(error_of([&] { portable.set_block(unknown_kind); }), err::kInvalidData);
+  portable.base.radio.trunking = true;
+  EXPECT_EQ(error_of([&] { portable.set_field(0, {744, "LS Trunking", 1}); }), 0);
+  EXPECT_EQ(portable.pack(38)[3 + 21] & 0x1C, 0x04);
+}
+
+TEST(ChannelList, SetRecordChecksTheWholeList) {
+  ChannelList list = make("07");
+  BlockRecord given = list.block();
+  given.entry(0).set_text(387, "1.25");
+  given.entry(0).set_text(393, "On Busy Channel With Wrong XQ Code");
+  list.set_block(given);
+  EXPECT_EQ(list.block().entry(0).text(387), "5.0");  // recomputed from 25 kHz
+  EXPECT_EQ(list.block().entry(0).text(393), "On Wrong XQ");
+  EXPECT_EQ(error_of([&] { list.set_block(list.block()); }), 0);
+  given = list.block();
+  given.entry(0) = FieldList();
+  for (size_t i = 0; i < list.block().entry(0).count(); ++i)
+    if (list.block().entry(0).at(i).id != 387) given.entry(0).add(list.block().entry(0).at(i));
+  list.set_block(given);  // a record without the deviation is whole
+  EXPECT_EQ(list.block().entry(0).get(387), (FieldValue{387, "5.0", 2}));
+
+  auto broken = [&](auto change) {
+    BlockRecord record = list.block();
+    change(record);
+    return record;
+  };
+  const std::pair<BlockRecord, int> cases[] = {
+      {broken([](BlockRecord& r) { r.set_header_field({47, "24", 2}); }), err::kInvalidData},
+      {broken([](BlockRecord& r) { r.set_header_field({48, "2", 2}); }), err::kInvalidData},
+      {broken([](BlockRecord& r) { r.header().clear(); }), err::kFieldNotFound},
+      {broken([](BlockRecord& r) { r.entry(0).set_text(397, "DXQ"); r.entry(0).set_text(392, "018"); }),
+       err::kInvalidData},
+      {broken([](BlockRecord& r) { r.entry(0) = FieldList(); }), err::kFieldNotFound},
+  };
+  const BlockRecord before = list.block();
+  for (const auto& [record, code] : cases) {
+    EXPECT_EQ(error_of([&] { list.set_block(record); }), code);
+    EXPECT_EQ(list.block(), before);
+  }
+  // Field 48 may not pass block 2's maximum.
+  list.add_list();
+  list.base.radio.max_channels = 1;
+  EXPECT_EQ(error_of([&] { list.set_block(list.block()); }), err::kInvalidData);
+}
+
+TEST(ChannelList, AddAndDeleteKeepTheLimits) {
+  ChannelList list = make("02", 0, 0);
+  list.base.radio.max_channels = 2;
+  list.base.radio.band_lower = "140.000000";
+  EXPECT_EQ(list.add_list(), 1u);
+  const FieldList added = list.block().entry(1);
+  EXPECT_EQ(added.text(455), "140.000000");
+  EXPECT_EQ(added.text(389), "1");  // a portable
+  EXPECT_EQ(added.text(668), "0");
+  EXPECT_EQ(list.block().header().text(48), "2");
+  EXPECT_EQ(error_of([&] { list.add_list(); }), err::kAboveMaximum);
+
+  Partner trunking(0), scan_lists, block8;
+  Directory blocks;
+  blocks.blocks = {{32, &trunking}, {12, &scan_lists}, {8, &block8}};
+  blocks.flags = {{12, false}, {8, false}};
+  list.delete_list(0, blocks);
+  EXPECT_EQ(list.block().entry_count(), 1u);
+  EXPECT_EQ(list.block().header().text(48), "1");
+  EXPECT_EQ(trunking.calls, (std::vector<std::pair<int32_t, size_t>>{{38, 0}}));
+  EXPECT_TRUE(scan_lists.calls.empty());  // not enabled
+  EXPECT_EQ(block8.calls.size(), 1u);     // always
+  // The last channel goes only while the trunking block holds one.
+  EXPECT_EQ(error_of([&] { list.delete_list(0, blocks); }), err::kBelowMinimum);
+  Partner one_trunking_channel(1);
+  blocks.blocks[32] = &one_trunking_channel;
+  EXPECT_EQ(error_of([&] { list.delete_list(0, blocks); }), 0);
+  EXPECT_EQ(list.block().entry_count(), 0u);
+}
+
+TEST(ChannelList, DefaultsFollowTheRadio) {
+  ChannelList list = make("07", 1, 1);
+  list.base.radio.field_55 = true;
+  list.base.radio.kani = true;
+  const FieldList channel = list.default_channel();
+  EXPECT_EQ(channel.text(401), "1");
+  EXPECT_EQ(channel.text(415), "ATIS");
+  EXPECT_EQ(channel.text(418), "0");
+  EXPECT_EQ(channel.text(878), "0");
+  EXPECT_EQ(channel.text(758), "PC Host");
+  EXPECT_EQ(channel.text(389), "0");  // a mobile
+
+  // A fixed-spacing model shows and stores 12.5 kHz whatever the record says.
+  list.base.radio.fixed_spacing = true;
+  const Image image = list.pack(38);
+  EXPECT_EQ(image[3 + 5] & 0x03, 1);
+  ChannelList back = make("07", 1, 1);
+  back.base.radio.fixed_spacing = true;
+  back.unpack(38, image.data(), image.size());
+  EXPECT_EQ(back.block().entry(0).text(386), "12.5");
+}
+
+TEST(ChannelList, PackingConvertsBetweenMajorVersions) {
+  // Data of version 1 written to a version-2 portable: 27-byte entries, the added fields, 8-character aliases.
+  ChannelList list = make("01", 0, 0);
+  list.set_field(0, {424, "LONGALIAS12", 1});
+  list.base.version = "02";
+  list.base.data_major = 1;
+  list.base.target_major = 2;
+  const Image channels = list.pack(38), aliases = list.pack(39);
+  EXPECT_EQ(channels[1], 27);
+  EXPECT_EQ(aliases[1], 8);
+  for (int32_t id : {668, 669, 661, 665, 663, 664}) EXPECT_TRUE(list.block().entry(0).contains(id)) << id;
+  ChannelList back = make("02", 0, 0);
+  back.unpack(38, channels.data(), channels.size());
+  back.unpack(39, aliases.data(), aliases.size());
+  EXPECT_EQ(back.block().entry(0).text(424), "LONGALIA");
+
+  // And back to a version-1 radio: 24-byte entries, 14-character aliases.
+  back.base.version = "01";
+  back.base.data_major = 2;
+  back.base.target_major = 1;
+  EXPECT_EQ(back.pack(38)[1], 24);
+  EXPECT_EQ(back.pack(39)[1], 14);
+
+  // Version 2 to 3 turns 668/669 into the channel kind and 745.
+  ChannelList v2 = make("02", 0, 0);
+  v2.set_field(0, {669, "17", 1});
+  v2.base.version = "03";
+  v2.base.data_major = 2;
+  v2.base.target_major = 3;
+  v2.pack(38);
+  EXPECT_EQ(v2.block().entry(0).text(744), "Conventional");
+  EXPECT_EQ(v2.block().entry(0).text(745), "17");
+}
+
+}  // namespace
+}  // namespace cps

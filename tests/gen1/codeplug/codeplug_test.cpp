@@ -1,0 +1,184 @@
+#include "gen1/codeplug/codeplug.h"
+
+#include "gen1/blocks/radio_identity.h"
+#include "gen1/blocks/radio_info.h"
+#include "support/error_code.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace cps {
+namespace {
+
+using test::error_of;
+using Image = std::vector<uint8_t>;
+
+struct Radio {
+  RadioInfo info;
+  RadioIdentity identity;
+};
+
+uint8_t byte_sum(const Image& image) {
+  return static_cast<uint8_t>(std::accumulate(image.begin(), image.end(), 0u));
+}
+
+// Rewrites a 16-bit field of an image and its checksum.
+Image patched(Image image, size_t at, uint16_t value) {
+  image[at] = static_cast<uint8_t>(value >> 8);
+  image[at + 1] = static_cast<uint8_t>(value);
+  image.back() = checksum(image.data(), image.size() - 1);
+  return image;
+}
+
+TEST(Codeplug, PackLaysOutHeaderBlocksAndChecksum) {
+  for (int32_t market_class : {0, 1}) {
+    Radio radio;
+    Codeplug codeplug;
+    codeplug.set_market_class(market_class);
+    const Image image = codeplug.pack_image(radio.identity, radio.info, false);
+    EXPECT_EQ(byte_sum(image), 0x5A);
+    EXPECT_EQ(image[0], 4);
+    EXPECT_EQ(image[1], 0);
+    EXPECT_EQ(read_be(image.data() + 2, 2), image.size() - 1);
+    // Block 4 comes first, then 453 and 454 close the image before its checksum.
+    const size_t flags = read_be(image.data() + 4, 2) - 0x300, table = read_be(image.data() + 6, 2) - 0x300;
+    EXPECT_EQ(codeplug.addresses().address_of(4), 0x308);
+    EXPECT_EQ(table - flags, market_class == 0 ? 10u : 12u);
+    EXPECT_EQ(image.size() - 1 - table, market_class == 0 ? 115u : 147u);
+    EXPECT_EQ(codeplug.fields().text(100), std::to_string(image.size() - 1));
+    EXPECT_EQ(codeplug.addresses().address_of(5), 0);  // not enabled, no address
+
+    // Unpacked into a fresh codeplug, the same image gives the same records and bytes.
+    Codeplug back;
+    back.set_market_class(market_class);
+    back.unpack_image(image.data(), image.size(), radio.identity, radio.info);
+    EXPECT_EQ(back.flags().fields(), codeplug.flags().fields());
+    EXPECT_EQ(back.addresses().fields(), codeplug.addresses().fields());
+    EXPECT_EQ(back.programming_record().block(), codeplug.programming_record().block());
+    EXPECT_EQ(back.pack_image(radio.identity, radio.info, false), image);
+  }
+}
+
+// An unpack that fails part-way keeps what it had unpacked: the header once parsed, blocks 453
+// and 454 once the checksum passed, and every block before the failing one; the rest stays.
+TEST(Codeplug, FailedUnpackKeepsWhatWasUnpacked) {
+  Radio radio;
+  Codeplug source;
+  source.programming_record().set_field(0, {104, "Tuner", 0});
+  const Image image = source.pack_image(radio.identity, radio.info, false);
+
+  Image off_by_one = patched(image, 2, static_cast<uint16_t>(image.size() - 1));
+  off_by_one[image.size() - 1] ^= 0x01;
+  Image flags_too_low = patched(image, 4, 0x2FF);
+  Image enables_unbuilt = image;
+  {
+    // Switch on block 5 (byte 3 of block 453, bit 0x02), whose handler the codeplug lacks.
+    const size_t flags = read_be(image.data() + 4, 2) - 0x300;
+    enables_unbuilt[flags + 3] |= 0x02;
+    enables_unbuilt[flags + 9] = checksum(enables_unbuilt.data() + flags, 9);
+    enables_unbuilt.back() = checksum(enables_unbuilt.data(), enables_unbuilt.size() - 1);
+  }
+  struct Case {
+    const char* what;
+    const Image& image;
+    size_t length;
+    int code;
+    bool header, flags, block4;  // taken from the image
+  } cases[] = {
+      {"image checksum", off_by_one, off_by_one.size(), err::kChecksum, true, false, false},
+      {"block 453 below 0x300", flags_too_low, flags_too_low.size(), err::kInvalidData, true, false, false},
+      {"a block without a handler", enables_unbuilt, enables_unbuilt.size(), err::kUnpackFailure, true, true, true},
+      {"shorter than its header says", image, image.size() - 1, err::kShortImage, true, false, false},
+      {"no header", image, 5, err::kShortImage, false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Codeplug codeplug;
+    const FieldList header = codeplug.fields(), flags = codeplug.flags().fields();
+    const BlockRecord record = codeplug.programming_record().block();
+    EXPECT_EQ(error_of([&] { codeplug.unpack_image(c.image.data(), c.length, radio.identity, radio.info); }), c.code);
+    Codeplug parsed;
+    parsed.parse_header(c.image.data(), c.image.size());
+    EXPECT_EQ(codeplug.fields(), c.header ? parsed.fields() : header);
+    EXPECT_EQ(codeplug.flags().is_enabled(5), c.flags);
+    if (!c.flags) EXPECT_EQ(codeplug.flags().fields(), flags);
+    EXPECT_EQ(codeplug.programming_record().block(), c.block4 ? source.programming_record().block() : record);
+  }
+}
+
+TEST(Codeplug, DisabledBlocksKeepTheirContent) {
+  Radio radio;
+  Codeplug source;
+  source.flags().set_enabled(4, false);
+  const Image image = source.pack_image(radio.identity, radio.info, false);
+  EXPECT_EQ(source.addresses().address_of(4), 0);
+
+  Codeplug codeplug;
+  codeplug.programming_record().set_field(0, {104, "Tuner", 0});
+  codeplug.unpack_image(image.data(), image.size(), radio.identity, radio.info);
+  EXPECT_FALSE(codeplug.enabled(4));
+  EXPECT_EQ(codeplug.programming_record().block().get_entry_field(0, 104).value, "Tuner");
+}
+
+TEST(Codeplug, CapabilityBlocksFollowBlock2OrTheDestination) {
+  Radio radio;
+  Codeplug codeplug;
+  codeplug.flags().set_enabled(41, true);
+  radio.info.set_field(0, {60, "0", 0});
+  codeplug.pack_image(radio.identity, radio.info, false);
+  // Not supported: the flags of the row and the capability field are switched off.
+  EXPECT_FALSE(codeplug.enabled(41));
+  EXPECT_FALSE(codeplug.enabled(466));
+  EXPECT_EQ(radio.info.text(60), "0");
+
+  // Supported, but the codeplug cannot hold the block yet: the pack fails and changes nothing.
+  radio.info.set_field(0, {61, "1", 0});
+  const FieldList flags = codeplug.flags().fields();
+  EXPECT_EQ(error_of([&] { codeplug.pack_image(radio.identity, radio.info, false); }), err::kBlockNotSupported);
+  EXPECT_EQ(codeplug.flags().fields(), flags);
+  EXPECT_EQ(radio.info.text(61), "1");
+
+  // With the destination's flags, block 2 does not decide.
+  radio.info.set_field(0, {61, "0", 0});
+  Codeplug destination;
+  const Image theirs = destination.pack_image(radio.identity, radio.info, false);
+  codeplug.parse_header(theirs.data(), theirs.size());
+  codeplug.read_destination_flags(theirs.data(), theirs.size());
+  radio.info.set_field(0, {61, "1", 0});
+  const Image ours = codeplug.pack_image(radio.identity, radio.info, true);
+  EXPECT_EQ(radio.info.text(61), "0");
+  EXPECT_EQ(ours[0], 4);  // field 45 of the header parsed from the destination
+}
+
+TEST(Codeplug, HeaderBlocksWithKeepEdits) {
+  Radio radio;
+  Codeplug theirs;
+  theirs.flags().set_enabled(4, false);
+  const Image image = theirs.pack_image(radio.identity, radio.info, false);
+
+  Codeplug ours;
+  ours.parse_header(image.data(), image.size());
+  ours.unpack_header_blocks(image.data(), image.size(), true);
+  EXPECT_TRUE(ours.enabled(4));  // our own flags stay
+  ours.unpack_header_blocks(image.data(), image.size(), false);
+  EXPECT_FALSE(ours.enabled(4));
+
+  Image broken = image;
+  broken[10] ^= 0xFF;
+  EXPECT_EQ(error_of([&] { ours.unpack_header_blocks(broken.data(), broken.size(), false); }), err::kChecksum);
+}
+
+TEST(Codeplug, MarketClassChangesTheFormOfTheHeaderBlocks) {
+  Codeplug codeplug;
+  EXPECT_EQ(error_of([&] { codeplug.flags().is_enabled(759); }), err::kFieldNotFound);
+  codeplug.set_market_class(2);
+  EXPECT_FALSE(codeplug.flags().is_enabled(759));
+  EXPECT_TRUE(codeplug.enabled(4));
+  EXPECT_EQ(codeplug.addresses().address_of(762), 0);
+  codeplug.set_market_class(0);
+  EXPECT_FALSE(codeplug.flags().has_flag(759));
+}
+
+}  // namespace
+}  // namespace cps
