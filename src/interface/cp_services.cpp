@@ -15,94 +15,9 @@ namespace cps {
 
 namespace {
 
-// The block methods, as bits of a row's method set.
-enum Method : uint16_t {
-  G = 1 << 0,   // GetBlockData
-  S = 1 << 1,   // SetBlockData
-  F = 1 << 2,   // GetFieldAt
-  f = 1 << 3,   // SetFieldAt
-  Q = 1 << 4,   // GetCurrentListQuantity
-  A = 1 << 5,   // AddList
-  D = 1 << 6,   // DeleteList
-  M = 1 << 7,   // MoveList
-  m = 1 << 8,   // GetCurrentListMemberQuantity
-  a = 1 << 9,   // AddListMember
-  d = 1 << 10,  // DeleteListMember
-  g = 1 << 11,  // GetSubFieldAt
-  s = 1 << 12,  // SetSubFieldAt
-  v = 1 << 13,  // MoveListMember
-};
-
-// What a handler is given before SetBlockData.
-enum class Prep : uint8_t { None, Mobile, Version, MobileAndVersion };
-
-constexpr uint16_t kRecord = G | S | F | f;
-constexpr uint16_t kList = kRecord | Q | A | D | M;
-constexpr uint16_t kAll = kList | m | a | d | g | s | v;
-constexpr uint16_t kMembers = G | S | Q | A | D | m | g | s | v;
-
-constexpr int32_t kAccessoryPins = 19;        // not stored on a mobile radio
-constexpr int32_t kChannelList = 38;
-constexpr int32_t kChannelListToo = 39;
-
-}  // namespace
-
-struct CPServices::Row {
-  std::array<int32_t, 3> ids;
-  RecordKind kind;
-  uint16_t methods;
-  Prep prep;
-  // The blocks a deletion in this block may adjust (their own rules say how).
-  std::array<int32_t, 12> partners;
-};
-
-namespace {
-
+using namespace method;
 using K = RecordKind;
-
-// Every block the first generation serves: its IDs, record kind, accepted methods, preparation
-// before SetBlockData, and the blocks a list deletion hands along.
-constexpr CPServices::Row kRows[] = {
-    {{1}, K::Fields, G | S, Prep::None, {}},
-    {{2}, K::Block, kRecord, Prep::Version, {}},
-    {{3}, K::Block, kRecord, Prep::Mobile, {}},
-    {{4}, K::Block, kRecord, Prep::None, {}},
-    {{5}, K::Block, kRecord, Prep::MobileAndVersion, {}},
-    {{6}, K::Lists, kAll, Prep::MobileAndVersion, {}},
-    {{8}, K::Block, kRecord, Prep::MobileAndVersion, {}},
-    {{9, 10}, K::Block, kRecord | Q | M, Prep::MobileAndVersion, {}},
-    {{11, 658}, K::Block, kList, Prep::Mobile, {453, 38, 3, 2, 32}},
-    {{12, 13, 468}, K::Lists, kAll, Prep::MobileAndVersion, {38, 3, 2, 32, 12}},
-    {{15}, K::Block, kRecord, Prep::Mobile, {}},
-    {{16}, K::Block, kRecord, Prep::Mobile, {}},
-    {{17}, K::Lists, G | S | F | Q | m, Prep::Mobile, {}},
-    {{19}, K::Block, kRecord, Prep::None, {}},
-    {{20}, K::Block, kRecord, Prep::Mobile, {}},
-    {{22}, K::Block, kRecord, Prep::Mobile, {}},
-    {{23}, K::Block, kList, Prep::Mobile, {}},
-    {{24}, K::Block, kList, Prep::Mobile, {453, 23}},
-    {{25}, K::Block, kList, Prep::Mobile, {453, 23}},
-    {{26}, K::Block, kList, Prep::Mobile, {453, 23}},
-    {{29}, K::Block, kList, Prep::Mobile, {}},
-    {{30}, K::Block, kRecord, Prep::Mobile, {}},
-    {{32, 33}, K::Block, kList, Prep::MobileAndVersion, {453, 6, 12, 2, 3, 38, 5, 11, 40, 8, 24}},
-    {{34, 35}, K::Lists, kMembers, Prep::Mobile, {36, 3, 2, 34}},
-    {{36, 741}, K::Lists, kMembers, Prep::Mobile, {32, 453, 6, 12, 2, 3, 38, 5, 11, 40, 8, 24}},
-    {{37, 742}, K::Lists, kList | m, Prep::Mobile, {32, 453, 6, 12, 2, 3, 38, 5, 11, 40, 8, 24}},
-    {{38, 39}, K::Block, kList, Prep::MobileAndVersion, {453, 6, 12, 25, 3, 2, 5, 40, 26, 32, 8, 24}},
-    {{40}, K::Block, kRecord, Prep::Mobile, {}},
-    {{41, 466}, K::Block, kList, Prep::MobileAndVersion, {32, 2, 453, 38, 3, 24, 41}},
-    {{42, 467}, K::Block, kList, Prep::Mobile, {453, 38, 25, 3, 2}},
-    {{43, 657}, K::Block, kList, Prep::Mobile, {453, 38, 26, 3, 2}},
-    {{453}, K::Fields, G | S | F, Prep::Version, {}},
-    {{454}, K::Fields, G | S, Prep::Version, {}},
-    {{759, 760}, K::Block, kList, Prep::Mobile, {32, 2, 453, 38, 3, 5, 759}},
-    {{761, 762}, K::Block, kList, Prep::Mobile, {32, 2, 453, 38, 3, 761}},
-};
-
-bool has_id(const CPServices::Row& row, int32_t id) {
-  return std::find(row.ids.begin(), row.ids.end(), id) != row.ids.end() && id != 0;
-}
+using Row = Gen1Block;
 
 template <class T>
 HRESULT put(T* out, T value) {
@@ -120,13 +35,9 @@ class CPServices::Partners final : public BlockDirectory {
   Partners(CPServices& owner, const Row& row) : owner_(owner), row_(row) {}
 
   BlockHandler* find(int32_t block_id) override {
-    if (std::find(row_.partners.begin(), row_.partners.end(), block_id) == row_.partners.end())
+    if (block_id == 0 || std::find(row_.partners.begin(), row_.partners.end(), block_id) == row_.partners.end())
       return nullptr;
-    if (block_id == 2) return &owner_.radio_.block2;
-    if (block_id == 3) return &owner_.radio_.block3;
-    BlockHandler* handler = owner_.radio_.codeplug.handler(block_id);
-    if (handler) handler->base.radio = owner_.radio_.facts();
-    return handler;
+    return owner_.held(block_id);
   }
   bool enabled(int32_t block_id) override { return owner_.radio_.codeplug.enabled(block_id); }
 
@@ -140,34 +51,38 @@ CPServices::CPServices(IUnknown* outer)
 
 // ---- Dispatch -------------------------------------------------------------------------------
 
-const CPServices::Row& CPServices::row_for(LONG block_id, uint16_t method) const {
-  for (const Row& row : kRows)
-    if (has_id(row, block_id)) {
-      if (!(row.methods & method)) break;
-      return row;
-    }
-  raise(err::kBlockNotSupported);
+const Gen1Block& CPServices::row_for(LONG block_id, uint16_t method) const {
+  const Gen1Block* row = gen1_block(block_id);
+  const Gen1Region* region = row ? row->region(block_id) : nullptr;
+  if (!region || !(region->methods & method)) raise(err::kBlockNotSupported);
+  return *row;
+}
+
+BlockHandler* CPServices::held(int32_t block_id) {
+  const Gen1Block* row = gen1_block(block_id);
+  if (!row) return nullptr;
+  BlockHandler* handler = nullptr;
+  switch (row->holder) {
+    case Holder::Image: handler = &radio_.codeplug; break;
+    case Holder::Info: handler = &radio_.block2; break;
+    case Holder::Identity: handler = &radio_.block3; break;
+    case Holder::Container: handler = radio_.codeplug.handler(block_id); break;
+    case Holder::None: break;
+  }
+  // The codeplug's blocks check and build their records against the radio as it is now.
+  if (handler && row->holder == Holder::Container) handler->base.radio = radio_.facts();
+  return handler;
 }
 
 BlockHandler& CPServices::handler_for(const Row& row, LONG block_id) {
-  BlockHandler* handler = nullptr;
-  if (block_id == 1)
-    handler = &radio_.codeplug;
-  else if (block_id == 2)
-    handler = &radio_.block2;
-  else if (block_id == 3)
-    handler = &radio_.block3;
-  else
-    handler = radio_.codeplug.handler(block_id);
+  BlockHandler* handler = held(block_id);
   if (!handler || handler->kind() != row.kind) raise(err::kBlockNotSupported);
-  // The codeplug's blocks check and build their records against the radio as it is now.
-  if (block_id > 3) handler->base.radio = radio_.facts();
   return *handler;
 }
 
 void CPServices::prepare(const Row& row, BlockHandler& handler) {
-  if (row.prep == Prep::Mobile || row.prep == Prep::MobileAndVersion) handler.base.mobile = radio_.mobile_flag();
-  if (row.prep == Prep::Version || row.prep == Prep::MobileAndVersion) handler.base.version = radio_.version_text();
+  if (gets_mobile(row.prep)) handler.base.mobile = radio_.mobile_flag();
+  if (gets_version(row.prep)) handler.base.version = radio_.version_text();
 }
 
 // ---- Methods without a block ----------------------------------------------------------------
@@ -207,7 +122,7 @@ HRESULT CPServices::SetBlockData(LONG lBlockID, VARIANT* pvarBlockData) {
     BlockHandler& handler = handler_for(row, lBlockID);
     if (!pvarBlockData) return E_POINTER;
     prepare(row, handler);
-    if (lBlockID == kAccessoryPins && radio_.mobile_flag() == 1) return S_OK;  // a mobile has no pins
+    if (row.portable_only && radio_.mobile_flag() == 1) return S_OK;  // stored only on a portable
     switch (row.kind) {
       case K::Fields: {
         FieldList fields;
@@ -228,7 +143,7 @@ HRESULT CPServices::SetBlockData(LONG lBlockID, VARIANT* pvarBlockData) {
         break;
       }
     }
-    if (lBlockID == 3) radio_.update_market_class(true);
+    if (row.sets_market_class) radio_.update_market_class(true);
     return S_OK;
   });
 }
@@ -249,7 +164,7 @@ HRESULT CPServices::AddList(LONG lBlockID, BYTE* pbListIndex) {
     const Row& row = row_for(lBlockID, A);
     BlockHandler& handler = handler_for(row, lBlockID);
     if (!pbListIndex) return E_POINTER;
-    if (lBlockID == kChannelList || lBlockID == kChannelListToo) handler.base.version = radio_.version_text();
+    if (row.version_on_add) handler.base.version = radio_.version_text();
     return put(pbListIndex, static_cast<BYTE>(handler.add_list() & 0xFF));
   });
 }
@@ -342,7 +257,7 @@ HRESULT CPServices::SetFieldAt(LONG lBlockID, BYTE bIndex, VARIANT varFieldData)
     const Row& row = row_for(lBlockID, f);
     BlockHandler& handler = handler_for(row, lBlockID);
     handler.set_field(bIndex, decode_field(varFieldData));
-    if (lBlockID == 3) radio_.update_market_class(true);
+    if (row.sets_market_class) radio_.update_market_class(true);
     return S_OK;
   });
 }

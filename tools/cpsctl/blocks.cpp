@@ -1,26 +1,59 @@
 #include "blocks.h"
 
+#include "gen1/block_table.h"
+
+#include <algorithm>
+#include <vector>
+
 namespace cpsctl {
 
 namespace {
 
-// The programming record (codeplug version), radio information (radio kind) and identity (market
-// class) prepare the others, the flags and address table come before the blocks, the container's
-// own header fields last.
-constexpr ServedBlock kGen1Blocks[] = {
-    {4, Kind::Block},   {2, Kind::Block},   {3, Kind::Block},   {453, Kind::Fields},
-    {454, Kind::Fields}, {5, Kind::Block},  {8, Kind::Block},   {15, Kind::Block},
-    {19, Kind::Block},  {40, Kind::Block},  {41, Kind::Block},  {42, Kind::Block},
-    {38, Kind::Block},  {6, Kind::Lists},   {12, Kind::Lists},  {16, Kind::Block},
-    {17, Kind::Lists},  {20, Kind::Block},  {22, Kind::Block},  {43, Kind::Block},
-    {30, Kind::Block},  {29, Kind::Block},  {9, Kind::Block},   {11, Kind::Block},
-    {24, Kind::Block},  {25, Kind::Block},  {26, Kind::Block},  {23, Kind::Block},
-    {37, Kind::Lists},  {32, Kind::Block},  {34, Kind::Lists},  {759, Kind::Block},
-    {761, Kind::Block}, {1, Kind::Fields},
-};
+Kind kind_of(cps::RecordKind kind) {
+  switch (kind) {
+    case cps::RecordKind::Fields: return Kind::Fields;
+    case cps::RecordKind::Lists: return Kind::Lists;
+    case cps::RecordKind::Block: break;
+  }
+  return Kind::Block;
+}
+
+// The first region of a row that the container orders; rows it does not hold come first (0).
+int first_order(const cps::Gen1Block& row) {
+  int order = 0;
+  for (const cps::Gen1Region& region : row.regions)
+    if (region.order != 0 && (order == 0 || region.order < order)) order = region.order;
+  return order;
+}
+
+// Every row of the component's block registry that answers GetBlockData, by its first ID. The
+// programming record (codeplug version), radio information (radio kind) and identity (market
+// class) prepare the others, the flags and address table come before the blocks, which follow
+// in the container's order; the container's own header fields come last.
+std::vector<ServedBlock> served_blocks() {
+  constexpr int32_t kFirst[] = {4, 2, 3, 453, 454};
+  constexpr int32_t kLast = 1;
+  std::vector<const cps::Gen1Block*> rows;
+  for (const cps::Gen1Block& row : cps::gen1_blocks())
+    if (row.regions[0].methods & cps::method::G) rows.push_back(&row);
+  const auto rank = [&](const cps::Gen1Block* row) {
+    const int32_t id = row->regions[0].id;
+    if (id == kLast) return 1000;
+    const auto first = std::find(std::begin(kFirst), std::end(kFirst), id);
+    if (first != std::end(kFirst)) return static_cast<int>(first - std::begin(kFirst)) - 100;
+    return first_order(*row);
+  };
+  std::stable_sort(rows.begin(), rows.end(), [&](auto* a, auto* b) { return rank(a) < rank(b); });
+  std::vector<ServedBlock> blocks;
+  for (const cps::Gen1Block* row : rows) blocks.push_back({row->regions[0].id, kind_of(row->kind), row->name});
+  return blocks;
+}
 
 }  // namespace
 
-std::span<const ServedBlock> gen1_blocks() { return kGen1Blocks; }
+std::span<const ServedBlock> gen1_blocks() {
+  static const std::vector<ServedBlock> blocks = served_blocks();
+  return blocks;
+}
 
 }  // namespace cpsctl

@@ -1,8 +1,6 @@
 #include "gen1/codeplug/codeplug.h"
 
-#include "gen1/blocks/channel_list.h"
-#include "gen1/blocks/option_board.h"
-#include "gen1/blocks/personality.h"
+#include "gen1/block_table.h"
 #include "gen1/blocks/radio_facts.h"
 #include "gen1/blocks/radio_identity.h"
 #include "gen1/blocks/radio_info.h"
@@ -24,97 +22,31 @@ constexpr uint8_t kPackedForm = 4;
 constexpr uint16_t kIdentityAddress = 0x282;     // block 3
 constexpr uint16_t kInformationAddress = 0x2D8;  // block 2
 
-using Make = std::unique_ptr<BlockHandler> (*)();
-
-template <class Handler>
-std::unique_ptr<BlockHandler> make() {
-  return std::make_unique<Handler>();
-}
-
-// The container's members in slot order, with the block IDs each one serves. A slot whose
-// handler is not built yet has none: a codeplug that enables its blocks cannot be unpacked.
-struct SlotRow {
-  int slot;
-  std::array<int32_t, 4> ids;
-  Make make;
-};
-
-constexpr SlotRow kSlotRows[] = {
-    {1, {453}, &make<AvailabilityFlags>},  // the codeplug's own flags
-    {2, {}, &make<AvailabilityFlags>},     // the destination radio's flags, read on write
-    {3, {454}, &make<AddressTable>},
-    {4, {4}, &make<ProgrammingRecord>},
-    {5, {5}, nullptr},
-    {6, {8}, nullptr},
-    {7, {19}, nullptr},
-    {8, {15}, nullptr},
-    {9, {40}, nullptr},
-    {10, {41, 466}, nullptr},
-    {11, {42, 467}, nullptr},
-    {12, {38, 39}, &make<ChannelList>},
-    {13, {6}, nullptr},
-    {14, {13, 468, 12}, nullptr},
-    {15, {16}, nullptr},
-    {16, {17}, &make<OptionBoard>},
-    {17, {20}, nullptr},
-    {18, {22}, nullptr},
-    {19, {43, 657}, nullptr},
-    {20, {30}, nullptr},
-    {21, {29}, nullptr},
-    {22, {9, 10}, nullptr},
-    {23, {11, 658}, nullptr},
-    {24, {23}, nullptr},
-    {25, {24}, nullptr},
-    {26, {25}, nullptr},
-    {27, {26}, nullptr},
-    {28, {37, 742, 36, 741}, &make<Personalities>},
-    {29, {32, 33}, nullptr},
-    {30, {34, 35}, nullptr},
-    {31, {759, 760}, nullptr},
-    {32, {761, 762}, nullptr},
-};
-static_assert(std::size(kSlotRows) == Codeplug::kSlots);
-
-constexpr int32_t kOrder[] = {4,  5,   8,   15,  19,  40,  41,  466, 42,  467, 38,
-                              39, 6,   13,  468, 12,  16,  17,  20,  22,  43,  657,
-                              30, 29,  9,   10,  11,  658, 24,  25,  26,  23,  37,
-                              742, 36, 741, 32,  33,  34,  35,  759, 760, 761, 762};
-
-// Blocks a destination radio may lack: before packing, each row follows the destination's
-// flags, or the capability field of block 2 that says whether the radio can hold the block.
-struct CapabilityRow {
-  int32_t block;
-  std::array<int32_t, 8> ids;  // every block ID that comes and goes with it
-  int32_t field;               // capability field of block 2
-  bool needs_encoding;         // also needs field 71 to encode (block 2 then stays as it is)
-};
-
-constexpr CapabilityRow kCapabilities[] = {
-    {41, {41, 466}, 60, false},
-    {42, {42, 467}, 59, false},
-    {43, {43, 657}, 58, false},
-    {24, {24}, 60, true},
-    {37, {37, 742, 36, 741, 32, 33, 34, 35}, 61, false},
-    {759, {759, 760}, 55, false},
-    {761, {761, 762}, 56, false},
-};
-
 constexpr int32_t kSignallingCapability = 71;
 constexpr int32_t kRadioSettings = 5;
 constexpr int32_t kSignallingVariant = 754;  // of block 5
 
-const SlotRow* slot_row_of(int32_t block_id) {
-  for (const SlotRow& row : kSlotRows)
-    for (int32_t id : row.ids)
-      if (id != 0 && id == block_id) return &row;
-  return nullptr;
+// The slot that holds a block ID; 0 for an ID the container does not hold.
+int slot_of(int32_t block_id) {
+  const Gen1Block* row = gen1_block(block_id);
+  return row && row->holder == Holder::Container ? row->slot : 0;
 }
 
 bool in_capability_row(int32_t block_id) {
-  for (const CapabilityRow& row : kCapabilities)
-    for (int32_t id : row.ids)
-      if (id == block_id) return true;
-  return false;
+  const Gen1Block* row = gen1_block(block_id);
+  return row && row->capability.rank != 0;
+}
+
+// The rows of one capability decision, in table order; the first has the leader's region.
+template <class Each>
+void for_each_capability(Each&& each) {
+  for (uint8_t rank = 1;; ++rank) {
+    const Gen1Block* leader = nullptr;
+    for (const Gen1Block& row : gen1_blocks())
+      if (row.capability.rank == rank && row.region(row.capability.leader)) leader = &row;
+    if (!leader) return;
+    each(*leader);
+  }
 }
 
 void write_be16(std::vector<uint8_t>& image, size_t at, uint32_t value) {
@@ -130,13 +62,14 @@ uint32_t header_value(const FieldList& header, int32_t id, int64_t maximum) {
 
 }  // namespace
 
-std::span<const int32_t> codeplug_block_order() { return kOrder; }
+std::span<const int32_t> codeplug_block_order() { return gen1_order(); }
 
 // ---- Construction ---------------------------------------------------------------------------
 
 Codeplug::Codeplug() {
-  for (const SlotRow& row : kSlotRows)
-    if (row.make) slots_[row.slot] = row.make();
+  for (const Gen1Block& row : gen1_blocks())
+    if (row.holder == Holder::Container && row.make) slots_[row.slot] = row.make();
+  slots_[kDestinationFlagsSlot] = std::make_unique<AvailabilityFlags>();
   reset();
 }
 
@@ -158,7 +91,7 @@ void Codeplug::reset() {
   AvailabilityFlags& own = flags();
   for (int32_t id : {2, 3})
     if (own.has_flag(id)) own.set_enabled(id, true);
-  for (int32_t id : kOrder)
+  for (int32_t id : gen1_order())
     if (handler(id) && own.has_flag(id) && !in_capability_row(id)) own.set_enabled(id, true);
 }
 
@@ -196,23 +129,31 @@ std::vector<uint8_t> Codeplug::pack(int32_t) { raise(err::kBlockNotSupported); }
 // ---- Access ---------------------------------------------------------------------------------
 
 BlockHandler* Codeplug::handler(int32_t block_id) {
-  const SlotRow* row = slot_row_of(block_id);
-  return row ? slots_[row->slot].get() : nullptr;
+  const int slot = slot_of(block_id);
+  return slot ? slots_[slot].get() : nullptr;
 }
 
 const BlockHandler* Codeplug::handler(int32_t block_id) const {
-  const SlotRow* row = slot_row_of(block_id);
-  return row ? slots_[row->slot].get() : nullptr;
+  const int slot = slot_of(block_id);
+  return slot ? slots_[slot].get() : nullptr;
 }
 
-AvailabilityFlags& Codeplug::flags() { return static_cast<AvailabilityFlags&>(*slots_[1]); }
-const AvailabilityFlags& Codeplug::flags() const { return static_cast<const AvailabilityFlags&>(*slots_[1]); }
-AvailabilityFlags& Codeplug::destination_flags() { return static_cast<AvailabilityFlags&>(*slots_[2]); }
-AddressTable& Codeplug::addresses() { return static_cast<AddressTable&>(*slots_[3]); }
-const AddressTable& Codeplug::addresses() const { return static_cast<const AddressTable&>(*slots_[3]); }
-ProgrammingRecord& Codeplug::programming_record() { return static_cast<ProgrammingRecord&>(*slots_[4]); }
+AvailabilityFlags& Codeplug::flags() { return static_cast<AvailabilityFlags&>(*handler(AvailabilityFlags::kBlockId)); }
+const AvailabilityFlags& Codeplug::flags() const {
+  return static_cast<const AvailabilityFlags&>(*handler(AvailabilityFlags::kBlockId));
+}
+AvailabilityFlags& Codeplug::destination_flags() {
+  return static_cast<AvailabilityFlags&>(*slots_[kDestinationFlagsSlot]);
+}
+AddressTable& Codeplug::addresses() { return static_cast<AddressTable&>(*handler(AddressTable::kBlockId)); }
+const AddressTable& Codeplug::addresses() const {
+  return static_cast<const AddressTable&>(*handler(AddressTable::kBlockId));
+}
+ProgrammingRecord& Codeplug::programming_record() {
+  return static_cast<ProgrammingRecord&>(*handler(ProgrammingRecord::kBlockId));
+}
 const ProgrammingRecord& Codeplug::programming_record() const {
-  return static_cast<const ProgrammingRecord&>(*slots_[4]);
+  return static_cast<const ProgrammingRecord&>(*handler(ProgrammingRecord::kBlockId));
 }
 
 bool Codeplug::enabled(int32_t block_id) const {
@@ -323,8 +264,8 @@ void Codeplug::unpack_header_blocks(const uint8_t* image, size_t length, bool ke
   // With keep_edits the radio's blocks 453 and 454 are unpacked into scratch copies only: the
   // codeplug's own flags and address table stay, and the image has served for the checks.
   std::unique_ptr<BlockHandler> scratch_flags, scratch_table;
-  BlockHandler* flags = slots_[1].get();
-  BlockHandler* table = slots_[3].get();
+  BlockHandler* flags = &this->flags();
+  BlockHandler* table = &addresses();
   if (keep_edits) {
     scratch_flags = flags->clone();
     scratch_table = table->clone();
@@ -342,13 +283,13 @@ void Codeplug::unpack_header_blocks(const uint8_t* image, size_t length, bool ke
 void Codeplug::read_destination_flags(const uint8_t* image, size_t length) {
   verify_image_checksum(image, length);
   const size_t at = region_of(header_, kFlagsAddress, length);
-  slots_[2]->unpack(453, image + at, length - at);
+  destination_flags().unpack(AvailabilityFlags::kBlockId, image + at, length - at);
 }
 
 void Codeplug::unpack_blocks(const uint8_t* image, size_t length, const RadioIdentity& block3,
                              const RadioInfo& block2) {
   set_radio(radio_facts(block3, block2));
-  for (int32_t id : kOrder) {
+  for (int32_t id : gen1_order()) {
     if (!enabled(id)) continue;  // keeps what it had
     BlockHandler* h = handler(id);
     if (!h) raise(err::kUnpackFailure);  // a block this codeplug cannot hold yet
@@ -374,36 +315,41 @@ void Codeplug::unpack_image(const uint8_t* image, size_t length, const RadioIden
 
 void Codeplug::apply_capabilities(RadioInfo& block2, bool keep_flags) {
   AvailabilityFlags& own = flags();
-  for (const CapabilityRow& row : kCapabilities) {
-    if (!own.has_flag(row.block)) continue;  // this form of block 453 has no such block
+  for_each_capability([&](const Gen1Block& leader) {
+    const Gen1Capability& capability = leader.capability;
+    if (!own.has_flag(capability.leader)) return;  // this form of block 453 has no such block
     bool supported = false;
     if (keep_flags) {
       const AvailabilityFlags& theirs = destination_flags();
-      supported = theirs.has_flag(row.block) && theirs.is_enabled(row.block);
+      supported = theirs.has_flag(capability.leader) && theirs.is_enabled(capability.leader);
     } else {
       const FieldList info = block2.block().entry(0);
-      supported = info.text(row.field) == "1";
-      if (row.needs_encoding) {
+      supported = info.text(capability.field) == "1";
+      if (capability.needs_encoding) {
         const std::string& signalling = info.text(kSignallingCapability);
         supported = supported && (signalling == "Encode Only" || signalling == "Decode and Encode");
       }
     }
-    if (supported && !own.is_enabled(row.block)) {
-      for (int32_t id : row.ids) {
-        if (id == 0) continue;
-        BlockHandler* h = handler(id);
-        if (!h) raise(err::kBlockNotSupported);  // a block this codeplug cannot hold yet
-        h->build_default();
+    const bool build = supported && !own.is_enabled(capability.leader);
+    // Every block ID of the rows that share the leader comes and goes with it.
+    for (const Gen1Block& row : gen1_blocks()) {
+      if (row.capability.rank != capability.rank) continue;
+      for (const Gen1Region& region : row.regions) {
+        if (region.id == 0) continue;
+        if (build) {
+          BlockHandler* h = handler(region.id);
+          if (!h) raise(err::kBlockNotSupported);  // a block this codeplug cannot hold yet
+          h->build_default();
+        }
+        if (own.has_flag(region.id)) own.set_enabled(region.id, supported);
       }
     }
-    for (int32_t id : row.ids)
-      if (id != 0 && own.has_flag(id)) own.set_enabled(id, supported);
-    if (!row.needs_encoding) {
-      FieldValue capability = block2.block().get_entry_field(0, row.field);
-      capability.value.assign(1, supported ? '1' : '0');
-      block2.set_field(0, capability);
+    if (!capability.needs_encoding) {
+      FieldValue field = block2.block().get_entry_field(0, capability.field);
+      field.value.assign(1, supported ? '1' : '0');
+      block2.set_field(0, field);
     }
-  }
+  });
 }
 
 std::vector<uint8_t> Codeplug::pack_in_place(bool keep_flags) {
@@ -419,7 +365,7 @@ std::vector<uint8_t> Codeplug::pack_in_place(bool keep_flags) {
   auto append = [&](const std::vector<uint8_t>& bytes) { image.insert(image.end(), bytes.begin(), bytes.end()); };
 
   AddressTable& table = addresses();
-  for (int32_t id : kOrder) {
+  for (int32_t id : gen1_order()) {
     const bool packed = enabled(id);
     if (packed && !handler(id)) raise(err::kBlockNotSupported);
     if (table.has_entry(id)) table.set_address(id, packed ? static_cast<uint16_t>(next_address()) : 0);

@@ -38,6 +38,7 @@ class Codeplug final : public Cloneable<Codeplug> {
   static constexpr uint16_t kImageBase = 0x300;
   static constexpr size_t kHeaderLength = 8;
   static constexpr int kSlots = 32;
+  static constexpr int kDestinationFlagsSlot = 2;
 
   Codeplug();  // every handler with its default content
   // Gives every handler the version texts and mobile flag of the container's base, then the
