@@ -23,7 +23,8 @@ void BlockHandler::delete_list(size_t, BlockDirectory&) { not_served(); }
 size_t BlockHandler::add_member(size_t) { not_served(); }
 void BlockHandler::delete_member(size_t, size_t) { not_served(); }
 void BlockHandler::adapt_to_form() {}
-void BlockHandler::references_deleted(int32_t, size_t, BlockDirectory&) {}
-void BlockHandler::references_moved(int32_t, size_t, size_t, size_t) {}
+std::vector<size_t> BlockHandler::rewrite_deleted(int32_t, size_t, BlockDirectory&, bool) { return {}; }
+void BlockHandler::rewrite_moved(int32_t, size_t, size_t, size_t) {}
+std::vector<int32_t> BlockHandler::referenced_blocks() const { return {}; }
 
 }  // namespace cps

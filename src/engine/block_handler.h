@@ -18,12 +18,18 @@ enum class RecordKind : uint8_t { Fields, Block, Lists };
 
 class BlockHandler;
 
-// What a list deletion may touch besides its own block: the other blocks by ID, and whether the
-// codeplug's availability flags enable them (a block that is not enabled is skipped).
+// What a list deletion may touch besides its own block: the other blocks by ID, whether the
+// codeplug's availability flags enable them, and the passes that keep references right.
 class BlockDirectory {
  public:
   virtual BlockHandler* find(int32_t block_id) = 0;  // nullptr when no such block is held
   virtual bool enabled(int32_t block_id) = 0;
+  // Entry or list `index` of block `block_id` is about to be deleted: every block that may hold
+  // references to it rewrites them, and entries a rewrite removes are deleted in turn.
+  virtual void references_deleted(int32_t block_id, size_t index) = 0;
+  // Member `from` of list `list` of block `block_id` no longer holds a channel: references to it
+  // move to member `to` of the same list.
+  virtual void references_moved(int32_t block_id, size_t list, size_t from, size_t to) = 0;
 
  protected:
   ~BlockDirectory() = default;
@@ -66,15 +72,18 @@ class BlockHandler {
   // fields the new form has (with their defaults), keeping every value it holds.
   virtual void adapt_to_form();
 
-  // References into other blocks. A block that points at entries of block `block_id` by index
-  // keeps its references right when that block changes; a block without such references
-  // ignores these (the default).
-  // Entry or list `index` of block `block_id` is being deleted: references to it are removed
-  // or cleared, references to a higher index lowered by one.
-  virtual void references_deleted(int32_t block_id, size_t index, BlockDirectory& blocks);
+  // References into other blocks, as the block's rows declare them (a block without any ignores
+  // these). Entry or list `index` of block `block_id` is being deleted: references to it take
+  // their reset value, references to a higher index are lowered by one. Returns the indexes of
+  // this block's own entries (or lists) that a rewrite removes, ascending, for the directory to
+  // delete. When the availability flags do not enable this block, only references that are kept
+  // whatever the flags say are rewritten.
+  virtual std::vector<size_t> rewrite_deleted(int32_t block_id, size_t index, BlockDirectory& blocks, bool enabled);
   // Member `from` of list `list` of block `block_id` no longer holds a channel: references to
   // it move to member `to` of the same list.
-  virtual void references_moved(int32_t block_id, size_t list, size_t from, size_t to);
+  virtual void rewrite_moved(int32_t block_id, size_t list, size_t from, size_t to);
+  // The blocks this block's rows declare references to (by their first IDs).
+  virtual std::vector<int32_t> referenced_blocks() const;
 
  protected:
   BlockHandler() = default;

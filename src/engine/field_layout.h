@@ -6,6 +6,7 @@
 
 #include "engine/block_base.h"
 #include "engine/field_values.h"
+#include "engine/references.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -81,6 +82,7 @@ struct FieldDesc {
   const CustomCodec* custom = nullptr;  // Custom: the codec; any other kind: an extra check
   bool shares_bits = false;  // shows bits another row shows too (a second view of one code, or
                              // a bit two fields own by turns); the block's rule says who packs
+  const RefSpec* refers = nullptr;  // the entries of other blocks this field's index points at
 };
 
 using Layout = std::span<const FieldDesc>;

@@ -28,26 +28,8 @@ HRESULT put(T* out, T value) {
 
 }  // namespace
 
-// The blocks a deletion may reach: only the partners of the deleting block's row, and whether
-// the codeplug enables them.
-class CPServices::Partners final : public BlockDirectory {
- public:
-  Partners(CPServices& owner, const Row& row) : owner_(owner), row_(row) {}
-
-  BlockHandler* find(int32_t block_id) override {
-    if (block_id == 0 || std::find(row_.partners.begin(), row_.partners.end(), block_id) == row_.partners.end())
-      return nullptr;
-    return owner_.held(block_id);
-  }
-  bool enabled(int32_t block_id) override { return owner_.radio_.codeplug.enabled(block_id); }
-
- private:
-  CPServices& owner_;
-  const Row& row_;
-};
-
 CPServices::CPServices(IUnknown* outer)
-    : ServiceObject(outer), models_(load_model_config()), radio_(models_.market_class_1, models_.fixed_spacing) {}
+    : ServiceObject(outer), models_(load_model_config()), radio_(models_.market_class_1, models_.fixed_spacing), directory_(radio_) {}
 
 // ---- Dispatch -------------------------------------------------------------------------------
 
@@ -58,24 +40,8 @@ const Gen1Block& CPServices::row_for(LONG block_id, uint16_t method) const {
   return *row;
 }
 
-BlockHandler* CPServices::held(int32_t block_id) {
-  const Gen1Block* row = gen1_block(block_id);
-  if (!row) return nullptr;
-  BlockHandler* handler = nullptr;
-  switch (row->holder) {
-    case Holder::Image: handler = &radio_.codeplug; break;
-    case Holder::Info: handler = &radio_.block2; break;
-    case Holder::Identity: handler = &radio_.block3; break;
-    case Holder::Container: handler = radio_.codeplug.handler(block_id); break;
-    case Holder::None: break;
-  }
-  // The codeplug's blocks check and build their records against the radio as it is now.
-  if (handler && row->holder == Holder::Container) handler->base.radio = radio_.facts();
-  return handler;
-}
-
 BlockHandler& CPServices::handler_for(const Row& row, LONG block_id) {
-  BlockHandler* handler = held(block_id);
+  BlockHandler* handler = directory_.find(block_id);
   if (!handler || handler->kind() != row.kind) raise(err::kBlockNotSupported);
   return *handler;
 }
@@ -173,8 +139,7 @@ HRESULT CPServices::DeleteList(LONG lBlockID, BYTE bListIndex) {
   return guarded([&]() -> HRESULT {
     const Row& row = row_for(lBlockID, D);
     BlockHandler& handler = handler_for(row, lBlockID);
-    Partners partners(*this, row);
-    handler.delete_list(bListIndex, partners);
+    handler.delete_list(bListIndex, directory_);
     return S_OK;
   });
 }
@@ -279,8 +244,7 @@ HRESULT CPServices::SetSubFieldAt(LONG lBlockID, BYTE bListIndex, BYTE bMemIndex
   return guarded([&]() -> HRESULT {
     const Row& row = row_for(lBlockID, s);
     BlockHandler& handler = handler_for(row, lBlockID);
-    Partners partners(*this, row);
-    handler.set_member_field(bListIndex, bMemIndex, decode_field(varFieldData), partners);
+    handler.set_member_field(bListIndex, bMemIndex, decode_field(varFieldData), directory_);
     return S_OK;
   });
 }

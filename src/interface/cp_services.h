@@ -4,6 +4,7 @@
 // and dispatches every block method by block ID through one table.
 #pragma once
 
+#include "gen1/block_directory.h"
 #include "gen1/block_table.h"
 #include "gen1/radio.h"
 #include "interface/model_config.h"
@@ -59,17 +60,14 @@ class CPServices : public ServiceObject {
   const ModelConfig& models() const { return models_; }
 
  private:
-  class Partners;
-
   // The registry row of a block ID; 110 for an ID the method does not serve.
   const Gen1Block& row_for(LONG block_id, uint16_t method) const;
-  // The handler that holds a block ID (nullptr for none, or none built yet).
-  BlockHandler* held(int32_t block_id);
   BlockHandler& handler_for(const Gen1Block& row, LONG block_id);  // 110 while the block is not built
   void prepare(const Gen1Block& row, BlockHandler& handler);
 
   ModelConfig models_;
   Gen1Radio radio_;
+  Gen1Directory directory_;  // every block of radio_ by ID
 };
 
 }  // namespace cps

@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "gen1/values/alias_table.h"
 #include "gen1/values/frequency.h"
+#include "gen1/values/reference_resets.h"
 #include "gen1/values/range_table.h"
 
 #include <algorithm>
@@ -188,6 +189,15 @@ void kind_check(std::string_view text, const FieldDesc&, const BlockBase& b) {
 constexpr CustomCodec kKindCodec{kind_decode, kind_encode, kind_check};
 
 
+// ---- References ----------------------------------------------------------------------------
+
+// Field 745 names a trunking system (block 32) when field 744 is "LS Trunking". A channel whose
+// system is deleted falls back to the first member of the first channel group.
+constexpr RefTarget kTrunkingSystemTargets[] = {
+    {.block = 32, .type = "LS Trunking", .reset_rule = first_channel_group_member},
+};
+constexpr RefSpec kTrunkingSystem{.type_field = kTrunkingKind, .targets = kTrunkingSystemTargets};
+
 // ---- The entry --------------------------------------------------------------------------------
 
 constexpr FieldDesc flag(int32_t id, uint16_t offset, uint8_t mask, const char* dflt = "0",
@@ -272,7 +282,7 @@ constexpr FieldDesc kRows[] = {
     number(669, 22, "0", v02_portable),
     {.id = kTrunkingKind, .offset = 21, .mask = 0x1C, .codec = Codec::Custom, .dflt = {"Conventional"},
      .when = above_02_portable, .custom = &kKindCodec},
-    number(745, 22, "0", above_02_portable),
+    {.id = 745, .offset = 22, .dflt = {"0"}, .ranged = true, .when = above_02_portable, .refers = &kTrunkingSystem},
     choice(661, 24, 0x80, kTimerModes, "Non-Cumulative", 1, above_01),
     {.id = 665, .offset = 24, .mask = 0x3F, .dflt = {"0"}, .ranged = true, .when = above_01},
     number(663, 26, "0", above_01),
@@ -535,13 +545,7 @@ void ChannelList::delete_list(size_t index, BlockDirectory& blocks) {
   if (count + trunking_channels < 2) raise(err::kBelowMinimum);
   if (index >= count) raise(err::kBadIndex);
 
-  // The blocks that point at channels by index, each when the codeplug has it; block 8's
-  // references are kept right whatever its flag says.
-  for (int32_t id : {6, 12, 25, 26, 24, 5, 40, 32})
-    if (BlockHandler* h = blocks.find(id); h != nullptr && blocks.enabled(id))
-      h->references_deleted(kChannelImage, index, blocks);
-  if (BlockHandler* h = blocks.find(8)) h->references_deleted(kChannelImage, index, blocks);
-
+  blocks.references_deleted(kChannelImage, index);  // the blocks that point at channels
   record_.remove_entry(index);
   record_.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count - 1)), 2});
 }

@@ -1,5 +1,7 @@
 #include "gen1/blocks/framed_block.h"
 
+#include <algorithm>
+
 namespace cps {
 
 void FramedBlock::unpack(int32_t, const uint8_t* image, size_t length) {
@@ -35,6 +37,35 @@ void FramedBlock::set_field(size_t index, const FieldValue& field) {
   candidate.set_entry_field(index, field);
   finish_record(candidate, candidate);
   record_ = std::move(candidate);
+}
+
+std::vector<size_t> FramedBlock::rewrite_deleted(int32_t block_id, size_t index, BlockDirectory& blocks,
+                                                 bool enabled) {
+  std::vector<size_t> removed;
+  for (size_t i = 0; i < record_.entry_count(); ++i) {
+    FieldList& entry = record_.entry(i);
+    for (const layout::FieldDesc& row : frame_->rows)
+      if (row.refers && rewrite_deleted_reference(*row.refers, row.id, entry, block_id, index, blocks, enabled) == Rewrite::Remove) {
+        removed.push_back(i);
+        break;
+      }
+  }
+  return removed;
+}
+
+void FramedBlock::rewrite_moved(int32_t block_id, size_t list, size_t from, size_t to) {
+  for (size_t i = 0; i < record_.entry_count(); ++i)
+    for (const layout::FieldDesc& row : frame_->rows)
+      if (row.refers) rewrite_moved_reference(*row.refers, row.id, record_.entry(i), block_id, list, from, to);
+}
+
+std::vector<int32_t> FramedBlock::referenced_blocks() const {
+  std::vector<int32_t> blocks;
+  for (const layout::FieldDesc& row : frame_->rows)
+    if (row.refers)
+      for (const RefTarget& target : row.refers->targets)
+        if (std::find(blocks.begin(), blocks.end(), target.block) == blocks.end()) blocks.push_back(target.block);
+  return blocks;
 }
 
 }  // namespace cps

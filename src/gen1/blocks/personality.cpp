@@ -28,7 +28,6 @@ constexpr int32_t kTxFrequency = 696;
 constexpr int32_t kCompanding = 691;
 constexpr int32_t kDeviation = 692;
 constexpr int32_t kSpacing = 693;
-constexpr int32_t kTrunkingBlock = 32;
 constexpr uint32_t kUnprogrammed = 0xFFFF;
 constexpr const char* kUnprogrammedText = "65535";
 constexpr uint8_t kHeaderAttribute = 2;
@@ -383,12 +382,11 @@ void Personalities::set_member_field(size_t list, size_t member, const FieldValu
       raise(err::kFieldNotFound);
   }
   entry.set(field);
-  if (unprogrammed) {
-    const size_t replacement = first_programmed(candidate.list(list));
-    if (BlockHandler* trunking = blocks.find(kTrunkingBlock))
-      trunking->references_moved(kPersonalityImage, list, member, replacement);
-  }
+  const size_t replacement = unprogrammed ? first_programmed(candidate.list(list)) : member;
   record_ = std::move(candidate);
+  // The trunking entries that named a member which no longer holds a channel name the first
+  // one that does.
+  if (unprogrammed) blocks.references_moved(kPersonalityImage, list, member, replacement);
 }
 
 // ---- Personalities and members ----------------------------------------------------------------
@@ -417,8 +415,7 @@ void Personalities::delete_list(size_t index, BlockDirectory& blocks) {
   const size_t count = record_.list_count();
   if (count == 0) raise(err::kBelowMinimum);
   if (index >= count) raise(err::kBadIndex);
-  if (BlockHandler* trunking = blocks.find(kTrunkingBlock); trunking != nullptr && blocks.enabled(kTrunkingBlock))
-    trunking->references_deleted(kPersonalityImage, index, blocks);
+  blocks.references_deleted(kPersonalityImage, index);  // the trunking entries that name it
   record_.remove_list(index);
   set_count(record_);
 }

@@ -20,25 +20,16 @@ Personalities make(const char* band = "VHF") {
   return block;
 }
 
-// The trunking block as far as the personalities see it.
-class Trunking final : public Cloneable<Trunking> {
- public:
-  RecordKind kind() const override { return RecordKind::Block; }
-  void unpack(int32_t, const uint8_t*, size_t) override {}
-  Image pack(int32_t) override { return {}; }
-  void build_default() override {}
-  void references_deleted(int32_t block, size_t index, BlockDirectory&) override { deleted.emplace_back(block, index); }
+// The reference passes the personalities ask for.
+struct Directory final : BlockDirectory {
+  BlockHandler* find(int32_t) override { return nullptr; }
+  bool enabled(int32_t) override { return true; }
+  void references_deleted(int32_t block, size_t index) override { deleted.emplace_back(block, index); }
   void references_moved(int32_t block, size_t list, size_t from, size_t to) override {
     moved.push_back({static_cast<size_t>(block), list, from, to});
   }
   std::vector<std::pair<int32_t, size_t>> deleted;
   std::vector<std::array<size_t, 4>> moved;
-};
-
-struct Directory final : BlockDirectory {
-  Trunking trunking;
-  BlockHandler* find(int32_t id) override { return id == 32 ? &trunking : nullptr; }
-  bool enabled(int32_t) override { return true; }
 };
 
 struct Images {
@@ -128,8 +119,8 @@ TEST(Personalities, MemberRules) {
   block.set_member_field(0, 5, {688, "3", 2}, blocks);
   block.set_member_field(0, 2, {689, "65535", 2}, blocks);
   EXPECT_EQ(member(688), "65535");
-  ASSERT_EQ(blocks.trunking.moved.size(), 1u);
-  EXPECT_EQ(blocks.trunking.moved[0], (std::array<size_t, 4>{37, 0, 2, 5}));
+  ASSERT_EQ(blocks.moved.size(), 1u);
+  EXPECT_EQ(blocks.moved[0], (std::array<size_t, 4>{37, 0, 2, 5}));
 
   struct Case { FieldValue field; int error; };
   const Case cases[] = {
@@ -167,7 +158,7 @@ TEST(Personalities, BandRulesAndTheList) {
   EXPECT_EQ(vhf.lists().member_count(1), 20u);
   vhf.delete_list(0, blocks);
   vhf.delete_list(0, blocks);
-  EXPECT_EQ(blocks.trunking.deleted, (std::vector<std::pair<int32_t, size_t>>{{37, 0}, {37, 0}}));
+  EXPECT_EQ(blocks.deleted, (std::vector<std::pair<int32_t, size_t>>{{37, 0}, {37, 0}}));
   EXPECT_EQ(vhf.lists().header().text(51), "0");
   EXPECT_EQ(error_of([&] { vhf.delete_list(0, blocks); }), err::kBelowMinimum);
 

@@ -1,0 +1,57 @@
+#include "gen1/block_directory.h"
+
+#include "gen1/block_table.h"
+#include "gen1/radio.h"
+
+namespace cps {
+
+namespace {
+
+// The first ID of the row that holds `block_id`: the name references use for the block.
+int32_t first_id(const Gen1Block& row) { return row.regions[0].id; }
+
+}  // namespace
+
+BlockHandler* Gen1Directory::find(int32_t block_id) {
+  const Gen1Block* row = gen1_block(block_id);
+  if (!row) return nullptr;
+  BlockHandler* handler = nullptr;
+  switch (row->holder) {
+    case Holder::Image: handler = &radio_.codeplug; break;
+    case Holder::Info: handler = &radio_.block2; break;
+    case Holder::Identity: handler = &radio_.block3; break;
+    case Holder::Container: handler = radio_.codeplug.handler(block_id); break;
+    case Holder::None: break;
+  }
+  // The codeplug's blocks check and build their records against the radio as it is now.
+  if (handler && row->holder == Holder::Container) handler->base.radio = radio_.facts();
+  return handler;
+}
+
+bool Gen1Directory::enabled(int32_t block_id) { return radio_.codeplug.enabled(block_id); }
+
+void Gen1Directory::references_deleted(int32_t block_id, size_t index) {
+  const Gen1Block* row = gen1_block(block_id);
+  if (!row) return;
+  for (int32_t partner : row->partners) {
+    if (partner == 0) continue;
+    BlockHandler* handler = find(partner);
+    if (!handler) continue;  // a block this codeplug cannot hold yet
+    const bool own = row->region(partner) != nullptr;
+    const std::vector<size_t> removed =
+        handler->rewrite_deleted(first_id(*row), index, *this, own || enabled(partner));
+    // From the last, so that the indexes still to go stay where they are.
+    for (auto it = removed.rbegin(); it != removed.rend(); ++it) handler->delete_list(*it, *this);
+  }
+}
+
+void Gen1Directory::references_moved(int32_t block_id, size_t list, size_t from, size_t to) {
+  const Gen1Block* row = gen1_block(block_id);
+  if (!row) return;
+  for (int32_t partner : row->partners) {
+    if (partner == 0 || !(row->region(partner) || enabled(partner))) continue;
+    if (BlockHandler* handler = find(partner)) handler->rewrite_moved(first_id(*row), list, from, to);
+  }
+}
+
+}  // namespace cps

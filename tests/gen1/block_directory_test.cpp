@@ -1,0 +1,111 @@
+// The reference passes over a first-generation radio: the registry's partners rewrite what
+// their rows declare, each when enabled; and which partners the declarations imply.
+#include "gen1/block_directory.h"
+
+#include "gen1/block_table.h"
+#include "gen1/radio.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace cps {
+namespace {
+
+// A portable 07.xx radio that allows trunking channels, with four channels: two on trunking
+// systems 1 and 2, one on system 0, one conventional.
+Gen1Radio trunked_radio() {
+  Gen1Radio radio({}, {});
+  BlockRecord info = radio.block2.block();
+  info.entry(0).set_text(61, "1");
+  info.entry(0).set_text(66, "Portable");
+  info.entry(0).set_text(667, "Tobin");
+  radio.block2.set_block(info);
+  radio.codeplug.base.mobile = radio.mobile_flag();
+  radio.codeplug.reset();
+  Gen1Directory blocks(radio);
+  BlockHandler& channels = *blocks.find(38);
+  while (channels.block().entry_count() < 4) channels.add_list();
+  for (auto [channel, kind, system] : {std::tuple(0, "LS Trunking", "1"), std::tuple(1, "LS Trunking", "2"),
+                                       std::tuple(2, "LS Trunking", "0"), std::tuple(3, "Conventional", "2")}) {
+    channels.set_field(channel, {744, kind, 1});
+    channels.set_field(channel, {745, system, 1});
+  }
+  return radio;
+}
+
+std::vector<std::string> kinds_and_systems(BlockHandler& channels) {
+  std::vector<std::string> out;
+  const BlockRecord record = channels.block();
+  for (size_t i = 0; i < record.entry_count(); ++i)
+    out.push_back(record.entry(i).text(744) + " " + record.entry(i).text(745));
+  return out;
+}
+
+// Deleting trunking system 1: the channel on it falls back to the first channel group's first
+// member (with no channel groups held, the first conventional channel), the one on system 2
+// moves to 1; a conventional channel keeps its index. Not enabled, the channel list is left.
+TEST(Gen1Directory, TrunkingDeletionRewritesTheChannels) {
+  Gen1Radio radio = trunked_radio();
+  Gen1Directory blocks(radio);
+  blocks.references_deleted(32, 1);
+  EXPECT_EQ(kinds_and_systems(*blocks.find(38)),
+            (std::vector<std::string>{"Conventional 0", "LS Trunking 1", "LS Trunking 0", "Conventional 2"}));
+
+  Gen1Radio off = trunked_radio();
+  off.codeplug.flags().set_enabled(38, false);
+  Gen1Directory off_blocks(off);
+  const std::vector<std::string> before = kinds_and_systems(*off_blocks.find(38));
+  off_blocks.references_deleted(32, 1);
+  EXPECT_EQ(kinds_and_systems(*off_blocks.find(38)), before);
+}
+
+// What the built blocks declare against the registry: every block a declaration rewrites is a
+// partner of the block it points at, and every partner that rewrites (not only reads) declares
+// its references once its handler is built. Deleting a personality reaches the trunking
+// block's own partners through the trunking entries it removes.
+TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
+  Gen1Radio radio({}, {});
+  Gen1Directory blocks(radio);
+  std::map<int32_t, std::set<int32_t>> declared;  // referenced block -> blocks declaring references to it
+  for (const Gen1Block& row : gen1_blocks()) {
+    BlockHandler* handler = row.holder == Holder::Container && row.make ? blocks.find(row.regions[0].id) : nullptr;
+    if (!handler) continue;
+    for (int32_t target : handler->referenced_blocks()) declared[target].insert(row.regions[0].id);
+  }
+  const std::set<int32_t> read_only = {2, 3, 453};
+  // Built partners whose references come with the blocks they point at: the channel list's
+  // signalling, phone and scan-list fields.
+  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {41, 38}, {42, 38},
+                                                          {43, 38}, {759, 38}, {761, 38}};
+  // Partners whose references reach the deleted block only through another block they are
+  // cascaded from: personalities through the trunking entries that name them, block 34's
+  // lists through the personality block.
+  const std::map<int32_t, int32_t> cascades = {{37, 32}, {34, 36}};
+  for (const Gen1Block& row : gen1_blocks()) {
+    const int32_t target = row.regions[0].id;
+    std::set<int32_t> partners;
+    for (int32_t p : row.partners)
+      if (p != 0) partners.insert(p);
+    for (int32_t referrer : declared[target]) EXPECT_TRUE(partners.count(referrer) || row.region(referrer)) << target << " <- " << referrer;
+    for (int32_t partner : partners) {
+      if (read_only.count(partner) || row.region(partner)) continue;
+      const Gen1Block* partner_row = gen1_block(partner);
+      const bool built = partner_row->make != nullptr;
+      bool cascaded = false;
+      if (cascades.count(target)) {
+        const Gen1Block& through = *gen1_block(cascades.at(target));
+        cascaded = through.region(partner) ||
+                   std::find(through.partners.begin(), through.partners.end(), partner) != through.partners.end();
+      }
+      if (!built || cascaded) continue;
+      EXPECT_NE(declared[target].count(partner), awaiting.count({target, partner})) << target << " -> " << partner;
+    }
+  }
+  EXPECT_EQ(declared[32], (std::set<int32_t>{38}));
+}
+
+}  // namespace
+}  // namespace cps
