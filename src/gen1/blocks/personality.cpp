@@ -4,7 +4,7 @@
 #include "gen1/values/alias_table.h"
 #include "engine/field_layout.h"
 #include "gen1/values/frequency.h"
-#include "gen1/values/list_frame.h"
+#include "gen1/values/lists_frame.h"
 #include "gen1/values/range_table.h"
 
 #include <algorithm>
@@ -17,10 +17,7 @@ using layout::Codec;
 using layout::CustomCodec;
 using layout::FieldDesc;
 
-constexpr int32_t kCountField = 51;        // personalities
-constexpr int32_t kMemberFormat = 49;      // byte 0 of the member image
 constexpr int32_t kMemberHeader3 = 683;    // byte 3 of the member image
-constexpr int32_t kAliasHeader3 = 465;
 constexpr int32_t kRxCount = 688;          // step count of 695; 65535: unprogrammed
 constexpr int32_t kTxCount = 689;          // step count of 696
 constexpr int32_t kRxFrequency = 695;
@@ -30,12 +27,9 @@ constexpr int32_t kDeviation = 692;
 constexpr int32_t kSpacing = 693;
 constexpr uint32_t kUnprogrammed = 0xFFFF;
 constexpr const char* kUnprogrammedText = "65535";
-constexpr uint8_t kHeaderAttribute = 2;
 
 constexpr size_t kPersonalitySize = 9;
 constexpr size_t kMemberSize = 7;
-constexpr size_t kBytesPerPersonality = 140;  // 20 members of 7 bytes
-constexpr size_t kMemberStart = 6;
 
 // ---- Tables -----------------------------------------------------------------------------------
 
@@ -113,26 +107,15 @@ constexpr FieldDesc kMemberRows[] = {
 };
 static_assert(layout::layout_ok(kMemberRows, kMemberSize) && layout::choices_fit(kMemberRows));
 
-// ---- Helpers ----------------------------------------------------------------------------------
-
-// The block header in one order whichever region came first: the personality image's fields,
-// the member image's, the alias image's.
-FieldList ordered_header(const FieldList& header) {
-  FieldList ordered;
-  for (int32_t id : {kFormatField, kCountField, kMemberFormat, kMemberHeader3, kAliasLength, kAliasHeader3})
-    if (header.contains(id)) ordered.add(header.get(id));
-  return ordered;
-}
-
-uint8_t header_byte(const FieldList& header, int32_t id) {
-  const int64_t value = parse_decimal(header.text(id));
-  if (value < 0 || value > 0xFF) raise(err::kInvalidData);
-  return static_cast<uint8_t>(value);
-}
-
-void set_count(ListBlockRecord& record) {
-  record.header().set_text(kCountField, decimal_text(static_cast<int64_t>(record.list_count())));
-}
+constexpr ListsFrame kFrame{.list_rows = kPersonalityRows,
+                           .list_size = kPersonalitySize,
+                           .min_lists = 0,
+                           .max_lists = 255,  // the count byte of the regions
+                           .member_rows = kMemberRows,
+                           .member_size = kMemberSize,
+                           .slots = Personalities::kMembers,
+                           .member_header_field = kMemberHeader3,
+                           .member_size_in_header = true};
 
 // The first member that holds a channel, or member 0.
 size_t first_programmed(const BlockRecord& personality) {
@@ -143,187 +126,34 @@ size_t first_programmed(const BlockRecord& personality) {
 
 }  // namespace
 
-Personalities::Personalities() { build_default(); }
+Personalities::Personalities()
+    : Cloneable(kFrame, {.lists = kPersonalityImage, .aliases = kAliasImage, .members = kMemberImage,
+                         .member_aliases = kMemberAliases}) {
+  build_default();
+}
 
-BlockRecord Personalities::default_personality(size_t index) const {
-  BlockRecord personality;
-  FieldList settings = layout::defaults(kPersonalityRows, base);
+BlockRecord Personalities::default_list(size_t index) const {
+  BlockRecord personality = ListsBlock::default_list(index);
+  FieldList& settings = personality.header();
   settings.set_text(671, decimal_text(static_cast<int64_t>(index)));
   settings.set_text(674, base.radio.band == "800" ? "1" : "0");
-  personality.header() = std::move(settings);
-  for (size_t j = 0; j < kMembers; ++j) personality.add_entry(default_member());
   return personality;
 }
 
 FieldList Personalities::default_member() const {
-  FieldList member = layout::defaults(kMemberRows, base);
+  FieldList member = ListsBlock::default_member();
   member.set_text(kRxFrequency, base.radio.band_lower);
   member.set_text(kTxFrequency, base.radio.band_lower);
   return member;
 }
 
-void Personalities::build_default() {
-  ListBlockRecord record;
-  record.header().add(kFormatField, "128", kHeaderAttribute);
-  record.header().add(kCountField, "0", 1);
-  record.header().add(kMemberFormat, "128", kHeaderAttribute);
-  record.header().add(kMemberHeader3, "0", kHeaderAttribute);
-  record.header().add(kAliasLength, base.version > "01" ? "8" : "14", kHeaderAttribute);
-  record.header().add(kAliasHeader3, "0", kHeaderAttribute);
-  record.add_list(default_personality(0));
-  set_count(record);
-  record_ = std::move(record);
-  personalities_unpacked_ = false;
-}
-
-// ---- Images -----------------------------------------------------------------------------------
-
-void Personalities::unpack(int32_t id, const uint8_t* image, size_t length) {
-  switch (id) {
-    case kPersonalityImage: {
-      if (length < 3) raise(err::kShortImage);
-      if (image[1] != kPersonalitySize) raise(err::kShortImage);
-      const size_t count = image[2];
-      const size_t size = kPersonalitySize * count + 4;
-      if (length < size) raise(err::kShortImage);
-      verify_checksum(image, size - 1, image[size - 1]);
-      ListBlockRecord work;
-      work.header().add(kFormatField, decimal_text(image[0]), kHeaderAttribute);
-      work.header().add(kCountField, decimal_text(image[2]), 1);
-      for (size_t i = 0; i < count; ++i) {
-        BlockRecord personality;
-        layout::unpack(kPersonalityRows, image + 3 + i * kPersonalitySize, kPersonalitySize, base,
-                       personality.header());
-        work.add_list(personality);
-      }
-      // The member and alias headers stay until their images replace them.
-      for (int32_t field : {kMemberFormat, kMemberHeader3, kAliasLength, kAliasHeader3})
-        if (record_.header().contains(field)) work.header().add(record_.header().get(field));
-      record_ = std::move(work);
-      personalities_unpacked_ = true;
-      return;
-    }
-    case kMemberImage: {
-      if (length < kMemberStart) raise(err::kShortImage);
-      if (image[4] != kMemberSize || image[5] != kMembers || image[1] != kBytesPerPersonality)
-        raise(err::kShortImage);
-      if (!personalities_unpacked_) raise(err::kUnpackFailure);
-      personalities_unpacked_ = false;
-      const size_t count = record_.list_count();
-      if (image[2] != count) raise(err::kInvalidData);
-      const size_t size = kBytesPerPersonality * count + kMemberStart + 1;
-      if (length < size) raise(err::kShortImage);
-      verify_checksum(image, size - 1, image[size - 1]);
-      ListBlockRecord work = record_;
-      work.header().put({kMemberFormat, decimal_text(image[0]), kHeaderAttribute});
-      work.header().put({kMemberHeader3, decimal_text(image[3]), kHeaderAttribute});
-      work.header() = ordered_header(work.header());
-      for (size_t i = 0; i < count; ++i) {
-        BlockRecord& personality = work.list(i);
-        personality.clear_entries();
-        for (size_t j = 0; j < kMembers; ++j) {
-          const size_t k = personality.add_entry();
-          layout::unpack(kMemberRows, image + kMemberStart + (i * kMembers + j) * kMemberSize, kMemberSize, base,
-                         personality.entry(k));
-        }
-      }
-      record_ = std::move(work);
-      personalities_unpacked_ = true;
-      return;
-    }
-    case kAliasImage: {
-      ListBlockRecord work = record_;
-      FieldList header;
-      for (int32_t field : {kFormatField, kCountField, kMemberFormat, kMemberHeader3})
-        if (work.header().contains(field)) header.add(work.header().get(field));
-      work.header() = header;
-      for (size_t i = 0; i < work.list_count(); ++i) work.list(i).header().set_text(kAliasField, "");
-      unpack_alias_image(image, length, work);
-      work.header() = ordered_header(work.header());
-      record_ = std::move(work);
-      return;
-    }
-    case kMemberAliases:
-      return;  // members carry no aliases: the region is empty
-    default:
-      raise(err::kBlockNotSupported);
-  }
-}
-
-std::vector<uint8_t> Personalities::pack(int32_t id) {
-  const size_t count = record_.list_count();
-  if (count > 0xFF) raise(err::kInvalidData);
-  switch (id) {
-    case kPersonalityImage: {
-      std::vector<uint8_t> image(kPersonalitySize * count + 4, 0);
-      image[0] = header_byte(record_.header(), kFormatField);
-      image[1] = kPersonalitySize;
-      image[2] = static_cast<uint8_t>(count);
-      for (size_t i = 0; i < count; ++i)
-        layout::pack(kPersonalityRows, record_.list(i).header(), base, image.data() + 3 + i * kPersonalitySize,
-                     kPersonalitySize);
-      image.back() = checksum(image.data(), image.size() - 1);
-      return image;
-    }
-    case kMemberImage: {
-      std::vector<uint8_t> image(kBytesPerPersonality * count + kMemberStart + 1, 0);
-      image[0] = header_byte(record_.header(), kMemberFormat);
-      image[1] = kBytesPerPersonality;
-      image[2] = static_cast<uint8_t>(count);
-      image[3] = header_byte(record_.header(), kMemberHeader3);
-      image[4] = kMemberSize;
-      image[5] = kMembers;
-      for (size_t i = 0; i < count; ++i) {
-        const BlockRecord& personality = record_.list(i);
-        if (personality.entry_count() != kMembers) raise(err::kInvalidData);
-        for (size_t j = 0; j < kMembers; ++j)
-          layout::pack(kMemberRows, personality.entry(j), base,
-                       image.data() + kMemberStart + (i * kMembers + j) * kMemberSize, kMemberSize);
-      }
-      image.back() = checksum(image.data(), image.size() - 1);
-      return image;
-    }
-    case kAliasImage:
-      return pack_alias_image(record_, base);
-    case kMemberAliases:
-      return {};
-    default:
-      raise(err::kBlockNotSupported);
-  }
-}
-
 // ---- Setting ----------------------------------------------------------------------------------
 
-void Personalities::set_lists(const ListBlockRecord& given) {
-  ListBlockRecord candidate;
-  for (int32_t id : {kFormatField, kCountField, kMemberFormat, kMemberHeader3, kAliasLength, kAliasHeader3}) {
-    const FieldValue field = given.header().get(id);  // 104 when missing
-    parse_decimal(field.value);
-    candidate.header().add(field);
-  }
-  if (parse_decimal(candidate.header().text(kCountField)) != static_cast<int64_t>(given.list_count()))
-    raise(err::kInvalidData);
-  for (size_t i = 0; i < given.list_count(); ++i) {
-    const BlockRecord& list = given.list(i);
-    if (list.entry_count() != kMembers) raise(err::kInvalidData);
-    BlockRecord personality;
-    personality.header() = layout::take(kPersonalityRows, list.header(), base);
-    for (size_t j = 0; j < kMembers; ++j) personality.add_entry(layout::take(kMemberRows, list.entry(j), base));
-    candidate.add_list(personality);
-  }
-  record_ = std::move(candidate);
-}
-
-void Personalities::set_field(size_t list, const FieldValue& field) {
-  ListBlockRecord candidate = record_;
+void Personalities::check_list_field(const FieldValue& field) const {
   const std::string& band = base.radio.band;
   switch (field.id) {
-    case kCountField:
-      // The count follows the personalities; only their own number is taken.
-      if (parse_decimal(field.value) != static_cast<int64_t>(candidate.list_count())) raise(err::kInvalidData);
-      candidate.header().set(field);
-      record_ = std::move(candidate);
-      return;
+    case kListCountField:
+      return ListsBlock::check_list_field(field);
     case 679:
       if (band == "800") raise(err::kInvalidData);
       break;
@@ -337,14 +167,9 @@ void Personalities::set_field(size_t list, const FieldValue& field) {
       raise(err::kFieldNotFound);
   }
   layout::check(kPersonalityRows, field, base);
-  candidate.list(list).header().set(field);  // 105 for a bad list
-  record_ = std::move(candidate);
 }
 
-void Personalities::set_member_field(size_t list, size_t member, const FieldValue& field, BlockDirectory& blocks) {
-  ListBlockRecord candidate = record_;
-  FieldList& entry = candidate.list(list).entry(member);  // 105 for a bad list or member
-  bool unprogrammed = false;
+void Personalities::set_member_rules(FieldList& entry, const FieldValue& field) const {
   switch (field.id) {
     case 685:
     case 687:
@@ -354,15 +179,13 @@ void Personalities::set_member_field(size_t list, size_t member, const FieldValu
     case kRxCount:
     case kTxCount: {
       layout::check(kMemberRows, field, base);
-      const int32_t other = field.id == kRxCount ? kTxCount : kRxCount;
-      unprogrammed = field.value == kUnprogrammedText;
-      if (!unprogrammed) {
+      if (field.value != kUnprogrammedText) {
         // A member given a channel starts from the defaults.
         const FieldList fresh = default_member();
         for (int32_t id : {687, 685, kTxFrequency, kRxFrequency, 690, kCompanding, kDeviation, kSpacing, 694, 697, 698})
           entry.set(fresh.get(id));
       }
-      entry.set_text(other, field.value);
+      entry.set_text(field.id == kRxCount ? kTxCount : kRxCount, field.value);
       break;
     }
     case kCompanding:
@@ -381,43 +204,14 @@ void Personalities::set_member_field(size_t list, size_t member, const FieldValu
     default:
       raise(err::kFieldNotFound);
   }
-  entry.set(field);
-  const size_t replacement = unprogrammed ? first_programmed(candidate.list(list)) : member;
-  record_ = std::move(candidate);
-  // The trunking entries that named a member which no longer holds a channel name the first
-  // one that does.
-  if (unprogrammed) blocks.references_moved(kPersonalityImage, list, member, replacement);
 }
 
-// ---- Personalities and members ----------------------------------------------------------------
-
-// No limit of its own; the count byte of the images holds 255 personalities.
-size_t Personalities::add_list() {
-  const size_t count = record_.list_count();
-  if (count >= 0xFF) raise(err::kAboveMaximum);
-  ListBlockRecord candidate = record_;
-  const size_t index = candidate.add_list(default_personality(count));
-  set_count(candidate);
-  record_ = std::move(candidate);
-  return index;
-}
-
-size_t Personalities::add_member(size_t list) {
-  ListBlockRecord candidate = record_;
-  BlockRecord& personality = candidate.list(list);
-  if (personality.entry_count() >= kMembers) raise(err::kAboveMaximum);
-  const size_t index = personality.add_entry(default_member());
-  record_ = std::move(candidate);
-  return index;
-}
-
-void Personalities::delete_list(size_t index, BlockDirectory& blocks) {
-  const size_t count = record_.list_count();
-  if (count == 0) raise(err::kBelowMinimum);
-  if (index >= count) raise(err::kBadIndex);
-  blocks.references_deleted(kPersonalityImage, index);  // the trunking entries that name it
-  record_.remove_list(index);
-  set_count(record_);
+void Personalities::set_member_field(size_t list, size_t member, const FieldValue& field, BlockDirectory& blocks) {
+  ListsBlock::set_member_field(list, member, field, blocks);
+  // The trunking entries that named a member which no longer holds a channel name the first one
+  // that does.
+  if ((field.id == kRxCount || field.id == kTxCount) && field.value == kUnprogrammedText)
+    blocks.references_moved(kPersonalityImage, list, member, first_programmed(record_.list(list)));
 }
 
 }  // namespace cps

@@ -10,11 +10,11 @@
 // personality fields (SetFieldAt), 36 and 741 the member fields (SetSubFieldAt).
 #pragma once
 
-#include "engine/block_handler.h"
+#include "gen1/blocks/lists_block.h"
 
 namespace cps {
 
-class Personalities final : public Cloneable<Personalities> {
+class Personalities final : public Cloneable<Personalities, ListsBlock> {
  public:
   static constexpr int32_t kPersonalityImage = 37;
   static constexpr int32_t kAliasImage = 742;
@@ -22,28 +22,16 @@ class Personalities final : public Cloneable<Personalities> {
   static constexpr int32_t kMemberAliases = 741;
   static constexpr size_t kMembers = 20;
 
+  // One personality with twenty unprogrammed members.
   Personalities();
 
-  RecordKind kind() const override { return RecordKind::Lists; }
-  void unpack(int32_t id, const uint8_t* image, size_t length) override;
-  std::vector<uint8_t> pack(int32_t id) override;
-  // One personality with twenty unprogrammed members.
-  void build_default() override;
-
-  ListBlockRecord lists() const override { return record_; }
-  void set_lists(const ListBlockRecord& given) override;
-  void set_field(size_t list, const FieldValue& field) override;
   void set_member_field(size_t list, size_t member, const FieldValue& field, BlockDirectory& blocks) override;
-  size_t add_list() override;
-  void delete_list(size_t index, BlockDirectory& blocks) override;
-  size_t add_member(size_t list) override;
 
- private:
-  BlockRecord default_personality(size_t index) const;
-  FieldList default_member() const;
-
-  ListBlockRecord record_;
-  bool personalities_unpacked_ = false;  // the member image needs the personality image first
+ protected:
+  BlockRecord default_list(size_t index) const override;
+  FieldList default_member() const override;
+  void check_list_field(const FieldValue& field) const override;
+  void set_member_rules(FieldList& member, const FieldValue& field) const override;
 };
 
 }  // namespace cps
