@@ -6,6 +6,7 @@
 #include "platform/errors.h"
 #include "gen1/values/range_table.h"
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cmath>
@@ -153,6 +154,12 @@ uint32_t encode(const FieldDesc& row, std::string_view text, bool ranged) {
       if (value < 0 || static_cast<uint64_t>(value) > max_raw(row)) raise(err::kInvalidData);
       return static_cast<uint32_t>(value);
     }
+    case Codec::Capped: {
+      const int64_t value = parse_decimal(text);
+      if (ranged) check_range(row.id, static_cast<double>(value));
+      if (value < 0) raise(err::kInvalidData);
+      return static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(value), max_raw(row)));
+    }
     case Codec::Signed: {
       const int64_t value = parse_decimal(text);
       if (ranged) check_range(row.id, static_cast<double>(value));
@@ -179,6 +186,7 @@ uint32_t encode(const FieldDesc& row, std::string_view text, bool ranged) {
 void check_value(const FieldDesc& row, std::string_view text, const BlockBase& base) {
   switch (row.codec) {
     case Codec::Unsigned:
+    case Codec::Capped:
     case Codec::Signed:
     case Codec::Scaled:
       encode(row, text, row.ranged);
@@ -310,6 +318,7 @@ std::string text_of(const FieldDesc& row, uint32_t raw) {
   if (raw > max_raw(row)) raise(err::kInvalidData);
   switch (row.codec) {
     case Codec::Unsigned:
+    case Codec::Capped:
       return decimal_text(static_cast<int64_t>(raw));
     case Codec::Signed:
       return decimal_text(signed_value(row, raw));

@@ -18,6 +18,8 @@ namespace cps::layout {
 
 enum class Codec : uint8_t {
   Unsigned,  // big-endian unsigned of `width` bytes, or the bits of `mask` in one byte; "%d"
+  Capped,    // as Unsigned, but a value above the largest code the bits hold is stored as that
+             // code (256 in a byte as 255, 16 in four bits as 15) and reads back as it
   Signed,    // two's complement of `width` bytes (or of the mask's bits); "%d"
   Choice,    // the unsigned code shown as the label of `choices`
   Scaled,    // unsigned raw shown as raw * scale + bias with `format` ("%.1f", or "%d" when
@@ -83,6 +85,7 @@ struct FieldDesc {
   bool shares_bits = false;  // shows bits another row shows too (a second view of one code, or
                              // a bit two fields own by turns); the block's rule says who packs
   const RefSpec* refers = nullptr;  // the entries of other blocks this field's index points at
+  const char* name = nullptr;       // a short snake_case name for people ("scan_hang_time")
 };
 
 using Layout = std::span<const FieldDesc>;
@@ -146,7 +149,8 @@ constexpr bool scaled_ok(const FieldDesc& r) {
 }
 
 constexpr bool is_numeric(Codec c) {
-  return c == Codec::Unsigned || c == Codec::Signed || c == Codec::Choice || c == Codec::Scaled;
+  return c == Codec::Unsigned || c == Codec::Capped || c == Codec::Signed || c == Codec::Choice ||
+         c == Codec::Scaled;
 }
 
 }  // namespace detail

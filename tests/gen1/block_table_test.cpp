@@ -63,7 +63,9 @@ TEST(Gen1BlockTable, HandlersAndNames) {
       if (region.id == 0) continue;
       const BlockHandler* handler = codeplug.handler(region.id);
       EXPECT_EQ(handler != nullptr, row.make != nullptr) << region.id;
-      if (handler) EXPECT_EQ(handler->kind(), row.kind) << region.id;
+      if (handler) {
+        EXPECT_EQ(handler->kind(), row.kind) << region.id;
+      }
     }
   }
 }

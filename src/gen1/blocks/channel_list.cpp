@@ -154,14 +154,6 @@ void shared_bit_encode(std::string_view text, uint8_t* e, const FieldDesc& row, 
 constexpr CustomCodec kAnalogBit{bit_decode, shared_bit_encode<false>, nullptr};
 constexpr CustomCodec kDigitalBit{bit_decode, shared_bit_encode<true>, nullptr};
 
-// Field 423: 0..256 in one byte, 256 stored as 0xFF.
-void byte_256_encode(std::string_view text, uint8_t* e, const FieldDesc& row, const BlockBase&) {
-  const int64_t value = parse_decimal(text);
-  if (value < 0 || value > 256) raise(err::kInvalidData);
-  e[row.offset] = static_cast<uint8_t>(std::min<int64_t>(value, 0xFF));
-}
-constexpr CustomCodec kByte256{bit_decode, byte_256_encode, nullptr};
-
 // Field 664: code 0 shows the lockout of field 393 (byte 10 bits 0-1), widened by the modes of
 // the other codes.
 std::string extended_decode(const uint8_t* e, const FieldDesc& row, const BlockBase&) {
@@ -276,7 +268,7 @@ constexpr FieldDesc kRows[] = {
     flag(876, 25, 0x08, "0", class_12_above_01),
     {.id = 876, .codec = Codec::Virtual, .dflt = {"0"}, .ranged = true, .when = class_12_01},
     flag(878, 25, 0x02, "0", class_12_from_05),
-    {.id = 423, .offset = 23, .codec = Codec::Custom, .dflt = {"255"}, .ranged = true, .custom = &kByte256},
+    {.id = 423, .offset = 23, .codec = Codec::Capped, .dflt = {"255"}, .ranged = true},  // 256 as 255
     {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters},
     {.id = 668, .offset = 21, .mask = 0x3C, .dflt = {"0"}, .ranged = true, .when = v02_portable},
     number(669, 22, "0", v02_portable),

@@ -102,7 +102,9 @@ TEST(Codeplug, FailedUnpackKeepsWhatWasUnpacked) {
     parsed.parse_header(c.image.data(), c.image.size());
     EXPECT_EQ(codeplug.fields(), c.header ? parsed.fields() : header);
     EXPECT_EQ(codeplug.flags().is_enabled(5), c.flags);
-    if (!c.flags) EXPECT_EQ(codeplug.flags().fields(), flags);
+    if (!c.flags) {
+      EXPECT_EQ(codeplug.flags().fields(), flags);
+    }
     EXPECT_EQ(codeplug.programming_record().block(), c.block4 ? source.programming_record().block() : record);
   }
 }
