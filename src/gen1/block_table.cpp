@@ -5,6 +5,7 @@
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/programming_record.h"
+#include "gen1/blocks/scan_lists.h"
 #include "gen1/codeplug/address_table.h"
 
 #include <algorithm>
@@ -72,7 +73,8 @@ constexpr Gen1Block kBlocks[] = {
      .regions = {{{.id = 12, .methods = kAll, .order = 16, .flag_byte = 4, .flag_bit = 0x01, .flag_rank = 15, .table_offset = 34},
                  {.id = 13, .methods = kAll, .order = 14, .flag_byte = 4, .flag_bit = 0x02, .flag_rank = 16, .table_offset = 36},
                  {.id = 468, .methods = kAll, .order = 15, .flag_byte = 5, .flag_bit = 0x08, .flag_rank = 25, .table_offset = 56}}},
-     .kind = RecordKind::Lists, .prep = Prep::MobileAndVersion, .slot = 14, .partners = {38, 3, 2, 32, 12}},
+     .kind = RecordKind::Lists, .prep = Prep::MobileAndVersion, .make = &make_handler<ScanLists>, .slot = 14,
+     .partners = {38, 3, 2, 32, 12}},
     {.name = "option_switches",
      .regions = {{{.id = 16, .methods = kRecord, .order = 17, .flag_byte = 4, .flag_bit = 0x10, .flag_rank = 18, .table_offset = 42}}},
      .prep = Prep::Mobile, .slot = 15},

@@ -62,6 +62,23 @@ TEST(Gen1Directory, TrunkingDeletionRewritesTheChannels) {
   EXPECT_EQ(kinds_and_systems(*off_blocks.find(38)), before);
 }
 
+// Deleting a channel through the channel list reaches the scan lists: the member naming it goes,
+// the one behind it moves down.
+TEST(Gen1Directory, ChannelDeletionReachesTheScanLists) {
+  Gen1Radio radio = trunked_radio();
+  Gen1Directory blocks(radio);
+  BlockHandler& scan = *blocks.find(12);
+  scan.add_member(0);
+  for (size_t j : {0u, 1u}) {
+    scan.set_member_field(0, j, {443, "Conventional", 1}, blocks);
+    scan.set_member_field(0, j, {446, j == 0 ? "1" : "3", 1}, blocks);
+  }
+  blocks.find(38)->delete_list(1, blocks);
+  const ListBlockRecord lists = scan.lists();
+  ASSERT_EQ(lists.member_count(0), 1u);
+  EXPECT_EQ(lists.get_member_field(0, 0, 446).value, "2");
+}
+
 // What the built blocks declare against the registry: every block a declaration rewrites is a
 // partner of the block it points at, and every partner that rewrites (not only reads) declares
 // its references once its handler is built. Deleting a personality reaches the trunking
@@ -104,7 +121,8 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
       EXPECT_NE(declared[target].count(partner), awaiting.count({target, partner})) << target << " -> " << partner;
     }
   }
-  EXPECT_EQ(declared[32], (std::set<int32_t>{38}));
+  EXPECT_EQ(declared[32], (std::set<int32_t>{12, 38}));
+  EXPECT_EQ(declared[38], (std::set<int32_t>{12}));
 }
 
 }  // namespace

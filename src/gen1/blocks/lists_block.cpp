@@ -113,7 +113,7 @@ void ListsBlock::check_list_field(const FieldValue& field) const {
 
 void ListsBlock::set_field(size_t list, const FieldValue& field) {
   check_list_field(field);
-  if (field.id == kListCountField) {
+  if (record_.header().contains(field.id)) {  // a header field that passed its check
     record_.header().set(field);
     return;
   }

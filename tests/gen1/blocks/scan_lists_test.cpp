@@ -1,0 +1,197 @@
+// The scan lists (blocks 13/468/12): hand-made regions both ways, empty slots, the limits, the
+// two oldest layouts, field checks, and the references a channel or trunking deletion rewrites.
+#include "gen1/blocks/scan_lists.h"
+
+#include "support/error_code.h"
+
+#include <gtest/gtest.h>
+
+namespace cps {
+namespace {
+
+using test::error_of;
+using Image = std::vector<uint8_t>;
+
+struct NoPasses final : BlockDirectory {
+  BlockHandler* find(int32_t) override { return nullptr; }
+  bool enabled(int32_t) override { return true; }
+  void references_deleted(int32_t id, size_t index) override { deleted.emplace_back(id, index); }
+  void references_moved(int32_t, size_t, size_t, size_t) override {}
+  std::vector<std::pair<int32_t, size_t>> deleted;
+};
+
+ScanLists make(const char* version = "07") {
+  ScanLists block;
+  block.base.version = version;
+  block.build_default();
+  return block;
+}
+
+Image sealed(Image image) {
+  image.back() = checksum(image.data(), image.size() - 1);
+  return image;
+}
+
+// Two lists. List 0: 429 on, 430 "Priority Channel" (2), 434 = 10 x 250, 437 = 16 x 25, 438
+// "Conventional" with 441 = 3, 440 = 16 stored as 15, 442 = 4 x 25. List 1: defaults but 441 255.
+Image list_region() {
+  Image image = {128, 7, 2};
+  const Image list0 = {0x09, 0x0A, 16, 0xF1, 3, 4, 0};
+  const Image list1 = {0x8D, 0x08, 16, 0x07, 255, 16, 0};
+  for (const Image& list : {list0, list1}) {
+    image.insert(image.end(), list.begin(), list.end());
+    image.push_back(checksum(list.data(), list.size()));
+  }
+  image.push_back(0);
+  return sealed(image);
+}
+
+// List 0: members ("Conventional", 0) and ("LS Trunking", selector 2, 1) in slots 0 and 1; list 1
+// has every slot "Unassigned".
+Image member_region(uint8_t lists = 2) {
+  Image image = {128, 32, lists, 9, 0, 16};
+  for (int i = 0; i < lists; ++i) {
+    Image slots(32, 0);
+    if (i == 0) slots = {0x01, 0, 0x22, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    image.insert(image.end(), slots.begin(), slots.end());
+    image.push_back(checksum(slots.data(), slots.size()));
+  }
+  image.push_back(0);
+  return sealed(image);
+}
+
+TEST(ScanLists, RegionsBothWays) {
+  ScanLists block = make();
+  const Image lists = list_region(), members = member_region();
+  block.unpack(13, lists.data(), lists.size());
+  block.unpack(12, members.data(), members.size());
+  const ListBlockRecord record = block.lists();
+  ASSERT_EQ(record.list_count(), 2u);
+  const FieldList& first = record.list(0).header();
+  for (auto [id, text] : std::vector<std::pair<int32_t, const char*>>{
+           {429, "1"}, {430, "Priority Channel"}, {434, "2500"}, {437, "400"}, {438, "Conventional"},
+           {440, "15"}, {441, "3"}, {442, "100"}, {424, ""}})
+    EXPECT_EQ(first.text(id), text) << id;
+  EXPECT_EQ(record.header().text(462), "9");
+  EXPECT_EQ(record.member_count(0), 2u);
+  EXPECT_EQ(record.get_member_field(0, 1, 443).value, "LS Trunking");
+  EXPECT_EQ(record.get_member_field(0, 1, 445).value, "2");
+  EXPECT_EQ(record.member_count(1), 0u);  // every slot unassigned
+  EXPECT_EQ(block.pack(13), lists);
+  EXPECT_EQ(block.pack(12), members);
+
+  // A region naming three lists against two, members before lists, bad checksums.
+  ScanLists fresh = make();
+  EXPECT_EQ(error_of([&] { fresh.unpack(12, members.data(), members.size()); }), err::kUnpackFailure);
+  fresh.unpack(13, lists.data(), lists.size());
+  const Image three = member_region(3);
+  EXPECT_EQ(error_of([&] { fresh.unpack(12, three.data(), three.size()); }), err::kInvalidData);
+  fresh.unpack(13, lists.data(), lists.size());
+  Image bad_slots = members;
+  bad_slots[6 + 32] ^= 1;  // list 0's slot checksum
+  bad_slots = sealed(bad_slots);
+  EXPECT_EQ(error_of([&] { fresh.unpack(12, bad_slots.data(), bad_slots.size()); }), err::kChecksum);
+  Image seventeen = list_region();
+  seventeen[2] = 17;
+  EXPECT_EQ(error_of([&] { fresh.unpack(13, seventeen.data(), seventeen.size()); }), err::kShortImage);
+}
+
+TEST(ScanLists, LimitsAndDefaults) {
+  ScanLists block = make();
+  NoPasses blocks;
+  EXPECT_EQ(block.lists().list_count(), 1u);
+  EXPECT_EQ(error_of([&] { block.delete_list(0, blocks); }), err::kBelowMinimum);
+  for (size_t i = 1; i < 16; ++i) EXPECT_EQ(block.add_list(), i);
+  EXPECT_EQ(error_of([&] { block.add_list(); }), err::kAboveMaximum);
+  EXPECT_EQ(block.lists().header().text(51), "16");
+  // A new list holds exactly one member, of type "Selected".
+  EXPECT_EQ(block.lists().member_count(15), 1u);
+  EXPECT_EQ(block.lists().get_member_field(15, 0, 443).value, "Selected");
+  for (size_t j = 1; j < 16; ++j) EXPECT_EQ(block.add_member(0), j);
+  EXPECT_EQ(error_of([&] { block.add_member(0); }), err::kAboveMaximum);
+  block.delete_list(3, blocks);
+  EXPECT_EQ(blocks.deleted, (std::vector<std::pair<int32_t, size_t>>{{13, 3}}));
+  EXPECT_EQ(block.lists().header().text(51), "15");
+
+  // 441 = 256 and 440 = 16 read back as 255 and 15.
+  block.set_field(0, {441, "256", 1});
+  block.set_field(0, {440, "16", 2});
+  ScanLists back = make();
+  const Image lists = block.pack(13), aliases = block.pack(468), members = block.pack(12);
+  back.unpack(13, lists.data(), lists.size());
+  back.unpack(468, aliases.data(), aliases.size());
+  back.unpack(12, members.data(), members.size());
+  EXPECT_EQ(back.lists().list(0).header().text(441), "255");
+  EXPECT_EQ(back.lists().list(0).header().text(440), "15");
+  EXPECT_EQ(back.lists().member_count(0), 16u);
+  EXPECT_EQ(error_of([&] { back.set_lists(back.lists()); }), 0);
+  EXPECT_EQ(back.pack(12), members);
+}
+
+TEST(ScanLists, FieldChecks) {
+  struct Case { FieldValue field; int error; };
+  const Case cases[] = {
+      {{430, "Never", 1}, err::kChoiceNotFound}, {{434, "800", 1}, err::kInvalidData},  // off its 250 step
+      {{437, "6400", 1}, err::kInvalidData},     {{442, "0", 1}, err::kInvalidData},
+      {{51, "17", 1}, err::kInvalidData},        {{51, "2", 1}, err::kInvalidData},     // not the count
+      {{47, "5", 2}, err::kInvalidData},         {{47, "7", 2}, err::kFieldNotFound},   // passes, not held
+      {{50, "32", 2}, err::kFieldNotFound},      {{448, "0", 1}, err::kFieldNotFound},
+      {{462, "3", 2}, 0},                        {{438, "Last Active", 1}, 0},
+  };
+  for (const Case& c : cases) {
+    ScanLists block = make();
+    const ListBlockRecord before = block.lists();
+    EXPECT_EQ(error_of([&] { block.set_field(0, c.field); }), c.error) << c.field.id << " " << c.field.value;
+    if (c.error) {
+      EXPECT_EQ(block.lists(), before) << c.field.id;
+    }
+  }
+  ScanLists block = make();
+  NoPasses blocks;
+  EXPECT_EQ(error_of([&] { block.set_member_field(0, 0, {443, "Any", 1}, blocks); }), err::kChoiceNotFound);
+  EXPECT_EQ(error_of([&] { block.set_member_field(0, 0, {445, "16", 1}, blocks); }), err::kInvalidData);
+  EXPECT_EQ(error_of([&] { block.set_member_field(0, 1, {446, "1", 1}, blocks); }), err::kBadIndex);
+}
+
+// In the two oldest layouts a sample time of 0 is taken as 400 and "Last Active" packs as
+// "Selected", in the record too; later layouts keep both.
+TEST(ScanLists, OldestLayouts) {
+  for (const char* version : {"01", "02", "03"}) {
+    const bool legacy = std::string(version) < "03";
+    ScanLists block = make(version);
+    EXPECT_EQ(error_of([&] { block.set_field(0, {442, "0", 1}); }), legacy ? 0 : err::kInvalidData) << version;
+    if (legacy) {
+      EXPECT_EQ(block.lists().list(0).header().text(442), "400");
+    }
+    block.set_field(0, {438, "Last Active", 1});
+    block.pack(13);
+    EXPECT_EQ(block.lists().list(0).header().text(438), legacy ? "Selected" : "Last Active") << version;
+  }
+}
+
+// A deleted channel: members naming it go, members behind it move down, trunking members stay;
+// the designated channel naming it becomes "Selected" with no index.
+TEST(ScanLists, ChannelDeletionRewritesMembersAndTheDesignatedChannel) {
+  ScanLists block = make();
+  NoPasses blocks;
+  block.add_member(0);
+  block.add_member(0);
+  const std::pair<const char*, const char*> members[] = {{"Conventional", "1"}, {"Conventional", "2"}, {"LS Trunking", "1"}};
+  for (size_t j = 0; j < 3; ++j) {
+    block.set_member_field(0, j, {443, members[j].first, 1}, blocks);
+    block.set_member_field(0, j, {446, members[j].second, 1}, blocks);
+  }
+  block.set_field(0, {438, "Conventional", 1});
+  block.set_field(0, {441, "1", 1});
+  EXPECT_TRUE(block.rewrite_deleted(38, 1, blocks, true).empty());
+  const ListBlockRecord record = block.lists();
+  ASSERT_EQ(record.member_count(0), 2u);
+  EXPECT_EQ(record.get_member_field(0, 0, 443).value + record.get_member_field(0, 0, 446).value, "Conventional1");
+  EXPECT_EQ(record.get_member_field(0, 1, 443).value + record.get_member_field(0, 1, 446).value, "LS Trunking1");
+  EXPECT_EQ(record.list(0).header().text(438) + record.list(0).header().text(441), "Selected255");
+  EXPECT_EQ(block.referenced_blocks(), (std::vector<int32_t>{38, 32}));
+}
+
+}  // namespace
+}  // namespace cps
