@@ -3,6 +3,7 @@
 #include "gen1/blocks/channel_list.h"
 
 #include "support/error_code.h"
+#include "support/images.h"
 #include "gen1/values/alias_table.h"
 
 #include <gtest/gtest.h>
@@ -111,12 +112,9 @@ TEST(ChannelList, BrokenImagesAreRefusedAndChangeNothing) {
     Image image = good;
     image[at] = value;
     image[3 + 27] = checksum(image.data() + 3, 27);
-    image.back() = checksum(image.data(), image.size() - 1);
-    return image;
+    return test::resealed(image);
   };
-  Image bad_entry = good;
-  bad_entry[3 + 27] ^= 1;
-  bad_entry.back() = checksum(bad_entry.data(), bad_entry.size() - 1);
+  const Image bad_entry = test::patched(good, {{3 + 27, static_cast<uint8_t>(good[3 + 27] ^ 1)}});
   const std::pair<Image, int> cases[] = {
       {Image(good.begin(), good.end() - 1), err::kShortImage},
       {make("01").pack(38), err::kInvalidData},         // 24-byte entries under "07"

@@ -3,6 +3,7 @@
 #include "gen1/blocks/personality.h"
 
 #include "support/error_code.h"
+#include "support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -76,10 +77,7 @@ TEST(Personalities, BrokenImagesAreRefused) {
   Personalities block = make();
   const Images good = pack_all(block);
   auto member_image = [&](size_t at, uint8_t value) {
-    Image image = good.members;
-    image[at] = value;
-    image.back() = checksum(image.data(), image.size() - 1);
-    return image;
+    return test::patched(good.members, {{at, value}});
   };
   Personalities fresh = make();
   EXPECT_EQ(error_of([&] { fresh.unpack(36, good.members.data(), good.members.size()); }), err::kUnpackFailure);

@@ -2,6 +2,7 @@
 #include "gen1/blocks/programming_record.h"
 
 #include "support/error_code.h"
+#include "support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -17,11 +18,7 @@ using Bytes = std::vector<uint8_t>;
 // Version 07.20, source CPS, 04-07-2009 13:45; 0x5A - 0x3F = 0x1B.
 const Bytes kGolden = {0x80, 0x09, 0x01, 0x07, 0x20, 0x02, 0x20, 0x09, 0x04, 0x07, 0x13, 0x45, 0x1B};
 
-Bytes sealed(Bytes image, const std::map<size_t, uint8_t>& changes) {
-  for (auto [at, value] : changes) image[at] = value;
-  image.back() = checksum(image.data(), image.size() - 1);
-  return image;
-}
+Bytes sealed(const Bytes& image, const test::Patch& changes) { return test::patched(image, changes); }
 
 TEST(ProgrammingRecordTest, GoldenImageAndStoredValues) {
   ProgrammingRecord block;

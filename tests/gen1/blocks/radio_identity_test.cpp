@@ -3,6 +3,7 @@
 #include "gen1/blocks/radio_identity.h"
 
 #include "support/error_code.h"
+#include "support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -31,11 +32,8 @@ Image golden() {
   return image;
 }
 
-Image patched(Image image, const Bytes& bytes) {
-  for (auto [at, value] : bytes) image[3 + at] = value;
-  image.back() = checksum(image.data(), image.size() - 1);
-  return image;
-}
+// Record bytes changed (offsets from the record's start, after the 3-byte header).
+Image patched(const Image& image, const Bytes& bytes) { return test::patched(image, bytes, 3); }
 
 RadioIdentity radio(uint8_t mobile, const Image& image = golden()) {
   RadioIdentity block;

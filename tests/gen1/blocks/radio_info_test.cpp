@@ -3,6 +3,7 @@
 #include "gen1/blocks/radio_info.h"
 
 #include "support/error_code.h"
+#include "support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +23,8 @@ constexpr int kRro = err::kRroData;
 // A portable radio in the "06" form, then the checksum; bit 0x08 of record byte 3 has no field.
 const Image kGolden = {0x80, 0x0A, 0x01, 0x10, 0x03, 0x12, 0x6B, 0xB6, 0x1A, 0x2F, 0x30, 0x09, 0x05, 0x02};
 
-Image patched(Image image, const Bytes& bytes) {
-  for (auto [at, value] : bytes) image[3 + at] = value;
-  image.back() = checksum(image.data(), image.size() - 1);
-  return image;
-}
+// Record bytes changed (offsets from the record's start, after the 3-byte header).
+Image patched(const Image& image, const Bytes& bytes) { return test::patched(image, bytes, 3); }
 
 RadioInfo radio(const char* version, const Image& image = kGolden) {
   RadioInfo block;

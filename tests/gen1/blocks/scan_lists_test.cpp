@@ -3,6 +3,7 @@
 #include "gen1/blocks/scan_lists.h"
 
 #include "support/error_code.h"
+#include "support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -27,10 +28,6 @@ ScanLists make(const char* version = "07") {
   return block;
 }
 
-Image sealed(Image image) {
-  image.back() = checksum(image.data(), image.size() - 1);
-  return image;
-}
 
 // Two lists. List 0: 429 on, 430 "Priority Channel" (2), 434 = 10 x 250, 437 = 16 x 25, 438
 // "Conventional" with 441 = 3, 440 = 16 stored as 15, 442 = 4 x 25. List 1: defaults but 441 255.
@@ -43,7 +40,7 @@ Image list_region() {
     image.push_back(checksum(list.data(), list.size()));
   }
   image.push_back(0);
-  return sealed(image);
+  return test::resealed(image);
 }
 
 // List 0: members ("Conventional", 0) and ("LS Trunking", selector 2, 1) in slots 0 and 1; list 1
@@ -58,7 +55,7 @@ Image member_region(uint8_t lists = 2) {
     image.push_back(checksum(slots.data(), slots.size()));
   }
   image.push_back(0);
-  return sealed(image);
+  return test::resealed(image);
 }
 
 TEST(ScanLists, RegionsBothWays) {
@@ -90,7 +87,7 @@ TEST(ScanLists, RegionsBothWays) {
   fresh.unpack(13, lists.data(), lists.size());
   Image bad_slots = members;
   bad_slots[6 + 32] ^= 1;  // list 0's slot checksum
-  bad_slots = sealed(bad_slots);
+  bad_slots = test::resealed(bad_slots);
   EXPECT_EQ(error_of([&] { fresh.unpack(12, bad_slots.data(), bad_slots.size()); }), err::kChecksum);
   Image seventeen = list_region();
   seventeen[2] = 17;

@@ -3,6 +3,7 @@
 #include "gen1/blocks/radio_identity.h"
 #include "gen1/blocks/radio_info.h"
 #include "support/error_code.h"
+#include "support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -24,11 +25,8 @@ uint8_t byte_sum(const Image& image) {
 }
 
 // Rewrites a 16-bit field of an image and its checksum.
-Image patched(Image image, size_t at, uint16_t value) {
-  image[at] = static_cast<uint8_t>(value >> 8);
-  image[at + 1] = static_cast<uint8_t>(value);
-  image.back() = checksum(image.data(), image.size() - 1);
-  return image;
+Image patched(const Image& image, size_t at, uint16_t value) {
+  return test::patched(image, {{at, static_cast<uint8_t>(value >> 8)}, {at + 1, static_cast<uint8_t>(value)}});
 }
 
 TEST(Codeplug, PackLaysOutHeaderBlocksAndChecksum) {
@@ -77,7 +75,7 @@ TEST(Codeplug, FailedUnpackKeepsWhatWasUnpacked) {
     const size_t flags = read_be(image.data() + 4, 2) - 0x300;
     enables_unbuilt[flags + 3] |= 0x02;
     enables_unbuilt[flags + 9] = checksum(enables_unbuilt.data() + flags, 9);
-    enables_unbuilt.back() = checksum(enables_unbuilt.data(), enables_unbuilt.size() - 1);
+    enables_unbuilt = test::resealed(enables_unbuilt);
   }
   struct Case {
     const char* what;

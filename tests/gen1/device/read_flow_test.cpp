@@ -6,6 +6,7 @@
 #include "interface/guard.h"
 #include "platform/ole_util.h"
 #include "sim/simulated_radio.h"
+#include "support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -187,8 +188,7 @@ TEST(ReadDevice, VersionFallbackToABcdDigitAboveNine) {
   const std::vector<uint8_t> header = radio.read(kIdentityAddress, 3);
   std::vector<uint8_t> identity = radio.read(kIdentityAddress, 3 + header[1] * header[2] + 1);
   identity[3 + 30] = 0x0A;
-  identity.back() = checksum(identity.data(), identity.size() - 1);
-  radio.write(kIdentityAddress, identity);
+  radio.write(kIdentityAddress, test::resealed(identity));
   ReadObject before;
   EXPECT_EQ(read(before.object, radio), hr(0x80040984));
   EXPECT_EQ(before.object.radio_identity().block().entry(0).text(85), "010.20");
