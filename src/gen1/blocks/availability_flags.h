@@ -10,7 +10,7 @@
 // then one field per flag whose ID is the block ID it enables).
 #pragma once
 
-#include "engine/block_handler.h"
+#include "gen1/blocks/block_id_list.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +18,7 @@
 
 namespace cps {
 
-class AvailabilityFlags final : public Cloneable<AvailabilityFlags> {
+class AvailabilityFlags final : public Cloneable<AvailabilityFlags, BlockIdList> {
  public:
   static constexpr int32_t kBlockId = 453;
   static constexpr int32_t kLengthField = 52;
@@ -26,25 +26,15 @@ class AvailabilityFlags final : public Cloneable<AvailabilityFlags> {
   // Default content of the market class the base holds (0 at construction).
   AvailabilityFlags();
 
-  RecordKind kind() const override { return RecordKind::Fields; }
-
   // 107 for an image shorter than the form, or whose length bytes do not fit the form and the
   // bytes given; 103 for a bad checksum. The block is unchanged on failure.
   void unpack(int32_t id, const uint8_t* image, size_t length) override;
   // The form's bytes: its length, the flag bits (a flag whose value is not "0" is set; bits
   // without a flag as 0), the checksum. 104 when the list lacks a flag of the form.
   std::vector<uint8_t> pack(int32_t id) override;
-  // Field 52 = the form's length and every flag of the form "0"; the container switches on
-  // what the codeplug holds.
-  void build_default() override;
-
-  FieldList fields() const override { return fields_; }
   // Copies the given list into the block as it is (order, values, fields beyond the form's
   // flags); it must hold field 52 and every flag of the current form (104).
   void set_fields(const FieldList& given) override;
-
-  // 10, or 12 in market class 1 or 2.
-  size_t image_length() const;
 
   // Whether the current form has a flag for this block and the list holds it.
   bool has_flag(int32_t block_id) const;
@@ -53,8 +43,10 @@ class AvailabilityFlags final : public Cloneable<AvailabilityFlags> {
   // Replaces the value of an existing flag with "1" or "0"; 104 without a flag.
   void set_enabled(int32_t block_id, bool on);
 
- private:
-  FieldList fields_;
+ protected:
+  // Field 52, the form's length (a fresh block has every flag "0"; the container switches on
+  // what the codeplug holds).
+  void add_leading_fields(FieldList& list) const override;
 };
 
 }  // namespace cps

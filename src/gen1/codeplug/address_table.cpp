@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "engine/field_layout.h"
 #include "gen1/block_table.h"
+#include "gen1/blocks/block_id_list.h"
 
 #include <algorithm>
 #include <utility>
@@ -15,57 +16,43 @@ constexpr size_t kShortLength = 115;
 constexpr size_t kLongLength = 147;
 constexpr uint8_t kAttribute = 2;
 
-bool long_form(const BlockBase& base) { return base.long_form(); }
-
 // One big-endian 16-bit address per block ID that the block registry gives an entry, in image
 // order. Bytes 6-17, 38-39 and 112-113 (and 122-145 of the long form) hold no entry.
-const std::vector<layout::FieldDesc>& rows() {
-  static const std::vector<layout::FieldDesc> rows = [] {
-    std::vector<layout::FieldDesc> list;
-    for (const Gen1Block& block : gen1_blocks())
-      for (const Gen1Region& r : block.regions)
-        if (r.id != 0 && r.table_offset != Gen1Region::kNoEntry)
-          list.push_back({.id = r.id, .offset = r.table_offset, .width = 2, .attribute = kAttribute, .dflt = {"0"},
-                          .when = r.long_form ? long_form : nullptr});
-    std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.offset < b.offset; });
-    return list;
-  }();
+const std::vector<layout::FieldDesc>& entry_rows() {
+  static const std::vector<layout::FieldDesc> rows = block_id_rows(
+      [](const Gen1Region& r) {
+        return RegionPlace{.placed = r.table_offset != Gen1Region::kNoEntry, .offset = r.table_offset,
+                           .width = 2, .order = r.table_offset};
+      },
+      kAttribute);
   return rows;
 }
 
 }  // namespace
 
-AddressTable::AddressTable() { build_default(); }
-
-size_t AddressTable::image_length() const {
-  return long_form(base) ? kLongLength : kShortLength;
-}
+AddressTable::AddressTable() : Cloneable(entry_rows(), kShortLength, kLongLength) { build_default(); }
 
 void AddressTable::unpack(int32_t, const uint8_t* image, size_t length) {
   const size_t size = image_length();
   if (image == nullptr || length < size) raise(err::kInvalidData);
   verify_checksum(image, size - 1, image[size - 1]);
   FieldList list;
-  layout::unpack(rows(), image, size - 1, base, list);
+  layout::unpack(rows_, image, size - 1, base, list);
   fields_ = std::move(list);
 }
 
 std::vector<uint8_t> AddressTable::pack(int32_t) {
   std::vector<uint8_t> image(image_length(), 0);
-  layout::pack(rows(), fields_, base, image.data(), image.size() - 1);
+  layout::pack(rows_, fields_, base, image.data(), image.size() - 1);
   image.back() = checksum(image.data(), image.size() - 1);
   return image;
 }
 
-void AddressTable::build_default() { fields_ = layout::defaults(rows(), base); }
-
 void AddressTable::set_fields(const FieldList& given) {
-  fields_ = layout::take(rows(), given, base);
+  fields_ = layout::take(rows_, given, base);
 }
 
-bool AddressTable::has_entry(int32_t block_id) const {
-  return layout::find(rows(), block_id, base) != nullptr && fields_.contains(block_id);
-}
+bool AddressTable::has_entry(int32_t block_id) const { return has(block_id); }
 
 uint16_t AddressTable::address_of(int32_t block_id) const {
   if (!has_entry(block_id)) raise(err::kFieldNotFound);
