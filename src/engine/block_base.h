@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -38,7 +39,12 @@ struct BlockBase {
   uint8_t data_major = 0;       // version pair: major version of the codeplug data being written
   uint8_t target_major = 0;     //   and of the radio it is written to
   int32_t market_class = 0;     // 0, 1 or 2
-  RadioFacts radio{};           // the radio the block belongs to
+  // The radio the block belongs to: one set of facts that the codeplug owns and keeps current,
+  // read by every block through this pointer. A block on its own sees a default radio.
+  std::shared_ptr<RadioFacts> facts{};
+
+  const RadioFacts& radio() const { return facts ? *facts : default_radio(); }
+  static const RadioFacts& default_radio();
 
   // Market classes 1 and 2 use the longer forms of blocks 453 and 454 (the blocks 759-762).
   bool long_form() const { return market_class == 1 || market_class == 2; }

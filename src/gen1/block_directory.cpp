@@ -23,8 +23,6 @@ BlockHandler* Gen1Directory::find(int32_t block_id) {
     case Holder::Container: handler = radio_.codeplug.handler(block_id); break;
     case Holder::None: break;
   }
-  // The codeplug's blocks check and build their records against the radio as it is now.
-  if (handler && row->holder == Holder::Container) handler->base.radio = radio_.facts();
   return handler;
 }
 

@@ -17,8 +17,7 @@ class Gen1Directory final : public BlockDirectory {
   explicit Gen1Directory(Gen1Radio& radio) : radio_(radio) {}
 
   // The handler that holds a block ID (the container, a slot, block 2 or 3); nullptr for an ID
-  // no row knows or whose handler is not built. The codeplug's blocks are given the radio's
-  // current facts.
+  // no row knows or whose handler is not built.
   BlockHandler* find(int32_t block_id) override;
   bool enabled(int32_t block_id) override;
   void references_deleted(int32_t block_id, size_t index) override;

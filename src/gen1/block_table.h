@@ -61,8 +61,11 @@ struct Gen1Block {
   std::array<int32_t, 12> partners{};  // the blocks a list deletion hands along
   Gen1Capability capability{};
   bool version_on_add = false;  // AddList gives the handler the version text first
+  bool unpack_mobile = true;    // unpacking gives the handler the container's mobile flag
+  bool unpack_minor = false;    // unpacking gives the handler the minor version text too
   bool portable_only = false;   // SetBlockData stores nothing on a mobile radio
   bool sets_market_class = false;  // the market class is worked out afresh after a set
+  bool radio_source = false;    // the radio facts every block reads are worked out afresh after a set
 
   // The region of this ID; nullptr when the row has none.
   constexpr const Gen1Region* region(int32_t id) const {

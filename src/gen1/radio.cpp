@@ -24,7 +24,7 @@ Gen1Radio::Gen1Radio(std::vector<std::string> market_class_1_models, std::vector
   codeplug.base.version = version;
   codeplug.base.mobile = mobile;
   codeplug.fixed_spacing_models = std::move(fixed_spacing_models);
-  codeplug.set_radio(facts());
+  refresh_facts();
   codeplug.reset();
 }
 

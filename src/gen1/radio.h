@@ -37,8 +37,10 @@ class Gen1Radio {
   // blocks 2 and 3.
   void update_market_class(bool consult_region);
 
-  // The facts of blocks 3 and 2 (and block 5) that the codeplug's blocks check against.
-  RadioFacts facts() const { return codeplug.radio_facts(block3, block2); }
+  // The facts of blocks 3 and 2 (and block 5) that the codeplug's blocks check against, worked
+  // out afresh and stored where every block reads them. Whoever changes one of those blocks
+  // (or block 453, which says whether block 5 is held) calls it.
+  void refresh_facts() { codeplug.set_radio(codeplug.radio_facts(block3, block2)); }
 
  private:
   std::vector<std::string> market_class_1_;

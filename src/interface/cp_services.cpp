@@ -110,6 +110,7 @@ HRESULT CPServices::SetBlockData(LONG lBlockID, VARIANT* pvarBlockData) {
       }
     }
     if (row.sets_market_class) radio_.update_market_class(true);
+    if (row.radio_source) radio_.refresh_facts();
     return S_OK;
   });
 }
@@ -223,6 +224,7 @@ HRESULT CPServices::SetFieldAt(LONG lBlockID, BYTE bIndex, VARIANT varFieldData)
     BlockHandler& handler = handler_for(row, lBlockID);
     handler.set_field(bIndex, decode_field(varFieldData));
     if (row.sets_market_class) radio_.update_market_class(true);
+    if (row.radio_source) radio_.refresh_facts();
     return S_OK;
   });
 }
@@ -251,17 +253,24 @@ HRESULT CPServices::SetSubFieldAt(LONG lBlockID, BYTE bListIndex, BYTE bMemIndex
 
 // ---- The radio ------------------------------------------------------------------------------
 
+// A flow may have replaced blocks 2, 3, 5 and 453, successfully or part-way: the blocks read
+// the radio as it now is.
+HRESULT CPServices::after_flow(HRESULT result) {
+  radio_.refresh_facts();
+  return result;
+}
+
 HRESULT CPServices::ReadDevice(IUnknown* piorbexService, ULONG ulORBEXHandle, IUnknown* picpdProgDlg) {
-  return guarded([&] { return read_device(radio_, piorbexService, ulORBEXHandle, picpdProgDlg); });
+  return after_flow(guarded([&] { return read_device(radio_, piorbexService, ulORBEXHandle, picpdProgDlg); }));
 }
 
 HRESULT CPServices::WriteDevice(IUnknown* piorbexService, ULONG ulORBEXHandle, IUnknown* picpdProgDlg,
                                 ICPServices* pDestCP) {
-  return guarded([&] { return write_device(radio_, piorbexService, ulORBEXHandle, picpdProgDlg, pDestCP); });
+  return after_flow(guarded([&] { return write_device(radio_, piorbexService, ulORBEXHandle, picpdProgDlg, pDestCP); }));
 }
 
 HRESULT CPServices::CloneDevice(IUnknown* piorbexServices, ULONG ulORBEXHandle, IUnknown* picpdProgDlg) {
-  return guarded([&] { return clone_device(radio_, piorbexServices, ulORBEXHandle, picpdProgDlg); });
+  return after_flow(guarded([&] { return clone_device(radio_, piorbexServices, ulORBEXHandle, picpdProgDlg); }));
 }
 
 HRESULT CPServices::ResetDevice(IUnknown* piorbexService, ULONG ulORBEXHandle) {

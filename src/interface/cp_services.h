@@ -64,6 +64,7 @@ class CPServices : public ServiceObject {
   const Gen1Block& row_for(LONG block_id, uint16_t method) const;
   BlockHandler& handler_for(const Gen1Block& row, LONG block_id);  // 110 while the block is not built
   void prepare(const Gen1Block& row, BlockHandler& handler);
+  HRESULT after_flow(HRESULT result);
 
   ModelConfig models_;
   Gen1Radio radio_;

@@ -25,6 +25,7 @@ Gen1Radio trunked_radio() {
   radio.block2.set_block(info);
   radio.codeplug.base.mobile = radio.mobile_flag();
   radio.codeplug.reset();
+  radio.refresh_facts();
   Gen1Directory blocks(radio);
   BlockHandler& channels = *blocks.find(38);
   while (channels.block().entry_count() < 4) channels.add_list();

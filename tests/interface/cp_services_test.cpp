@@ -136,6 +136,17 @@ TEST_F(CPServicesTest, FieldsOfSingleEntryBlocks) {
   EXPECT_EQ(std::get<FieldList>(get(services_, 453)), flags);
 }
 
+// The codeplug's blocks read the radio as blocks 2 and 3 hold it now: block 2's channel maximum
+// limits the next AddList as soon as it is set.
+TEST_F(CPServicesTest, BlocksSeeTheRadioAsItIsNow) {
+  BYTE count = 0, index = 0;
+  ASSERT_EQ(services_->GetCurrentListQuantity(38, &count), S_OK);
+  EXPECT_EQ(set_field(services_, 2, 0, {81, std::to_string(count), 0}), S_OK);
+  EXPECT_EQ(services_->AddList(38, &index), hr(0x80040975));  // 117
+  EXPECT_EQ(set_field(services_, 2, 0, {81, std::to_string(count + 1), 0}), S_OK);
+  EXPECT_EQ(services_->AddList(38, &index), S_OK);
+}
+
 // Blocks 38/39 are one channel list, limited by block 2's field 81; blocks 36/37/741/742 one
 // personality block, its members reached by 36/741 and its personalities by 37/742.
 TEST_F(CPServicesTest, ChannelsAndPersonalities) {

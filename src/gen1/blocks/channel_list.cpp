@@ -175,7 +175,7 @@ void kind_encode(std::string_view text, uint8_t* e, const FieldDesc& row, const 
   set_bits(row.mask, code_of(text, kChannelKinds), e[row.offset]);
 }
 void kind_check(std::string_view text, const FieldDesc&, const BlockBase& b) {
-  const bool allowed = (text == "Conventional" && b.radio.conventional) || (text == "LS Trunking" && b.radio.trunking);
+  const bool allowed = (text == "Conventional" && b.radio().conventional) || (text == "LS Trunking" && b.radio().trunking);
   if (!allowed) raise(err::kInvalidData);
 }
 constexpr CustomCodec kKindCodec{kind_decode, kind_encode, kind_check};
@@ -381,11 +381,11 @@ FieldList ChannelList::default_channel() const {
   form.mobile = 0;
   FieldList entry = layout::defaults(kRows, form);
   entry.set_text(389, base.mobile != 1 ? "1" : "0");
-  entry.set_text(kTxFrequencyField, base.radio.band_lower);
-  entry.set_text(kRxFrequencyField, base.radio.band_lower);
-  const bool data_port = base.long_form() && base.radio.field_55;
+  entry.set_text(kTxFrequencyField, base.radio().band_lower);
+  entry.set_text(kRxFrequencyField, base.radio().band_lower);
+  const bool data_port = base.long_form() && base.radio().field_55;
   if (data_port) entry.set_text(401, "1");
-  if (data_port && base.radio.kani) {
+  if (data_port && base.radio().kani) {
     entry.set_text(415, "ATIS");
     entry.set_text(418, "0");
   }
@@ -461,7 +461,7 @@ void ChannelList::set_block(const BlockRecord& given) {
     }
   }
   BlockRecord candidate = take_frame(*frame_, host, base);
-  if (parse_decimal(candidate.header().text(kRecordCountField)) > base.radio.max_channels)
+  if (parse_decimal(candidate.header().text(kRecordCountField)) > base.radio().max_channels)
     raise(err::kInvalidData);
   for (int32_t field : kAliasHeader) candidate.add_header_field(host.get_header_field(field));
   // A new channel carries the 668/669 or 744/745 pair of its version text on any radio; a
@@ -521,7 +521,7 @@ void ChannelList::set_field(size_t index, const FieldValue& given) {
 
 size_t ChannelList::add_list() {
   const size_t count = record_.entry_count();
-  if (static_cast<int64_t>(count) + 1 > base.radio.max_channels) raise(err::kAboveMaximum);
+  if (static_cast<int64_t>(count) + 1 > base.radio().max_channels) raise(err::kAboveMaximum);
   BlockRecord candidate = record_;
   const size_t index = candidate.add_entry(default_channel());
   candidate.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count + 1)), 2});

@@ -78,7 +78,7 @@ struct MemberFrequency : EntryFrequency<StepMask, CountOffset, kUnprogrammed> {
       write_be(kUnprogrammed, e + 3, 2);
       return;
     }
-    EntryFrequency<StepMask, CountOffset, kUnprogrammed>::store(text, e, b.radio);
+    EntryFrequency<StepMask, CountOffset, kUnprogrammed>::store(text, e, b.radio());
   }
 };
 using RxFrequency = MemberFrequency<0xC0, 1>;
@@ -136,21 +136,21 @@ BlockRecord Personalities::default_list(size_t index) const {
   BlockRecord personality = ListsBlock::default_list(index);
   FieldList& settings = personality.header();
   settings.set_text(671, decimal_text(static_cast<int64_t>(index)));
-  settings.set_text(674, base.radio.band == "800" ? "1" : "0");
+  settings.set_text(674, base.radio().band == "800" ? "1" : "0");
   return personality;
 }
 
 FieldList Personalities::default_member() const {
   FieldList member = ListsBlock::default_member();
-  member.set_text(kRxFrequency, base.radio.band_lower);
-  member.set_text(kTxFrequency, base.radio.band_lower);
+  member.set_text(kRxFrequency, base.radio().band_lower);
+  member.set_text(kTxFrequency, base.radio().band_lower);
   return member;
 }
 
 // ---- Setting ----------------------------------------------------------------------------------
 
 void Personalities::check_list_field(const FieldValue& field) const {
-  const std::string& band = base.radio.band;
+  const std::string& band = base.radio().band;
   switch (field.id) {
     case kListCountField:
       return ListsBlock::check_list_field(field);
@@ -173,7 +173,7 @@ void Personalities::set_member_rules(FieldList& entry, const FieldValue& field) 
   switch (field.id) {
     case 685:
     case 687:
-      if (base.radio.band == "Low") raise(err::kInvalidData);
+      if (base.radio().band == "Low") raise(err::kInvalidData);
       layout::check(kMemberRows, field, base);
       break;
     case kRxCount:

@@ -70,7 +70,14 @@ Codeplug::Codeplug() {
   for (const Gen1Block& row : gen1_blocks())
     if (row.holder == Holder::Container && row.make) slots_[row.slot] = row.make();
   slots_[kDestinationFlagsSlot] = std::make_unique<AvailabilityFlags>();
+  share_facts(std::make_shared<RadioFacts>());
   reset();
+}
+
+void Codeplug::share_facts(std::shared_ptr<RadioFacts> facts) {
+  base.facts = facts;
+  for (auto& slot : slots_)
+    if (slot) slot->base.facts = facts;
 }
 
 void Codeplug::reset() {
@@ -99,6 +106,7 @@ Codeplug::Codeplug(const Codeplug& other)
     : Cloneable<Codeplug>(other), fixed_spacing_models(other.fixed_spacing_models), header_(other.header_) {
   for (int slot = 1; slot <= kSlots; ++slot)
     if (other.slots_[slot]) slots_[slot] = other.slots_[slot]->clone();
+  share_facts(std::make_shared<RadioFacts>(other.radio()));  // a copy reads its own facts
 }
 
 Codeplug& Codeplug::operator=(const Codeplug& other) {
@@ -205,11 +213,7 @@ RadioFacts Codeplug::radio_facts(const RadioIdentity& block3, const RadioInfo& b
   return facts;
 }
 
-void Codeplug::set_radio(const RadioFacts& radio) {
-  base.radio = radio;
-  for (auto& slot : slots_)
-    if (slot) slot->base.radio = radio;
-}
+void Codeplug::set_radio(const RadioFacts& radio) { *base.facts = radio; }
 
 void Codeplug::set_version_pair(uint8_t data_major, uint8_t target_major) {
   base.data_major = data_major;
@@ -295,9 +299,10 @@ void Codeplug::unpack_blocks(const uint8_t* image, size_t length, const RadioIde
     if (!h) raise(err::kUnpackFailure);  // a block this codeplug cannot hold yet
     const size_t offset = offset_of(id);
     if (offset > length) raise(err::kShortImage);
-    if (id != 4 && id != 19) h->base.mobile = base.mobile;
+    const Gen1Block& row = *gen1_block(id);
+    if (row.unpack_mobile) h->base.mobile = base.mobile;
     h->base.version = base.version;
-    if (id == 41 || id == 24) h->base.minor = base.minor;
+    if (row.unpack_minor) h->base.minor = base.minor;
     h->unpack(id, image + offset, length - offset);
   }
 }

@@ -104,10 +104,11 @@ class Codeplug final : public Cloneable<Codeplug> {
   const ProgrammingRecord& programming_record() const;
 
   // The facts about the radio its blocks belong to, from blocks 3 and 2 and the codeplug's own
-  // block 5; and handing them to every handler (the container does so itself before it
-  // unpacks or packs its blocks).
+  // block 5; and storing them where every handler reads them (the container does so itself
+  // before it unpacks or packs its blocks).
   RadioFacts radio_facts(const RadioIdentity& block3, const RadioInfo& block2) const;
   void set_radio(const RadioFacts& radio);
+  const RadioFacts& radio() const { return base.radio(); }
 
   // The fixed-spacing models (block 3 field 84), from the model configuration.
   std::vector<std::string> fixed_spacing_models;
@@ -118,6 +119,8 @@ class Codeplug final : public Cloneable<Codeplug> {
   void set_version_pair(uint8_t data_major, uint8_t target_major);
 
  private:
+  // Points the container and every handler at one set of facts.
+  void share_facts(std::shared_ptr<RadioFacts> facts);
   uint16_t offset_of(int32_t block_id) const;  // address table entry - 0x300; 107 below 0x300
   void apply_capabilities(RadioInfo& block2, bool keep_flags);
   std::vector<uint8_t> pack_in_place(bool keep_flags);

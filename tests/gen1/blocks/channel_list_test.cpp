@@ -21,7 +21,8 @@ ChannelList make(const std::string& version, int32_t market_class = 0, uint8_t m
   list.base.version = version;
   list.base.market_class = market_class;
   list.base.mobile = mobile;
-  list.base.radio.max_channels = 16;
+  list.base.facts = std::make_shared<RadioFacts>();
+  list.base.facts->max_channels = 16;
   list.build_default();
   return list;
 }
@@ -172,7 +173,7 @@ TEST(ChannelList, FieldRules) {
   BlockRecord unknown_kind = portable.block();
   unknown_kind.entry(0).set_text(744, "Trunked");
   EXPECT_EQ(error_of([&] { portable.set_block(unknown_kind); }), err::kInvalidData);
-  portable.base.radio.trunking = true;
+  portable.base.facts->trunking = true;
   EXPECT_EQ(error_of([&] { portable.set_field(0, {744, "LS Trunking", 1}); }), 0);
   EXPECT_EQ(portable.pack(38)[3 + 21] & 0x1C, 0x04);
 }
@@ -213,14 +214,14 @@ TEST(ChannelList, SetRecordChecksTheWholeList) {
   }
   // Field 48 may not pass block 2's maximum.
   list.add_list();
-  list.base.radio.max_channels = 1;
+  list.base.facts->max_channels = 1;
   EXPECT_EQ(error_of([&] { list.set_block(list.block()); }), err::kInvalidData);
 }
 
 TEST(ChannelList, AddAndDeleteKeepTheLimits) {
   ChannelList list = make("02", 0, 0);
-  list.base.radio.max_channels = 2;
-  list.base.radio.band_lower = "140.000000";
+  list.base.facts->max_channels = 2;
+  list.base.facts->band_lower = "140.000000";
   EXPECT_EQ(list.add_list(), 1u);
   const FieldList added = list.block().entry(1);
   EXPECT_EQ(added.text(455), "140.000000");
@@ -246,8 +247,8 @@ TEST(ChannelList, AddAndDeleteKeepTheLimits) {
 
 TEST(ChannelList, DefaultsFollowTheRadio) {
   ChannelList list = make("07", 1, 1);
-  list.base.radio.field_55 = true;
-  list.base.radio.kani = true;
+  list.base.facts->field_55 = true;
+  list.base.facts->kani = true;
   const FieldList channel = list.default_channel();
   EXPECT_EQ(channel.text(401), "1");
   EXPECT_EQ(channel.text(415), "ATIS");
@@ -257,11 +258,11 @@ TEST(ChannelList, DefaultsFollowTheRadio) {
   EXPECT_EQ(channel.text(389), "0");  // a mobile
 
   // A fixed-spacing model shows and stores 12.5 kHz whatever the record says.
-  list.base.radio.fixed_spacing = true;
+  list.base.facts->fixed_spacing = true;
   const Image image = list.pack(38);
   EXPECT_EQ(image[3 + 5] & 0x03, 1);
   ChannelList back = make("07", 1, 1);
-  back.base.radio.fixed_spacing = true;
+  back.base.facts->fixed_spacing = true;
   back.unpack(38, image.data(), image.size());
   EXPECT_EQ(back.block().entry(0).text(386), "12.5");
 }

@@ -16,7 +16,8 @@ using Image = std::vector<uint8_t>;
 Personalities make(const char* band = "VHF") {
   Personalities block;
   block.base.version = "07";
-  block.base.radio.band = band;
+  block.base.facts = std::make_shared<RadioFacts>();
+  block.base.facts->band = band;
   block.build_default();
   return block;
 }
