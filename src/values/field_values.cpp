@@ -73,6 +73,12 @@ void FieldList::clear() {
   attributes_.clear();
 }
 
+void FieldList::reserve(size_t fields) {
+  ids_.reserve(fields);
+  values_.reserve(fields);
+  attributes_.reserve(fields);
+}
+
 FieldValue FieldList::at(size_t position) const {
   check_index(ids_, position);
   return FieldValue{ids_[position], values_[position], attributes_[position]};

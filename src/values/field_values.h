@@ -31,6 +31,7 @@ class FieldList {
   void put(const FieldValue& field);               // set when present, else added at the end
   bool contains(int32_t id) const;
   void clear();
+  void reserve(size_t fields);                     // room for this many without reallocating
   size_t count() const { return ids_.size(); }
   FieldValue at(size_t position) const;            // 105 outside 0..count-1
 

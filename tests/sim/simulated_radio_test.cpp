@@ -198,7 +198,9 @@ TEST(FactoryRadio, HoldsTheChannelsAskedFor) {
         EXPECT_EQ(object.radio_info().block().entry(0).text(81), std::to_string(count));
         const size_t last = static_cast<size_t>(count - 1);
         EXPECT_EQ(channels.entry(last).text(424), (count < 10 ? "CH 0" : "CH ") + std::to_string(count));
-        if (count > 48) EXPECT_EQ(channels.entry(48).text(455), channels.entry(0).text(455));
+        if (count > 48) {
+          EXPECT_EQ(channels.entry(48).text(455), channels.entry(0).text(455));
+        }
       }
 }
 
