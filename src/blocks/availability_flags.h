@@ -38,7 +38,7 @@ class AvailabilityFlags final : public Cloneable<AvailabilityFlags> {
   // what the codeplug holds.
   void build_default() override;
 
-  FieldList fields() const override { return fields_; }
+  const FieldList& fields() const override { return fields_; }
   // Needs field 52 (taken as it is) and every flag of the current form (104), each "0" or "1"
   // (107). The list is stored in the block's own order; fields the form has no flag for are
   // dropped.

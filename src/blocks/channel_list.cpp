@@ -305,6 +305,21 @@ FieldList in_table_order(const FieldList& entry, const BlockBase& base) {
   return ordered;
 }
 
+// Whether a channel the host sends needs rewriting before it is taken: an old lockout label, or
+// a deviation other than the one its spacing gives (missing, another text or attribute).
+bool needs_rewrite(const FieldList& entry) {
+  if (entry.contains(kLockout)) {
+    const std::string& lockout = entry.text(kLockout);
+    for (const auto& [old_label, label] : kOldLockouts)
+      if (lockout == old_label) return true;
+  }
+  if (!entry.contains(kSpacing) || !has_label(entry.text(kSpacing), kSpacings)) return false;
+  if (!entry.contains(kDeviation)) return true;
+  const size_t at = entry.position_of(kDeviation);
+  return entry.text_at(at) != label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations) ||
+         entry.attribute_at(at) != 2;
+}
+
 // The alias header fields a record carries after its alias image.
 constexpr int32_t kAliasHeader[] = {kAliasByte0, kAliasLength, kAliasHeader3};
 
@@ -442,15 +457,23 @@ BlockRecord ChannelList::converted_for_target() const {
 // ---- Setting ----------------------------------------------------------------------------------
 
 void ChannelList::set_block(const BlockRecord& given) {
-  BlockRecord host = given;
-  for (size_t i = 0; i < host.entry_count(); ++i) {
-    FieldList& entry = host.entry(i);
-    if (entry.contains(kLockout)) entry.set_text(kLockout, current_lockout(entry.text(kLockout)));
-    // The deviation is never the host's: it follows the spacing (and may be left out).
-    if (entry.contains(kSpacing) && has_label(entry.text(kSpacing), kSpacings)) {
-      entry.put({kDeviation, label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations), 2});
+  // The host's record is copied only when a channel needs rewriting; a record got from this
+  // block and sent back is taken as it is.
+  bool rewrite = false;
+  for (size_t i = 0; i < given.entry_count() && !rewrite; ++i) rewrite = needs_rewrite(given.entry(i));
+  BlockRecord rewritten;
+  if (rewrite) {
+    rewritten = given;
+    for (size_t i = 0; i < rewritten.entry_count(); ++i) {
+      FieldList& entry = rewritten.entry(i);
+      if (entry.contains(kLockout)) entry.set_text(kLockout, current_lockout(entry.text(kLockout)));
+      // The deviation is never the host's: it follows the spacing (and may be left out).
+      if (entry.contains(kSpacing) && has_label(entry.text(kSpacing), kSpacings)) {
+        entry.put({kDeviation, label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations), 2});
+      }
     }
   }
+  const BlockRecord& host = rewrite ? rewritten : given;
   BlockRecord candidate = take_frame(*frame_, host, base);
   if (parse_decimal(candidate.header().text(kRecordCountField)) > base.radio.max_channels)
     raise(err::kInvalidData);

@@ -17,7 +17,7 @@ class FramedBlock : public BlockHandler {
   std::vector<uint8_t> pack(int32_t id) override;
   void build_default() override;
 
-  BlockRecord block() const override { return record_; }
+  const BlockRecord& block() const override { return record_; }
   // Takes the host's record through the frame (header 46, 47, 48; every entry field checked),
   // lets the block add its own rules, then stores it.
   void set_block(const BlockRecord& given) override;

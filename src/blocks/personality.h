@@ -30,7 +30,7 @@ class Personalities final : public Cloneable<Personalities> {
   // One personality with twenty unprogrammed members.
   void build_default() override;
 
-  ListBlockRecord lists() const override { return record_; }
+  const ListBlockRecord& lists() const override { return record_; }
   void set_lists(const ListBlockRecord& given) override;
   void set_field(size_t list, const FieldValue& field) override;
   void set_member_field(size_t list, size_t member, const FieldValue& field, BlockDirectory& blocks) override;

@@ -32,7 +32,7 @@ class AddressTable final : public Cloneable<AddressTable> {
   // Every address of the form 0.
   void build_default() override;
 
-  FieldList fields() const override { return fields_; }
+  const FieldList& fields() const override { return fields_; }
   // Needs every entry of the current form (104), each a decimal 0..65535 (107). The list is
   // stored in image order; fields the form has no entry for are dropped.
   void set_fields(const FieldList& given) override;

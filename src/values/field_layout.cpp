@@ -288,11 +288,13 @@ void check_entry(Layout rows, const FieldList& entry, const BlockBase& base) {
 
 FieldList take(Layout rows, const FieldList& given, const BlockBase& base) {
   FieldList taken;
+  taken.reserve(rows.size());
   for (const FieldDesc& row : rows) {
     if (!exists(row, base)) continue;
-    FieldValue field = given.get(row.id);
-    check_value(row, field.value, base);
-    taken.add(field);
+    const size_t at = given.position_of(row.id);
+    const std::string& text = given.text_at(at);
+    check_value(row, text, base);
+    taken.add(row.id, text, given.attribute_at(at));
   }
   return taken;
 }

@@ -79,6 +79,21 @@ void FieldList::reserve(size_t fields) {
   attributes_.reserve(fields);
 }
 
+int32_t FieldList::id_at(size_t position) const {
+  check_index(ids_, position);
+  return ids_[position];
+}
+
+const std::string& FieldList::text_at(size_t position) const {
+  check_index(values_, position);
+  return values_[position];
+}
+
+uint8_t FieldList::attribute_at(size_t position) const {
+  check_index(attributes_, position);
+  return attributes_[position];
+}
+
 FieldValue FieldList::at(size_t position) const {
   check_index(ids_, position);
   return FieldValue{ids_[position], values_[position], attributes_[position]};
@@ -103,6 +118,11 @@ size_t BlockRecord::add_entry() {
 
 size_t BlockRecord::add_entry(const FieldList& entry) {
   entries_.push_back(entry);
+  return entries_.size() - 1;
+}
+
+size_t BlockRecord::add_entry(FieldList&& entry) {
+  entries_.push_back(std::move(entry));
   return entries_.size() - 1;
 }
 

@@ -34,6 +34,12 @@ class FieldList {
   void reserve(size_t fields);                     // room for this many without reallocating
   size_t count() const { return ids_.size(); }
   FieldValue at(size_t position) const;            // 105 outside 0..count-1
+  // The parts of the field at a position (105 outside 0..count-1), and the position of the
+  // first field of an ID (104 when absent), for reading a list without copying its texts.
+  int32_t id_at(size_t position) const;
+  const std::string& text_at(size_t position) const;
+  uint8_t attribute_at(size_t position) const;
+  size_t position_of(int32_t id) const { return find(id); }
 
   bool operator==(const FieldList&) const = default;
 
@@ -65,6 +71,7 @@ class BlockRecord {
   size_t entry_count() const { return entries_.size(); }
   size_t add_entry();                        // returns the new entry's index
   size_t add_entry(const FieldList& entry);  // appends a copy
+  size_t add_entry(FieldList&& entry);       // appends the entry itself
   void remove_entry(size_t index);
   // Takes entry `from` out and inserts it at `to` of the shortened array; an index outside
   // 0..count-1 makes it do nothing.

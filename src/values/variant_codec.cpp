@@ -40,19 +40,20 @@ class VariantArrayWriter {
   VARIANT* data_ = nullptr;
 };
 
-void put_field(VariantArrayWriter& writer, size_t rows, size_t row, const FieldValue& field) {
+void put_field(VariantArrayWriter& writer, size_t rows, size_t row, int32_t field_id, std::string_view value,
+               uint8_t field_attribute) {
   // Cell (row, column) of an n x 3 array lives at row + column * n.
   VARIANT* id = writer.cell(row);
   id->vt = VT_I4;
-  id->lVal = field.id;
+  id->lVal = field_id;
   VARIANT* text = writer.cell(row + rows);
-  BSTR bstr = bstr_from_narrow(field.value);
+  BSTR bstr = bstr_from_narrow(value);
   if (!bstr) raise(err::kNoStorage);
   text->vt = VT_BSTR;
   text->bstrVal = bstr;
   VARIANT* attribute = writer.cell(row + 2 * rows);
   attribute->vt = VT_UI1;
-  attribute->bVal = field.attribute;
+  attribute->bVal = field_attribute;
 }
 
 // ---- Reading arrays --------------------------------------------------------------------------
@@ -307,7 +308,7 @@ bool read_lists_in_place(const VARIANT& in, ListBlockRecord& out) {
 void encode_field(const FieldValue& field, VARIANT* out) {
   SAFEARRAYBOUND bounds[2] = {{1, 0}, {3, 0}};
   VariantArrayWriter writer(2, bounds);
-  put_field(writer, 1, 0, field);
+  put_field(writer, 1, 0, field.id, field.value, field.attribute);
   writer.finish_into(out);
 }
 
@@ -315,7 +316,7 @@ void encode_field_list(const FieldList& list, VARIANT* out) {
   const size_t rows = list.count();
   SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(rows), 0}, {3, 0}};
   VariantArrayWriter writer(2, bounds);
-  for (size_t i = 0; i < rows; ++i) put_field(writer, rows, i, list.at(i));
+  for (size_t i = 0; i < rows; ++i) put_field(writer, rows, i, list.id_at(i), list.text_at(i), list.attribute_at(i));
   writer.finish_into(out);
 }
 

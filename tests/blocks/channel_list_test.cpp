@@ -35,7 +35,7 @@ class Partner final : public Cloneable<Partner> {
   void unpack(int32_t, const uint8_t*, size_t) override {}
   Image pack(int32_t) override { return {}; }
   void build_default() override {}
-  BlockRecord block() const override { return record_; }
+  const BlockRecord& block() const override { return record_; }
   void references_deleted(int32_t block_id, size_t index, BlockDirectory&) override {
     calls.emplace_back(block_id, index);
   }
