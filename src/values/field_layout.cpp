@@ -289,9 +289,15 @@ void check_entry(Layout rows, const FieldList& entry, const BlockBase& base) {
 FieldList take(Layout rows, const FieldList& given, const BlockBase& base) {
   FieldList taken;
   taken.reserve(rows.size());
+  // While the given fields stand in table order (as a record got and sent back does), the next
+  // one is the row's, and the first of its ID: the fields before it belong to earlier rows, and
+  // the rows that exist have distinct IDs. Otherwise the field is looked up by ID.
+  size_t next = 0;
+  bool in_order = true;
   for (const FieldDesc& row : rows) {
     if (!exists(row, base)) continue;
-    const size_t at = given.position_of(row.id);
+    in_order = in_order && next < given.count() && given.id_at(next) == row.id;
+    const size_t at = in_order ? next++ : given.position_of(row.id);
     const std::string& text = given.text_at(at);
     check_value(row, text, base);
     taken.add(row.id, text, given.attribute_at(at));

@@ -18,8 +18,8 @@ struct FieldValue {
   bool operator==(const FieldValue&) const = default;
 };
 
-// An ordered list of fields, kept as three parallel arrays. Duplicate IDs are allowed; every
-// lookup by ID takes the first match.
+// An ordered list of fields, kept in one array (one allocation per list). Duplicate IDs are
+// allowed; every lookup by ID takes the first match.
 class FieldList {
  public:
   void add(const FieldValue& field);
@@ -32,7 +32,7 @@ class FieldList {
   bool contains(int32_t id) const;
   void clear();
   void reserve(size_t fields);                     // room for this many without reallocating
-  size_t count() const { return ids_.size(); }
+  size_t count() const { return fields_.size(); }
   FieldValue at(size_t position) const;            // 105 outside 0..count-1
   // The parts of the field at a position (105 outside 0..count-1), and the position of the
   // first field of an ID (104 when absent), for reading a list without copying its texts.
@@ -46,9 +46,7 @@ class FieldList {
  private:
   size_t find(int32_t id) const;  // position of the first match; 104 when absent
 
-  std::vector<int32_t> ids_;
-  std::vector<std::string> values_;
-  std::vector<uint8_t> attributes_;
+  std::vector<FieldValue> fields_;
 };
 
 // A block's unpacked form: header fields and an ordered array of entries. A block without a
