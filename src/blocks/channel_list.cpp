@@ -499,9 +499,11 @@ void ChannelList::set_block(const BlockRecord& given) {
 }
 
 void ChannelList::set_field(size_t index, const FieldValue& given) {
-  BlockRecord candidate = record_;
-  FieldList& entry = candidate.entry(index);  // 105 for a bad index
+  FieldList& entry = record_.entry(index);  // 105 for a bad index
   FieldValue field = given;
+  // The field that changes with the one set (0: none) and its new text.
+  int32_t follower = 0;
+  std::string follower_text;
   switch (field.id) {
     case kDeviation:
       return;  // follows the spacing; never taken from the host
@@ -512,23 +514,30 @@ void ChannelList::set_field(size_t index, const FieldValue& given) {
       check_squelch(entry.text(kSquelch2), field.value, 459, 460);
       break;
     case kSpacing:
-      entry.set_text(kDeviation, label_of(code_of(field.value, kSpacings), kDeviations));
+      follower = kDeviation;
+      follower_text = label_of(code_of(field.value, kSpacings), kDeviations);
       break;
     case kLockout:
       field.value = current_lockout(field.value);
       check_field(field);
-      if (above_01(base) && entry.contains(kExtendedLockout)) entry.set_text(kExtendedLockout, field.value);
+      if (above_01(base) && entry.contains(kExtendedLockout)) {
+        follower = kExtendedLockout;
+        follower_text = field.value;
+      }
       break;
     case kExtendedLockout:
       check_field(field);
-      entry.set_text(kLockout, code_of(field.value, kExtendedLockouts) == 0 ? field.value : "Disabled");
+      follower = kLockout;
+      follower_text = code_of(field.value, kExtendedLockouts) == 0 ? field.value : "Disabled";
       break;
     default:
       check_field(field);
       break;
   }
-  entry.set(field);  // 104 when the channel has no such field
-  record_ = std::move(candidate);
+  // Both found (104 when the channel lacks one) before either is stored.
+  entry.position_of(field.id);
+  if (follower != 0) entry.set_text(follower, std::move(follower_text));
+  entry.set(field);
 }
 
 // ---- Channels ---------------------------------------------------------------------------------
@@ -536,10 +545,10 @@ void ChannelList::set_field(size_t index, const FieldValue& given) {
 size_t ChannelList::add_list() {
   const size_t count = record_.entry_count();
   if (static_cast<int64_t>(count) + 1 > base.radio.max_channels) raise(err::kAboveMaximum);
-  BlockRecord candidate = record_;
-  const size_t index = candidate.add_entry(default_channel());
-  candidate.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count + 1)), 2});
-  record_ = std::move(candidate);
+  FieldList channel = default_channel();
+  record_.header().position_of(kRecordCountField);  // 104 before anything is stored
+  const size_t index = record_.add_entry(std::move(channel));
+  record_.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count + 1)), 2});
   return index;
 }
 

@@ -31,10 +31,16 @@ void FramedBlock::check_field(const FieldValue& field) const {
 
 void FramedBlock::set_field(size_t index, const FieldValue& field) {
   check_field(field);
-  BlockRecord candidate = record_;
-  candidate.set_entry_field(index, field);
-  finish_record(candidate, candidate);
-  record_ = std::move(candidate);
+  FieldList& entry = record_.entry(index);           // 105 for a bad index
+  const size_t at = entry.position_of(field.id);     // 104 when the entry lacks the field
+  const FieldValue old{field.id, entry.text_at(at), entry.attribute_at(at)};
+  entry.set(field);
+  try {
+    finish_record(record_, record_);
+  } catch (...) {
+    entry.set(old);
+    throw;
+  }
 }
 
 }  // namespace cps

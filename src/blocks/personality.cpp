@@ -316,14 +316,12 @@ void Personalities::set_lists(const ListBlockRecord& given) {
 }
 
 void Personalities::set_field(size_t list, const FieldValue& field) {
-  ListBlockRecord candidate = record_;
   const std::string& band = base.radio.band;
   switch (field.id) {
     case kCountField:
       // The count follows the personalities; only their own number is taken.
-      if (parse_decimal(field.value) != static_cast<int64_t>(candidate.list_count())) raise(err::kInvalidData);
-      candidate.header().set(field);
-      record_ = std::move(candidate);
+      if (parse_decimal(field.value) != static_cast<int64_t>(record_.list_count())) raise(err::kInvalidData);
+      record_.header().set(field);
       return;
     case 679:
       if (band == "800") raise(err::kInvalidData);
@@ -338,13 +336,23 @@ void Personalities::set_field(size_t list, const FieldValue& field) {
       raise(err::kFieldNotFound);
   }
   layout::check(kPersonalityRows, field, base);
-  candidate.list(list).header().set(field);  // 105 for a bad list
-  record_ = std::move(candidate);
+  record_.list(list).header().set(field);  // 105 for a bad list, 104: nothing stored
 }
 
 void Personalities::set_member_field(size_t list, size_t member, const FieldValue& field, BlockDirectory& blocks) {
-  ListBlockRecord candidate = record_;
-  FieldList& entry = candidate.list(list).entry(member);  // 105 for a bad list or member
+  FieldList& entry = record_.list(list).entry(member);  // 105 for a bad list or member
+  // The member is changed in place; should anything fail, it is put back as it was.
+  FieldList kept = entry;
+  try {
+    set_member(list, member, entry, field, blocks);
+  } catch (...) {
+    entry = std::move(kept);
+    throw;
+  }
+}
+
+void Personalities::set_member(size_t list, size_t member, FieldList& entry, const FieldValue& field,
+                               BlockDirectory& blocks) {
   bool unprogrammed = false;
   switch (field.id) {
     case 685:
@@ -384,11 +392,10 @@ void Personalities::set_member_field(size_t list, size_t member, const FieldValu
   }
   entry.set(field);
   if (unprogrammed) {
-    const size_t replacement = first_programmed(candidate.list(list));
+    const size_t replacement = first_programmed(record_.list(list));
     if (BlockHandler* trunking = blocks.find(kTrunkingBlock))
       trunking->references_moved(kPersonalityImage, list, member, replacement);
   }
-  record_ = std::move(candidate);
 }
 
 // ---- Personalities and members ----------------------------------------------------------------
@@ -397,20 +404,18 @@ void Personalities::set_member_field(size_t list, size_t member, const FieldValu
 size_t Personalities::add_list() {
   const size_t count = record_.list_count();
   if (count >= 0xFF) raise(err::kAboveMaximum);
-  ListBlockRecord candidate = record_;
-  const size_t index = candidate.add_list(default_personality(count));
-  set_count(candidate);
-  record_ = std::move(candidate);
+  BlockRecord personality = default_personality(count);
+  record_.header().position_of(kCountField);  // 104 before anything is stored
+  const size_t index = record_.add_list(std::move(personality));
+  set_count(record_);
   return index;
 }
 
 size_t Personalities::add_member(size_t list) {
-  ListBlockRecord candidate = record_;
-  BlockRecord& personality = candidate.list(list);
+  BlockRecord& personality = record_.list(list);
   if (personality.entry_count() >= kMembers) raise(err::kAboveMaximum);
-  const size_t index = personality.add_entry(default_member());
-  record_ = std::move(candidate);
-  return index;
+  FieldList fresh = default_member();
+  return personality.add_entry(std::move(fresh));
 }
 
 void Personalities::delete_list(size_t index, BlockDirectory& blocks) {

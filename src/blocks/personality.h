@@ -41,6 +41,8 @@ class Personalities final : public Cloneable<Personalities> {
  private:
   BlockRecord default_personality(size_t index) const;
   FieldList default_member() const;
+  // set_member_field's rules, run on the stored member `entry`.
+  void set_member(size_t list, size_t member, FieldList& entry, const FieldValue& field, BlockDirectory& blocks);
 
   ListBlockRecord record_;
   bool personalities_unpacked_ = false;  // the member image needs the personality image first

@@ -147,6 +147,11 @@ size_t ListBlockRecord::add_list(const BlockRecord& list) {
   return lists_.size() - 1;
 }
 
+size_t ListBlockRecord::add_list(BlockRecord&& list) {
+  lists_.push_back(std::move(list));
+  return lists_.size() - 1;
+}
+
 void ListBlockRecord::remove_list(size_t index) {
   check_index(lists_, index);
   lists_.erase(lists_.begin() + static_cast<std::ptrdiff_t>(index));

@@ -115,6 +115,7 @@ class ListBlockRecord {
   size_t list_count() const { return lists_.size(); }
   size_t add_list();
   size_t add_list(const BlockRecord& list);
+  size_t add_list(BlockRecord&& list);
   void remove_list(size_t index);
   void move_list(size_t from, size_t to);  // silent no-op outside 0..count-1
   void clear();

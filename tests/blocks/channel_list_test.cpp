@@ -156,6 +156,8 @@ TEST(ChannelList, FieldRules) {
       {{424, std::string("A\x7F"), 1}, 0},
       {{424, std::string("A\x1F"), 1}, err::kInvalidData},
       {{999, "0", 1}, err::kFieldNotFound},
+      {{664, "On Nothing", 1}, err::kChoiceNotFound},  // nor field 393 changed
+      {{393, "On Nothing", 1}, err::kChoiceNotFound},  // nor field 664
   };
   for (const Case& c : cases) {
     const BlockRecord before = list.block();
