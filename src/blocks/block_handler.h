@@ -50,6 +50,9 @@ class BlockHandler {
   virtual void set_fields(const FieldList& fields);
   virtual const BlockRecord& block() const;
   virtual void set_block(const BlockRecord& record);
+  // set_block with a record the caller gives up (left in an unspecified state): a handler may
+  // move fields out of it rather than copy them. The same checks and result as set_block.
+  virtual void set_block_from(BlockRecord&& record) { set_block(record); }
   virtual const ListBlockRecord& lists() const;
   virtual void set_lists(const ListBlockRecord& record);
 

@@ -456,9 +456,15 @@ BlockRecord ChannelList::converted_for_target() const {
 
 // ---- Setting ----------------------------------------------------------------------------------
 
-void ChannelList::set_block(const BlockRecord& given) {
+void ChannelList::set_block(const BlockRecord& given) { set_channels(given, nullptr); }
+
+void ChannelList::set_block_from(BlockRecord&& given) { set_channels(given, &given); }
+
+void ChannelList::set_channels(const BlockRecord& given, BlockRecord* spare) {
   // The host's record is copied only when a channel needs rewriting; a record got from this
-  // block and sent back is taken as it is.
+  // block and sent back is taken as it is (its channels moved when the caller gives it up:
+  // what is read of the host's record afterwards, the alias header and the fields a channel
+  // holds beyond the table, stays where it is).
   bool rewrite = false;
   for (size_t i = 0; i < given.entry_count() && !rewrite; ++i) rewrite = needs_rewrite(given.entry(i));
   BlockRecord rewritten;
@@ -474,7 +480,8 @@ void ChannelList::set_block(const BlockRecord& given) {
     }
   }
   const BlockRecord& host = rewrite ? rewritten : given;
-  BlockRecord candidate = take_frame(*frame_, host, base);
+  BlockRecord* movable = rewrite ? &rewritten : spare;
+  BlockRecord candidate = movable ? take_frame(*frame_, std::move(*movable), base) : take_frame(*frame_, host, base);
   if (parse_decimal(candidate.header().text(kRecordCountField)) > base.radio.max_channels)
     raise(err::kInvalidData);
   for (int32_t field : kAliasHeader) candidate.add_header_field(host.get_header_field(field));

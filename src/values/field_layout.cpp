@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace cps::layout {
@@ -303,6 +304,21 @@ FieldList take(Layout rows, const FieldList& given, const BlockBase& base) {
     taken.add(row.id, text, given.attribute_at(at));
   }
   return taken;
+}
+
+FieldList take(Layout rows, FieldList&& given, const BlockBase& base) {
+  size_t next = 0;
+  for (const FieldDesc& row : rows) {
+    if (!exists(row, base)) continue;
+    if (next >= given.count() || given.id_at(next) != row.id) return take(rows, std::as_const(given), base);
+    ++next;
+  }
+  if (next != given.count()) return take(rows, std::as_const(given), base);
+  // Every field is its row's: the checks come in the order take would run them.
+  next = 0;
+  for (const FieldDesc& row : rows)
+    if (exists(row, base)) check_value(row, given.text_at(next++), base);
+  return std::move(given);
 }
 
 FieldList defaults(Layout rows, const BlockBase& base) {

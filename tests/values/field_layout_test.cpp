@@ -278,8 +278,10 @@ TEST(FieldLayout, TakeFollowsTheTableWhateverTheOrder) {
       {"903 out of its bits", with(table, 903, "9"), err::kInvalidData, {}},
   };
   for (Case& c : cases) {
-    FieldList taken;
+    FieldList taken, moved;
     EXPECT_EQ(error_of([&] { taken = take(kRows, c.given, kMobile1); }), c.code) << c.what;
+    EXPECT_EQ(error_of([&] { moved = take(kRows, FieldList(c.given), kMobile1); }), c.code) << c.what << ", moved";
+    EXPECT_EQ(moved, taken) << c.what;
     if (c.code != 0) continue;
     // `with` moves the changed field to the end; the taken entry has it at its row.
     for (size_t i = 0; i < table.count(); ++i) {
