@@ -166,9 +166,11 @@ bool is_dialling_text(std::string_view text) {
 }
 
 std::string decimal_text(int64_t value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
-  return text;
+  // The characters of "%lld", without a format to read: an optional '-', then the digits.
+  char text[24];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  if (ec != std::errc()) raise(err::kUnexpected);  // 20 characters at most: cannot happen
+  return std::string(text, end);
 }
 
 int64_t parse_decimal(std::string_view text) {

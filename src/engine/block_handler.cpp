@@ -10,11 +10,11 @@ namespace {
 [[noreturn]] void not_served() { raise(err::kBlockNotSupported); }
 }  // namespace
 
-FieldList BlockHandler::fields() const { not_served(); }
+const FieldList& BlockHandler::fields() const { not_served(); }
 void BlockHandler::set_fields(const FieldList&) { not_served(); }
-BlockRecord BlockHandler::block() const { not_served(); }
+const BlockRecord& BlockHandler::block() const { not_served(); }
 void BlockHandler::set_block(const BlockRecord&) { not_served(); }
-ListBlockRecord BlockHandler::lists() const { not_served(); }
+const ListBlockRecord& BlockHandler::lists() const { not_served(); }
 void BlockHandler::set_lists(const ListBlockRecord&) { not_served(); }
 void BlockHandler::set_field(size_t, const FieldValue&) { not_served(); }
 void BlockHandler::set_member_field(size_t, size_t, const FieldValue&, BlockDirectory&) { not_served(); }

@@ -51,12 +51,15 @@ class BlockHandler {
   virtual void build_default() = 0;
 
   // The record, by kind. A handler overrides the pair of its kind; set checks everything before
-  // it stores anything.
-  virtual FieldList fields() const;
+  // it stores anything. A record got stays the handler's: it is valid until the handler changes.
+  virtual const FieldList& fields() const;
   virtual void set_fields(const FieldList& fields);
-  virtual BlockRecord block() const;
+  virtual const BlockRecord& block() const;
   virtual void set_block(const BlockRecord& record);
-  virtual ListBlockRecord lists() const;
+  // set_block with a record the caller gives up (left in an unspecified state): a handler may
+  // move fields out of it rather than copy them. The same checks and result as set_block.
+  virtual void set_block_from(BlockRecord&& record) { set_block(record); }
+  virtual const ListBlockRecord& lists() const;
   virtual void set_lists(const ListBlockRecord& record);
 
   // Field and list operations, where the block has them.

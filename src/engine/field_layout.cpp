@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace cps::layout {
@@ -297,13 +298,36 @@ void check_entry(Layout rows, const FieldList& entry, const BlockBase& base) {
 
 FieldList take(Layout rows, const FieldList& given, const BlockBase& base) {
   FieldList taken;
+  taken.reserve(rows.size());
+  // While the given fields stand in table order (as a record got and sent back does), the next
+  // one is the row's, and the first of its ID: the fields before it belong to earlier rows, and
+  // the rows that exist have distinct IDs. Otherwise the field is looked up by ID.
+  size_t next = 0;
+  bool in_order = true;
   for (const FieldDesc& row : rows) {
     if (!exists(row, base)) continue;
-    FieldValue field = given.get(row.id);
-    check_value(row, field.value, base);
-    taken.add(field);
+    in_order = in_order && next < given.count() && given.id_at(next) == row.id;
+    const size_t at = in_order ? next++ : given.position_of(row.id);
+    const std::string& text = given.text_at(at);
+    check_value(row, text, base);
+    taken.add(row.id, text, given.attribute_at(at));
   }
   return taken;
+}
+
+FieldList take(Layout rows, FieldList&& given, const BlockBase& base) {
+  size_t next = 0;
+  for (const FieldDesc& row : rows) {
+    if (!exists(row, base)) continue;
+    if (next >= given.count() || given.id_at(next) != row.id) return take(rows, std::as_const(given), base);
+    ++next;
+  }
+  if (next != given.count()) return take(rows, std::as_const(given), base);
+  // Every field is its row's: the checks come in the order take would run them.
+  next = 0;
+  for (const FieldDesc& row : rows)
+    if (exists(row, base)) check_value(row, given.text_at(next++), base);
+  return std::move(given);
 }
 
 FieldList defaults(Layout rows, const BlockBase& base) {

@@ -235,6 +235,9 @@ void check_entry(Layout rows, const FieldList& entry, const BlockBase& base);
 // ID is taken from `given` (104 when it is missing), checked, and added with the text and
 // attribute the host sent. Fields of `given` that no row declares are not taken.
 FieldList take(Layout rows, const FieldList& given, const BlockBase& base);
+// The same for an entry the caller gives up: one that holds exactly the fields of the rows that
+// exist, in table order (as a record got and sent back does), is checked and moved whole.
+FieldList take(Layout rows, FieldList&& given, const BlockBase& base);
 
 // A new entry: every existing row with its default text and attribute, in table order.
 FieldList defaults(Layout rows, const BlockBase& base);

@@ -25,34 +25,29 @@ void check_index(const std::vector<T>& items, size_t index) {
 
 // FieldList
 
-void FieldList::add(const FieldValue& field) { add(field.id, field.value, field.attribute); }
+void FieldList::add(const FieldValue& field) { fields_.push_back(field); }
 
 void FieldList::add(int32_t id, std::string value, uint8_t attribute) {
-  ids_.push_back(id);
-  values_.push_back(std::move(value));
-  attributes_.push_back(attribute);
+  fields_.push_back(FieldValue{id, std::move(value), attribute});
 }
 
 size_t FieldList::find(int32_t id) const {
-  for (size_t i = 0; i < ids_.size(); ++i)
-    if (ids_[i] == id) return i;
+  for (size_t i = 0; i < fields_.size(); ++i)
+    if (fields_[i].id == id) return i;
   raise(err::kFieldNotFound);
 }
 
-FieldValue FieldList::get(int32_t id) const {
-  size_t i = find(id);
-  return FieldValue{ids_[i], values_[i], attributes_[i]};
-}
+FieldValue FieldList::get(int32_t id) const { return fields_[find(id)]; }
 
-const std::string& FieldList::text(int32_t id) const { return values_[find(id)]; }
+const std::string& FieldList::text(int32_t id) const { return fields_[find(id)].value; }
 
 void FieldList::set(const FieldValue& field) {
-  size_t i = find(field.id);
-  values_[i] = field.value;
-  attributes_[i] = field.attribute;
+  FieldValue& stored = fields_[find(field.id)];
+  stored.value = field.value;
+  stored.attribute = field.attribute;
 }
 
-void FieldList::set_text(int32_t id, std::string value) { values_[find(id)] = std::move(value); }
+void FieldList::set_text(int32_t id, std::string value) { fields_[find(id)].value = std::move(value); }
 
 void FieldList::put(const FieldValue& field) {
   if (contains(field.id))
@@ -62,20 +57,33 @@ void FieldList::put(const FieldValue& field) {
 }
 
 bool FieldList::contains(int32_t id) const {
-  for (int32_t candidate : ids_)
-    if (candidate == id) return true;
+  for (const FieldValue& field : fields_)
+    if (field.id == id) return true;
   return false;
 }
 
-void FieldList::clear() {
-  ids_.clear();
-  values_.clear();
-  attributes_.clear();
+void FieldList::clear() { fields_.clear(); }
+
+void FieldList::reserve(size_t fields) { fields_.reserve(fields); }
+
+int32_t FieldList::id_at(size_t position) const {
+  check_index(fields_, position);
+  return fields_[position].id;
+}
+
+const std::string& FieldList::text_at(size_t position) const {
+  check_index(fields_, position);
+  return fields_[position].value;
+}
+
+uint8_t FieldList::attribute_at(size_t position) const {
+  check_index(fields_, position);
+  return fields_[position].attribute;
 }
 
 FieldValue FieldList::at(size_t position) const {
-  check_index(ids_, position);
-  return FieldValue{ids_[position], values_[position], attributes_[position]};
+  check_index(fields_, position);
+  return fields_[position];
 }
 
 // BlockRecord
@@ -97,6 +105,11 @@ size_t BlockRecord::add_entry() {
 
 size_t BlockRecord::add_entry(const FieldList& entry) {
   entries_.push_back(entry);
+  return entries_.size() - 1;
+}
+
+size_t BlockRecord::add_entry(FieldList&& entry) {
+  entries_.push_back(std::move(entry));
   return entries_.size() - 1;
 }
 
@@ -131,6 +144,11 @@ size_t ListBlockRecord::add_list() {
 
 size_t ListBlockRecord::add_list(const BlockRecord& list) {
   lists_.push_back(list);
+  return lists_.size() - 1;
+}
+
+size_t ListBlockRecord::add_list(BlockRecord&& list) {
+  lists_.push_back(std::move(list));
   return lists_.size() - 1;
 }
 

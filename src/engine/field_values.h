@@ -18,8 +18,8 @@ struct FieldValue {
   bool operator==(const FieldValue&) const = default;
 };
 
-// An ordered list of fields, kept as three parallel arrays. Duplicate IDs are allowed; every
-// lookup by ID takes the first match.
+// An ordered list of fields, kept in one array (one allocation per list). Duplicate IDs are
+// allowed; every lookup by ID takes the first match.
 class FieldList {
  public:
   void add(const FieldValue& field);
@@ -31,17 +31,22 @@ class FieldList {
   void put(const FieldValue& field);               // set when present, else added at the end
   bool contains(int32_t id) const;
   void clear();
-  size_t count() const { return ids_.size(); }
+  void reserve(size_t fields);                     // room for this many without reallocating
+  size_t count() const { return fields_.size(); }
   FieldValue at(size_t position) const;            // 105 outside 0..count-1
+  // The parts of the field at a position (105 outside 0..count-1), and the position of the
+  // first field of an ID (104 when absent), for reading a list without copying its texts.
+  int32_t id_at(size_t position) const;
+  const std::string& text_at(size_t position) const;
+  uint8_t attribute_at(size_t position) const;
+  size_t position_of(int32_t id) const { return find(id); }
 
   bool operator==(const FieldList&) const = default;
 
  private:
   size_t find(int32_t id) const;  // position of the first match; 104 when absent
 
-  std::vector<int32_t> ids_;
-  std::vector<std::string> values_;
-  std::vector<uint8_t> attributes_;
+  std::vector<FieldValue> fields_;
 };
 
 // A block's unpacked form: header fields and an ordered array of entries. A block without a
@@ -64,6 +69,7 @@ class BlockRecord {
   size_t entry_count() const { return entries_.size(); }
   size_t add_entry();                        // returns the new entry's index
   size_t add_entry(const FieldList& entry);  // appends a copy
+  size_t add_entry(FieldList&& entry);       // appends the entry itself
   void remove_entry(size_t index);
   // Takes entry `from` out and inserts it at `to` of the shortened array; an index outside
   // 0..count-1 makes it do nothing.
@@ -109,6 +115,7 @@ class ListBlockRecord {
   size_t list_count() const { return lists_.size(); }
   size_t add_list();
   size_t add_list(const BlockRecord& list);
+  size_t add_list(BlockRecord&& list);
   void remove_list(size_t index);
   void move_list(size_t from, size_t to);  // silent no-op outside 0..count-1
   void clear();

@@ -99,7 +99,7 @@ HRESULT CPServices::SetBlockData(LONG lBlockID, VARIANT* pvarBlockData) {
       case K::Block: {
         BlockRecord record;
         decode_block_record(*pvarBlockData, record);
-        handler.set_block(record);
+        handler.set_block_from(std::move(record));
         break;
       }
       case K::Lists: {

@@ -39,9 +39,8 @@ char narrow_of(OLECHAR wide) {
 
 std::string narrow_from_wide(const OLECHAR* text, size_t length) {
   if (!text) return {};
-  std::string narrow;
-  narrow.reserve(length);
-  for (size_t i = 0; i < length; ++i) narrow.push_back(narrow_of(text[i]));
+  std::string narrow(length, '\0');
+  for (size_t i = 0; i < length; ++i) narrow[i] = narrow_of(text[i]);
   return narrow;
 }
 

@@ -55,15 +55,20 @@ void check_options(const FactoryOptions& options) {
   band_of(options.band);
   if (options.market_class < 0 || options.market_class > 2)
     throw std::invalid_argument("factory radio: the market class must be 0, 1 or 2");
+  if (options.channels < 1 || options.channels > kMaxFactoryChannels)
+    throw std::invalid_argument("factory radio: the channel count must be 1 to 255, not " +
+                                std::to_string(options.channels));
 }
 
 // Channel i of the factory channel list: simplex, 10 MHz above the band base plus 506.25 kHz
-// per channel, 12.5 kHz spacing, and the squelch types in turn.
+// per channel (the 49th channel starts again at 10 MHz, so that every channel stays inside the
+// narrower VHF band), 12.5 kHz spacing, and the squelch types in turn.
 void set_factory_channel(FieldList& channel, int i, double base_mhz) {
   static constexpr const char* kTones[] = {"67.0", "88.5", "103.5", "131.8", "151.4", "167.9"};
   static constexpr const char* kCodes[] = {"023", "114", "205", "411", "732"};
+  constexpr int kFrequencySteps = 48;  // 10 + 47 x 0.50625 MHz stays below VHF's 38 MHz
   char text[32];
-  std::snprintf(text, sizeof text, "%.6f", base_mhz + 10.0 + i * 0.50625);
+  std::snprintf(text, sizeof text, "%.6f", base_mhz + 10.0 + (i % kFrequencySteps) * 0.50625);
   channel.set_text(455, text);
   channel.set_text(456, text);
   channel.set_text(386, "12.5");
@@ -76,11 +81,11 @@ void set_factory_channel(FieldList& channel, int i, double base_mhz) {
 }
 
 // The channel list of a factory codeplug, built through the block's own rules.
-void fill_channels(Codeplug& codeplug, double base_mhz) {
+void fill_channels(Codeplug& codeplug, double base_mhz, int count) {
   BlockHandler& channels = *codeplug.handler(ChannelList::kChannelImage);
-  while (channels.block().entry_count() < static_cast<size_t>(kFactoryChannels)) channels.add_list();
+  while (channels.block().entry_count() < static_cast<size_t>(count)) channels.add_list();
   BlockRecord record = channels.block();
-  for (int i = 0; i < kFactoryChannels; ++i) set_factory_channel(record.entry(static_cast<size_t>(i)), i, base_mhz);
+  for (int i = 0; i < count; ++i) set_factory_channel(record.entry(static_cast<size_t>(i)), i, base_mhz);
   channels.set_block(record);
 }
 
@@ -142,7 +147,7 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     info.build_default();
     set_texts(info, {{66, options.mobile ? "Mobile" : "Portable"},
                      {667, options.mobile ? "Vesk" : "Tobin"},
-                     {81, std::to_string(kFactoryChannels)}});
+                     {81, std::to_string(options.channels)}});
 
     Codeplug codeplug;
     codeplug.base.version = major;
@@ -151,7 +156,7 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     codeplug.set_market_class(options.market_class);
     codeplug.set_radio(codeplug.radio_facts(identity, info));
     codeplug.reset();
-    fill_channels(codeplug, parse_number(band.base));
+    fill_channels(codeplug, parse_number(band.base), options.channels);
     codeplug.programming_record().set_field(0, {ProgrammingRecord::kVersionField, version_text, 0});
     codeplug.programming_record().set_field(0, {ProgrammingRecord::kSourceField, "Factory", 0});
     const std::vector<uint8_t> image = codeplug.pack_image(identity, info, false);

@@ -112,15 +112,19 @@ struct FactoryOptions {
   // 0, 1 or 2 (2: a radio for the "Japan" region). A component sees class 1 or 2 only for a
   // model that its configuration lists as a market-class-1 model.
   int market_class = 0;
+  // The channels of the factory channel list, 1 to 255; block 2 field 81 allows as many.
+  int channels = 32;
 };
-// The factory codeplug's channel list: this many channels (block 2 field 81 allows as many),
-// simplex, 12.5 kHz spacing, every squelch type, aliases "CH 01"...
+// The factory codeplug's channel list: `channels` channels (32 unless asked otherwise), simplex,
+// 12.5 kHz spacing, every squelch type, aliases "CH 01"...
 inline constexpr int kFactoryChannels = 32;
+inline constexpr int kMaxFactoryChannels = 255;  // field 81's maximum
 // The identity answers: the family-1 radio type, the options' version, serial number and model
 // number; the model answer is padded with blanks to 16 characters as field 84 holds it, so that
 // a codeplug read from the radio passes the write flow's model comparison. Options the blocks
 // cannot hold (a serial of more than 10 or a model of more than 16 characters, a version that
-// is not four digits up to 0799, another band or market class) throw std::invalid_argument.
+// is not four digits up to 0799, another band or market class, a channel count outside 1..255)
+// throw std::invalid_argument.
 SimulatedRadio make_gen1_radio(const FactoryOptions& options = {});
 
 }  // namespace cps::sim

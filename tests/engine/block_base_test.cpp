@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
@@ -95,6 +96,13 @@ TEST(Conversions, NumberTexts) {
                          Whole{-1.5, -1}, Whole{-0.5, 0}, Whole{1e30, kMax}, Whole{-1e30, kMin},
                          Whole{std::numeric_limits<double>::max(), kMax}, Whole{NAN, 0}})
     EXPECT_EQ(whole_part(c.value), c.whole) << c.value;
+  // decimal_text gives exactly what "%lld" prints.
+  for (int64_t value : {int64_t{0}, int64_t{1}, int64_t{-1}, int64_t{9}, int64_t{10}, int64_t{-10}, int64_t{255},
+                        int64_t{65535}, int64_t{-2147483648LL}, int64_t{4294967296LL}, kMax, kMin, kMin + 1}) {
+    char printed[32];
+    std::snprintf(printed, sizeof printed, "%lld", static_cast<long long>(value));
+    EXPECT_EQ(decimal_text(value), printed) << value;
+  }
   EXPECT_EQ(decimal_text(kMin), "-9223372036854775808");
   EXPECT_EQ(parse_decimal("-007"), -7);
   EXPECT_EQ(parse_decimal("9223372036854775807"), kMax);

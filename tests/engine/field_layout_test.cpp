@@ -255,6 +255,43 @@ TEST(FieldLayout, PackAndCheckEntryOnIncompleteOrWrongFields) {
   }
 }
 
+// A set takes every row's field from the host's entry, in table order, whatever order the host
+// sends them in: the first field of an ID counts, fields no row declares are left out.
+TEST(FieldLayout, TakeFollowsTheTableWhateverTheOrder) {
+  const FieldList table = defaults(kRows, kMobile1);
+  auto reordered = [&](auto arrange) {
+    FieldList out;
+    arrange(out);
+    return out;
+  };
+  struct Case { const char* what; FieldList given; int code; FieldList want; } cases[] = {
+      {"in table order", table, 0, table},
+      {"reversed", reordered([&](FieldList& out) { for (size_t i = table.count(); i-- > 0;) out.add(table.at(i)); }),
+       0, table},
+      {"an unknown field first", reordered([&](FieldList& out) { out.add(4242, "x", 0); for (size_t i = 0; i < table.count(); ++i) out.add(table.at(i)); }),
+       0, table},
+      {"a second 903 earlier", reordered([&](FieldList& out) { out.add(903, "-2", 1); for (size_t i = 0; i < table.count(); ++i) out.add(table.at(i)); }),
+       0, with(table, 903, "-2")},
+      {"a second 55 later", reordered([&](FieldList& out) { for (size_t i = 0; i < table.count(); ++i) out.add(table.at(i)); out.add(55, "1", 1); }),
+       0, table},
+      {"903 missing", with(table, 903, nullptr), err::kFieldNotFound, {}},
+      {"903 out of its bits", with(table, 903, "9"), err::kInvalidData, {}},
+  };
+  for (Case& c : cases) {
+    FieldList taken, moved;
+    EXPECT_EQ(error_of([&] { taken = take(kRows, c.given, kMobile1); }), c.code) << c.what;
+    EXPECT_EQ(error_of([&] { moved = take(kRows, FieldList(c.given), kMobile1); }), c.code) << c.what << ", moved";
+    EXPECT_EQ(moved, taken) << c.what;
+    if (c.code != 0) continue;
+    // `with` moves the changed field to the end; the taken entry has it at its row.
+    for (size_t i = 0; i < table.count(); ++i) {
+      EXPECT_EQ(taken.at(i).id, table.at(i).id) << c.what;
+      EXPECT_EQ(taken.at(i), c.want.get(table.at(i).id)) << c.what;
+    }
+    EXPECT_EQ(taken.count(), table.count()) << c.what;
+  }
+}
+
 TEST(FieldLayout, RawValuesConvertOnlyWhereTheRowHasThem) {
   struct Case { const FieldDesc& row; uint32_t raw; const char* text; };
   for (const Case& c : {Case{kRows[2], 7, "-1"}, Case{kRows[7], 1, "20"},  // 903, 901, 103

@@ -139,5 +139,79 @@ TEST(VariantCodec, DecodingHostArraysAndErrors) {
   }
 }
 
+// The cell (row, column) of the field array held by `v`, or of its own array when `v` is one.
+VARIANT* cell_of(const VARIANT& v, LONG row, LONG column) {
+  void* cell = nullptr;
+  LONG at[2] = {row, column};
+  EXPECT_EQ(SafeArrayPtrOfIndex(v.parray, at, &cell), S_OK);
+  return static_cast<VARIANT*>(cell);
+}
+VARIANT* item_of(const VARIANT& v, LONG index) {
+  void* cell = nullptr;
+  EXPECT_EQ(SafeArrayPtrOfIndex(v.parray, &index, &cell), S_OK);
+  return static_cast<VARIANT*>(cell);
+}
+
+// Cells a host may send besides plain integers and BSTRs are read as a copy of the array would
+// read them: a text by reference, a null BSTR, a nested array by reference; a cell of an invalid
+// type fails the read when it lies in the array given, and reads as empty inside a nested array
+// (which a copy leaves empty); a text of a type without one fails.
+TEST(VariantCodec, HostCellsOfEveryKind) {
+  BSTR seven = SysAllocString(L"7");
+  struct Case {
+    const char* what;
+    void (*edit)(VARIANT& record, BSTR seven);  // record: encoding 3 of sample_record(1)
+    void (*undo)(VARIANT& record);              // before the record is freed
+    int code;                                   // 0: decodes to `want`
+    FieldValue want;                            // header field 0 (entry 0 field 1 for the last rows)
+  } cases[] = {
+      {"text by reference", [](VARIANT& r, BSTR b) {
+         VARIANT* c = cell_of(*item_of(r, 0), 0, 1);
+         VariantClear(c), c->vt = VT_BSTR | VT_BYREF, c->pbstrVal = new BSTR(b);
+       }, [](VARIANT& r) { VARIANT* c = cell_of(*item_of(r, 0), 0, 1); delete c->pbstrVal, c->vt = VT_EMPTY; },
+       0, {46, "7", 2}},
+      {"null BSTR", [](VARIANT& r, BSTR) { VARIANT* c = cell_of(*item_of(r, 0), 0, 1); SysFreeString(c->bstrVal), c->bstrVal = nullptr; },
+       nullptr, 0, {46, "", 2}},
+      {"invalid type nested", [](VARIANT& r, BSTR) { VARIANT* c = cell_of(*item_of(r, 0), 0, 0); c->vt = 15, c->lVal = 46; },
+       [](VARIANT& r) { cell_of(*item_of(r, 0), 0, 0)->vt = VT_EMPTY; }, 0, {0, "0", 2}},
+      {"real as text", [](VARIANT& r, BSTR) { VARIANT* c = cell_of(*item_of(r, 0), 0, 1); VariantClear(c), c->vt = VT_R8, c->dblVal = 1; },
+       nullptr, err::kInvalidData, {}},
+      {"header by reference", [](VARIANT& r, BSTR) {
+         VARIANT* h = item_of(r, 0);
+         auto* held = new VARIANT(*h);
+         h->vt = VT_BYREF | VT_VARIANT, h->pvarVal = held;
+       }, [](VARIANT& r) { VARIANT* h = item_of(r, 0); VARIANT* held = h->pvarVal; *h = *held; delete held; },
+       0, {46, "0", 2}},
+      {"entry text by reference", [](VARIANT& r, BSTR b) {
+         VARIANT* c = cell_of(*item_of(*item_of(r, 1), 0), 1, 1);
+         VariantClear(c), c->vt = VT_BSTR | VT_BYREF, c->pbstrVal = new BSTR(b);
+       }, [](VARIANT& r) { VARIANT* c = cell_of(*item_of(*item_of(r, 1), 0), 1, 1); delete c->pbstrVal, c->vt = VT_EMPTY; },
+       0, {424, "7", 1}},
+  };
+  for (const Case& c : cases) {
+    ScopedVariant record;
+    encode_block_record(sample_record(1), record.get());
+    c.edit(*record.get(), seven);
+    BlockRecord got;
+    EXPECT_EQ(error_of([&] { decode_block_record(*record, got); }), c.code) << c.what;
+    if (c.code == 0) {
+      const bool in_entry = c.want.id == 424;
+      EXPECT_EQ(in_entry ? got.entry(0).at(1) : got.header().at(0), c.want) << c.what;
+      EXPECT_EQ(got.entry_count(), 1u) << c.what;
+    }
+    if (c.undo) c.undo(*record.get());
+  }
+
+  // The array given holds a cell of an invalid type: its copy cannot be made (106).
+  ScopedVariant list;
+  FieldList fields;
+  fields.add(1, "one", 0);
+  encode_field_list(fields, list.get());
+  cell_of(*list, 0, 2)->vt = 15;
+  EXPECT_EQ(error_of([&] { decode_field_list(*list, fields); }), err::kNoStorage);
+  cell_of(*list, 0, 2)->vt = VT_EMPTY;
+  SysFreeString(seven);
+}
+
 }  // namespace
 }  // namespace cps

@@ -178,8 +178,30 @@ TEST(FactoryRadio, IsReadByTheComponent) {
               std::tuple(o.serial, o.model, o.version.substr(0, 2) + "." + o.version.substr(2), o.band));
     EXPECT_EQ(object.radio_info().is_mobile(), o.mobile);
   }
-  for (const FactoryOptions& o : {FactoryOptions{.serial = "12345678901"}, {.version = "0800"}, {.band = "800"}})
-    EXPECT_THROW(make_gen1_radio(o), std::invalid_argument) << o.serial << o.version << o.band;
+  for (const FactoryOptions& o : {FactoryOptions{.serial = "12345678901"}, {.version = "0800"}, {.band = "800"},
+                                  {.channels = 0}, {.channels = 256}})
+    EXPECT_THROW(make_gen1_radio(o), std::invalid_argument) << o.serial << o.version << o.band << o.channels;
+}
+
+// A factory radio holds the channel count it was asked for, from one channel to field 81's
+// maximum, each channel inside the band, and block 2 allows exactly that many.
+TEST(FactoryRadio, HoldsTheChannelsAskedFor) {
+  for (const char* version : {"0120", "0720"})
+    for (const char* band : {"VHF", "UHF"})
+      for (int count : {1, 48, 49, 255}) {
+        SCOPED_TRACE(std::string(version) + " " + band + " " + std::to_string(count));
+        SimulatedRadio radio = make_gen1_radio({.version = version, .band = band, .channels = count});
+        CPServices object(nullptr);
+        ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
+        const BlockRecord channels = object.codeplug().handler(38)->block();
+        ASSERT_EQ(channels.entry_count(), static_cast<size_t>(count));
+        EXPECT_EQ(object.radio_info().block().entry(0).text(81), std::to_string(count));
+        const size_t last = static_cast<size_t>(count - 1);
+        EXPECT_EQ(channels.entry(last).text(424), (count < 10 ? "CH 0" : "CH ") + std::to_string(count));
+        if (count > 48) {
+          EXPECT_EQ(channels.entry(48).text(455), channels.entry(0).text(455));
+        }
+      }
 }
 
 // Factory codeplugs of every version text, market class and radio kind are read, and packed

@@ -64,6 +64,9 @@ expect create-other  0 'serial 100TAA0002' -- "$cpsctl" radio create other.json 
 expect create-gen2   1 '^error: Not implemented\. \(0x80004001\): .*second generation' -- "$cpsctl" radio create gen2.json --gen 2
 expect create-serial 2 '^error: .*\(0x80070057\): .*serial number' -- "$cpsctl" radio create long.json --gen 1 --serial 12345678901
 expect create-nogen  2 'gen'   -- "$cpsctl" radio create nogen.json
+expect create-channels-0   2 '^error: .*\(0x80070057\): .*channel count must be 1 to 255, not 0' -- "$cpsctl" radio create none.json --gen 1 --channels 0
+expect create-channels-256 2 'channel count must be 1 to 255, not 256' -- "$cpsctl" radio create many.json --gen 1 --channels 256
+expect create-channels-abc 2 'channels' -- "$cpsctl" radio create abc.json --gen 1 --channels many
 expect create-nodir  1 '^error: File exception\. \(0x8004097E\)' -- "$cpsctl" radio create missing/dir/radio.json --gen 1
 # The factory options reach the radio's identity and information blocks.
 "$cpsctl" radio create mobile.json --gen 1 --mobile --band UHF --version 0710 >/dev/null
@@ -71,7 +74,11 @@ expect create-nodir  1 '^error: File exception\. \(0x8004097E\)' -- "$cpsctl" ra
 expect create-mobile  0 '^66  "Mobile"  0$'    -- "$cpsctl" get mobile-codeplug.json 2 66
 expect create-band    0 '^89  "UHF"  2$'       -- "$cpsctl" get mobile-codeplug.json 3 89
 expect create-version 0 '^103  "07\.10"  0$'  -- "$cpsctl" get mobile-codeplug.json 4 103
-for f in gen2.json long.json nogen.json; do [ ! -e "$f" ] || fail "create: $f left behind"; done
+"$cpsctl" radio create full.json --gen 1 --channels 255 >/dev/null
+"$cpsctl" read full.json -o full-codeplug.json >/dev/null
+expect create-channels     0 '^81  "255"  0$'    -- "$cpsctl" get full-codeplug.json 2 81
+expect create-channel-last 0 '^424  "CH 255"  1$' -- "$cpsctl" get full-codeplug.json 38 424 254
+for f in gen2.json long.json nogen.json none.json many.json abc.json; do [ ! -e "$f" ] || fail "create: $f left behind"; done
 
 # ---- read, and the codeplug file ------------------------------------------------------------
 

@@ -247,6 +247,7 @@ int radio_create(const std::string& radio, const RadioOptions& options) {
   factory.version = options.version;
   factory.band = options.band;
   factory.mobile = options.mobile;
+  factory.channels = options.channels;
   cps::sim::SimulatedRadio made;
   try {
     made = cps::sim::make_gen1_radio(factory);

@@ -15,6 +15,7 @@ struct RadioOptions {
   std::string version = "0720";
   std::string band = "VHF";
   bool mobile = false;
+  int channels = 32;  // the factory channel list, 1 to 255
 };
 
 // How a command treats the simulated radio: calls made to fail (see parse_injected_failure).

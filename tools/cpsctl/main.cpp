@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
   create->add_option("--version", radio_options.version, "codeplug version, four digits up to 0799")->capture_default_str();
   create->add_option("--band", radio_options.band, "VHF or UHF")->capture_default_str();
   create->add_flag("--mobile", radio_options.mobile, "a mobile radio rather than a portable one");
+  create->add_option("--channels", radio_options.channels, "channels in the factory channel list, 1 to 255")
+      ->capture_default_str();
 
   cpsctl::DeviceOptions device;
   cpsctl::WriteOptions write_options;

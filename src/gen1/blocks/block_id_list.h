@@ -15,7 +15,7 @@ namespace cps {
 class BlockIdList : public BlockHandler {
  public:
   RecordKind kind() const override { return RecordKind::Fields; }
-  FieldList fields() const override { return fields_; }
+  const FieldList& fields() const override { return fields_; }
   // The leading fields a block keeps before its block IDs, then every row of the form with its
   // default.
   void build_default() override;

@@ -314,6 +314,21 @@ FieldList in_table_order(const FieldList& entry, const BlockBase& base) {
   return ordered;
 }
 
+// Whether a channel the host sends needs rewriting before it is taken: an old lockout label, or
+// a deviation other than the one its spacing gives (missing, another text or attribute).
+bool needs_rewrite(const FieldList& entry) {
+  if (entry.contains(kLockout)) {
+    const std::string& lockout = entry.text(kLockout);
+    for (const auto& [old_label, label] : kOldLockouts)
+      if (lockout == old_label) return true;
+  }
+  if (!entry.contains(kSpacing) || !has_label(entry.text(kSpacing), kSpacings)) return false;
+  if (!entry.contains(kDeviation)) return true;
+  const size_t at = entry.position_of(kDeviation);
+  return entry.text_at(at) != label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations) ||
+         entry.attribute_at(at) != 2;
+}
+
 // The alias header fields a record carries after its alias image.
 constexpr int32_t kAliasHeader[] = {kAliasByte0, kAliasLength, kAliasHeader3};
 
@@ -450,17 +465,32 @@ BlockRecord ChannelList::converted_for_target() const {
 
 // ---- Setting ----------------------------------------------------------------------------------
 
-void ChannelList::set_block(const BlockRecord& given) {
-  BlockRecord host = given;
-  for (size_t i = 0; i < host.entry_count(); ++i) {
-    FieldList& entry = host.entry(i);
-    if (entry.contains(kLockout)) entry.set_text(kLockout, current_lockout(entry.text(kLockout)));
-    // The deviation is never the host's: it follows the spacing (and may be left out).
-    if (entry.contains(kSpacing) && has_label(entry.text(kSpacing), kSpacings)) {
-      entry.put({kDeviation, label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations), 2});
+void ChannelList::set_block(const BlockRecord& given) { set_channels(given, nullptr); }
+
+void ChannelList::set_block_from(BlockRecord&& given) { set_channels(given, &given); }
+
+void ChannelList::set_channels(const BlockRecord& given, BlockRecord* spare) {
+  // The host's record is copied only when a channel needs rewriting; a record got from this
+  // block and sent back is taken as it is (its channels moved when the caller gives it up:
+  // what is read of the host's record afterwards, the alias header and the fields a channel
+  // holds beyond the table, stays where it is).
+  bool rewrite = false;
+  for (size_t i = 0; i < given.entry_count() && !rewrite; ++i) rewrite = needs_rewrite(given.entry(i));
+  BlockRecord rewritten;
+  if (rewrite) {
+    rewritten = given;
+    for (size_t i = 0; i < rewritten.entry_count(); ++i) {
+      FieldList& entry = rewritten.entry(i);
+      if (entry.contains(kLockout)) entry.set_text(kLockout, current_lockout(entry.text(kLockout)));
+      // The deviation is never the host's: it follows the spacing (and may be left out).
+      if (entry.contains(kSpacing) && has_label(entry.text(kSpacing), kSpacings)) {
+        entry.put({kDeviation, label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations), 2});
+      }
     }
   }
-  BlockRecord candidate = take_frame(*frame_, host, base);
+  const BlockRecord& host = rewrite ? rewritten : given;
+  BlockRecord* movable = rewrite ? &rewritten : spare;
+  BlockRecord candidate = movable ? take_frame(*frame_, std::move(*movable), base) : take_frame(*frame_, host, base);
   if (parse_decimal(candidate.header().text(kRecordCountField)) > base.radio().max_channels)
     raise(err::kInvalidData);
   for (int32_t field : kAliasHeader) candidate.add_header_field(host.get_header_field(field));
@@ -485,9 +515,11 @@ void ChannelList::set_block(const BlockRecord& given) {
 }
 
 void ChannelList::set_field(size_t index, const FieldValue& given) {
-  BlockRecord candidate = record_;
-  FieldList& entry = candidate.entry(index);  // 105 for a bad index
+  FieldList& entry = record_.entry(index);  // 105 for a bad index
   FieldValue field = given;
+  // The field that changes with the one set (0: none) and its new text.
+  int32_t follower = 0;
+  std::string follower_text;
   switch (field.id) {
     case kDeviation:
       return;  // follows the spacing; never taken from the host
@@ -498,23 +530,30 @@ void ChannelList::set_field(size_t index, const FieldValue& given) {
       check_squelch(entry.text(kSquelch2), field.value, 459, 460);
       break;
     case kSpacing:
-      entry.set_text(kDeviation, label_of(code_of(field.value, kSpacings), kDeviations));
+      follower = kDeviation;
+      follower_text = label_of(code_of(field.value, kSpacings), kDeviations);
       break;
     case kLockout:
       field.value = current_lockout(field.value);
       check_field(field);
-      if (above_01(base) && entry.contains(kExtendedLockout)) entry.set_text(kExtendedLockout, field.value);
+      if (above_01(base) && entry.contains(kExtendedLockout)) {
+        follower = kExtendedLockout;
+        follower_text = field.value;
+      }
       break;
     case kExtendedLockout:
       check_field(field);
-      entry.set_text(kLockout, code_of(field.value, kExtendedLockouts) == 0 ? field.value : "Disabled");
+      follower = kLockout;
+      follower_text = code_of(field.value, kExtendedLockouts) == 0 ? field.value : "Disabled";
       break;
     default:
       check_field(field);
       break;
   }
-  entry.set(field);  // 104 when the channel has no such field
-  record_ = std::move(candidate);
+  // Both found (104 when the channel lacks one) before either is stored.
+  entry.position_of(field.id);
+  if (follower != 0) entry.set_text(follower, std::move(follower_text));
+  entry.set(field);
 }
 
 // ---- Channels ---------------------------------------------------------------------------------
@@ -522,10 +561,10 @@ void ChannelList::set_field(size_t index, const FieldValue& given) {
 size_t ChannelList::add_list() {
   const size_t count = record_.entry_count();
   if (static_cast<int64_t>(count) + 1 > base.radio().max_channels) raise(err::kAboveMaximum);
-  BlockRecord candidate = record_;
-  const size_t index = candidate.add_entry(default_channel());
-  candidate.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count + 1)), 2});
-  record_ = std::move(candidate);
+  FieldList channel = default_channel();
+  record_.header().position_of(kRecordCountField);  // 104 before anything is stored
+  const size_t index = record_.add_entry(std::move(channel));
+  record_.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count + 1)), 2});
   return index;
 }
 

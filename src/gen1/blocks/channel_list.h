@@ -27,6 +27,7 @@ class ChannelList final : public Cloneable<ChannelList, FramedBlock> {
   void build_default() override;
 
   void set_block(const BlockRecord& given) override;
+  void set_block_from(BlockRecord&& given) override;
   void set_field(size_t index, const FieldValue& field) override;
   size_t add_list() override;
   void delete_list(size_t index, BlockDirectory& blocks) override;
@@ -39,6 +40,8 @@ class ChannelList final : public Cloneable<ChannelList, FramedBlock> {
   // The record in the layout of the radio it is packed for (version pair): entry length and
   // the fields that layout has and the record lacks.
   BlockRecord converted_for_target() const;
+  // set_block; `spare` is `given` itself when the caller gives it up, else nullptr.
+  void set_channels(const BlockRecord& given, BlockRecord* spare);
 };
 
 }  // namespace cps

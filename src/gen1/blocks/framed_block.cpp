@@ -33,10 +33,16 @@ void FramedBlock::check_field(const FieldValue& field) const {
 
 void FramedBlock::set_field(size_t index, const FieldValue& field) {
   check_field(field);
-  BlockRecord candidate = record_;
-  candidate.set_entry_field(index, field);
-  finish_record(candidate, candidate);
-  record_ = std::move(candidate);
+  FieldList& entry = record_.entry(index);           // 105 for a bad index
+  const size_t at = entry.position_of(field.id);     // 104 when the entry lacks the field
+  const FieldValue old{field.id, entry.text_at(at), entry.attribute_at(at)};
+  entry.set(field);
+  try {
+    finish_record(record_, record_);
+  } catch (...) {
+    entry.set(old);  // the block's own rules refused it: the record is as it was
+    throw;
+  }
 }
 
 std::vector<size_t> FramedBlock::rewrite_deleted(int32_t block_id, size_t index, BlockDirectory& blocks,

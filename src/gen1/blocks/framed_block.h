@@ -17,12 +17,12 @@ class FramedBlock : public BlockHandler {
   std::vector<uint8_t> pack(int32_t id) override;
   void build_default() override;
 
-  BlockRecord block() const override { return record_; }
+  const BlockRecord& block() const override { return record_; }
   // Takes the host's record through the frame (header 46, 47, 48; every entry field checked),
   // lets the block add its own rules, then stores it.
   void set_block(const BlockRecord& given) override;
   // Checks the value, then sets it in entry `index` (105 for a bad index, 104 when the entry
-  // lacks the field).
+  // lacks the field), in place.
   void set_field(size_t index, const FieldValue& field) override;
 
   // The references the frame's rows declare, rewritten entry by entry.
@@ -33,8 +33,10 @@ class FramedBlock : public BlockHandler {
   const ListFrame& frame() const { return *frame_; }
 
  protected:
-  // Extra rules of a block, run on a candidate record before it is stored.
-  virtual void finish_record(BlockRecord& /*candidate*/, const BlockRecord& /*given*/) const {}
+  // Extra rules of a block, checked on a candidate record before it is stored (they throw and
+  // change nothing). set_field runs them on the stored record with the new value in place, and
+  // puts the old value back when they refuse it.
+  virtual void finish_record(const BlockRecord& /*candidate*/, const BlockRecord& /*given*/) const {}
   virtual void check_field(const FieldValue& field) const;
 
   const ListFrame* frame_;

@@ -29,7 +29,7 @@ class ListsBlock : public BlockHandler {
   // One list of defaults.
   void build_default() override;
 
-  ListBlockRecord lists() const override { return record_; }
+  const ListBlockRecord& lists() const override { return record_; }
   // The header fields (104 when one is missing; 51 within the frame's bounds and equal to the
   // number of lists, 107), every list's settings and members through the tables; where every
   // slot is a member each list has exactly that many, else at most that many (107).

@@ -40,7 +40,7 @@ class OptionBoard final : public Cloneable<OptionBoard> {
   std::vector<uint8_t> pack(int32_t id) override;
   void build_default() override;  // empty again
 
-  ListBlockRecord lists() const override { return record_; }
+  const ListBlockRecord& lists() const override { return record_; }
   // The header fields 49, 50, 51, 46, 47, 48 taken and checked (104, 107), then field 51 lists
   // of field 48 / 2 members (at least one) taken from the given record (105, 104). Unchanged on
   // failure.

@@ -147,7 +147,7 @@ constexpr ListFrame kFrame{.rows = kRows,
 
 RadioIdentity::RadioIdentity() : Cloneable(kFrame) { build_default(); }
 
-void RadioIdentity::finish_record(BlockRecord& candidate, const BlockRecord&) const {
+void RadioIdentity::finish_record(const BlockRecord& candidate, const BlockRecord&) const {
   for (size_t i = 0; i < candidate.entry_count(); ++i) {
     const FieldList& entry = candidate.entry(i);
     const double base_mhz = parse_number(entry.text(kBase));

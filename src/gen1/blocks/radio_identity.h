@@ -41,7 +41,7 @@ class RadioIdentity final : public Cloneable<RadioIdentity, RroBlock> {
 
  protected:
   // Fields 91 and 92 must be a 16-bit count of 5 kHz above field 90 (107).
-  void finish_record(BlockRecord& candidate, const BlockRecord& given) const override;
+  void finish_record(const BlockRecord& candidate, const BlockRecord& given) const override;
 };
 
 }  // namespace cps

@@ -135,7 +135,7 @@ int number_of(const std::string& text) { return static_cast<int>(parse_decimal(t
 
 RadioInfo::RadioInfo() : Cloneable(kFrame) { build_default(); }
 
-void RadioInfo::finish_record(BlockRecord& candidate, const BlockRecord&) const {
+void RadioInfo::finish_record(const BlockRecord& candidate, const BlockRecord&) const {
   for (size_t i = 0; i < candidate.entry_count(); ++i) {
     const FieldList& entry = candidate.entry(i);
     code_of(entry.text(kRadioKind), kinds(entry.text(kForm) == "Portable"));

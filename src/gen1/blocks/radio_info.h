@@ -33,7 +33,7 @@ class RadioInfo final : public Cloneable<RadioInfo, RroBlock> {
 
  protected:
   // Field 667 must be a label of the table that the entry's field 66 selects (108).
-  void finish_record(BlockRecord& candidate, const BlockRecord& given) const override;
+  void finish_record(const BlockRecord& candidate, const BlockRecord& given) const override;
 };
 
 }  // namespace cps

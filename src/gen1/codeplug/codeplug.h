@@ -51,7 +51,7 @@ class Codeplug final : public Cloneable<Codeplug> {
 
   // Block 1: the container's own header fields 45, 100, 101, 102.
   RecordKind kind() const override { return RecordKind::Fields; }
-  FieldList fields() const override { return header_; }
+  const FieldList& fields() const override { return header_; }
   void set_fields(const FieldList& fields) override;
   // Block 1 is not a region of the image; the image is unpacked and packed as a whole below.
   void unpack(int32_t id, const uint8_t* image, size_t length) override;

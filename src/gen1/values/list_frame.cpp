@@ -113,7 +113,10 @@ std::vector<uint8_t> pack_frame(const ListFrame& frame, const BlockRecord& recor
   return image;
 }
 
-BlockRecord take_frame(const ListFrame& frame, const BlockRecord& given, const BlockBase& base) {
+namespace {
+
+// Fields 46, 47 and 48 taken and checked, 48 equal to the number of entries.
+BlockRecord take_frame_header(const ListFrame& frame, const BlockRecord& given, const BlockBase& base) {
   BlockRecord record;
   for (int32_t id : {kFormatField, kRecordSizeField, kRecordCountField}) {
     FieldValue field = given.get_header_field(id);
@@ -122,8 +125,22 @@ BlockRecord take_frame(const ListFrame& frame, const BlockRecord& given, const B
   }
   if (parse_decimal(record.header().text(kRecordCountField)) != static_cast<int64_t>(given.entry_count()))
     raise(err::kInvalidData);
+  return record;
+}
+
+}  // namespace
+
+BlockRecord take_frame(const ListFrame& frame, const BlockRecord& given, const BlockBase& base) {
+  BlockRecord record = take_frame_header(frame, given, base);
   for (size_t i = 0; i < given.entry_count(); ++i)
     record.add_entry(layout::take(frame.rows, given.entry(i), base));
+  return record;
+}
+
+BlockRecord take_frame(const ListFrame& frame, BlockRecord&& given, const BlockBase& base) {
+  BlockRecord record = take_frame_header(frame, given, base);
+  for (size_t i = 0; i < given.entry_count(); ++i)
+    record.add_entry(layout::take(frame.rows, std::move(given.entry(i)), base));
   return record;
 }
 

@@ -61,6 +61,9 @@ void check_frame_field(const ListFrame& frame, const FieldValue& field, const Bl
 // equal to the number of entries (107), every entry taken through the layout (104 for a missing
 // field). Header fields other than those three are the block's to take.
 BlockRecord take_frame(const ListFrame& frame, const BlockRecord& given, const BlockBase& base);
+// The same with a record the caller gives up: entries in table form are moved, not copied (the
+// header is only read).
+BlockRecord take_frame(const ListFrame& frame, BlockRecord&& given, const BlockBase& base);
 
 // A fresh block: header 46, 47, 48 and `count` entries of defaults.
 BlockRecord default_frame(const ListFrame& frame, const BlockBase& base, size_t count = 1);

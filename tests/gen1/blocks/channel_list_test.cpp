@@ -37,7 +37,7 @@ class Partner final : public Cloneable<Partner> {
   void unpack(int32_t, const uint8_t*, size_t) override {}
   Image pack(int32_t) override { return {}; }
   void build_default() override {}
-  BlockRecord block() const override { return record_; }
+  const BlockRecord& block() const override { return record_; }
 
  private:
   BlockRecord record_;
@@ -129,6 +129,51 @@ TEST(ChannelList, BrokenImagesAreRefusedAndChangeNothing) {
   }
 }
 
+// A record the caller gives up is taken exactly as a record it keeps, on a mobile and on a
+// portable radio: channels in table form, with fields beyond the table, in another order, with
+// an old lockout label, and refused ones.
+TEST(ChannelList, GivenUpRecordsAreTakenAsKeptOnes) {
+  for (uint8_t mobile : {uint8_t{0}, uint8_t{1}}) {
+    const ChannelList fresh = [&] {
+      ChannelList list = make("07", 0, mobile);
+      list.add_list();
+      list.add_list();
+      return list;
+    }();
+    auto changed = [&](auto change) {
+      BlockRecord record = fresh.block();
+      change(record);
+      return record;
+    };
+    const BlockRecord records[] = {
+        fresh.block(),
+        changed([](BlockRecord& r) { r.entry(1).add(745, "3", 1); }),  // kept on a mobile
+        changed([](BlockRecord& r) {  // 455 last
+          FieldList& e = r.entry(0);
+          FieldList reordered;
+          for (size_t i = 0; i < e.count(); ++i)
+            if (e.at(i).id != 455) reordered.add(e.at(i));
+          reordered.add(e.get(455));
+          e = reordered;
+        }),
+        changed([](BlockRecord& r) { r.entry(2).set_text(393, "On Busy Channel"); }),
+        changed([](BlockRecord& r) { r.entry(2).set_text(386, "12.5"); }),
+        changed([](BlockRecord& r) { r.entry(1).set_text(455, "1.0"); }),  // refused
+        changed([](BlockRecord& r) { r.set_header_field({48, "2", 2}); }),  // refused
+    };
+    for (const BlockRecord& record : records) {
+      SCOPED_TRACE(testing::Message() << "mobile " << int(mobile) << ", record " << (&record - records));
+      ChannelList kept = fresh, given_up = fresh;
+      const int code = error_of([&] { kept.set_block(record); });
+      EXPECT_EQ(error_of([&] { given_up.set_block_from(BlockRecord(record)); }), code);
+      EXPECT_EQ(given_up.block(), kept.block());
+      if (code != 0) {
+        EXPECT_EQ(kept.block(), fresh.block());
+      }
+    }
+  }
+}
+
 TEST(ChannelList, FieldRules) {
   ChannelList list = make("07");
   list.set_field(0, {386, "12.5", 1});
@@ -155,6 +200,8 @@ TEST(ChannelList, FieldRules) {
       {{424, std::string("A\x7F"), 1}, 0},
       {{424, std::string("A\x1F"), 1}, err::kInvalidData},
       {{999, "0", 1}, err::kFieldNotFound},
+      {{664, "On Nothing", 1}, err::kChoiceNotFound},  // nor field 393 changed
+      {{393, "On Nothing", 1}, err::kChoiceNotFound},  // nor field 664
   };
   for (const Case& c : cases) {
     const BlockRecord before = list.block();
