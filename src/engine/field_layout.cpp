@@ -330,6 +330,22 @@ FieldList take(Layout rows, FieldList&& given, const BlockBase& base) {
   return std::move(given);
 }
 
+void set_field(Layout rows, FieldList& entry, const FieldValue& field, const BlockBase& base) {
+  const FieldDesc* row = find(rows, field.id, base);
+  if (row == nullptr || row->set_by == SetBy::Refused) raise(err::kFieldNotFound);
+  if (row->on_set == nullptr) {
+    check_value(*row, field.value, base);
+    entry.set(field);
+    return;
+  }
+  FieldList work = entry;
+  FieldValue value = field;
+  row->on_set(work, value, base);
+  check_value(*row, value.value, base);
+  work.set(value);
+  entry = std::move(work);
+}
+
 FieldList defaults(Layout rows, const BlockBase& base) {
   FieldList entry;
   for (const FieldDesc& row : rows)

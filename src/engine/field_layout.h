@@ -47,6 +47,16 @@ using Condition = bool (*)(const BlockBase&);
 
 struct FieldDesc;
 
+// How SetFieldAt and SetSubFieldAt treat a row: the host sets it, or the row follows other fields
+// and a set of it is refused (104).
+enum class SetBy : uint8_t { Host, Refused };
+
+// A row's set rule, run when the host sets that one field: it may refuse the value (its own
+// code), change the value to the one stored, and change the fields that go with it in the
+// entry. It works on a copy of the entry; nothing is stored unless the rule and the value's
+// check pass.
+using SetRule = void (*)(FieldList& entry, FieldValue& field, const BlockBase& base);
+
 // A codec that no generic kind covers (hexadecimal digit strings, power levels, ...). On a
 // row of another kind, a `check` here runs after the kind's own check: a block's extra rule
 // for one field (a version text with an upper limit, the alias characters of a virtual row).
@@ -85,7 +95,9 @@ struct FieldDesc {
   bool shares_bits = false;  // shows bits another row shows too (a second view of one code, or
                              // a bit two fields own by turns); the block's rule says who packs
   const RefSpec* refers = nullptr;  // the entries of other blocks this field's index points at
-  const char* name = nullptr;       // a short snake_case name for people ("scan_hang_time")
+  const char* name = nullptr;       // a short snake_case name for people ("member_channel_index")
+  SetBy set_by = SetBy::Host;
+  SetRule on_set = nullptr;         // what setting this field alone also does
 };
 
 using Layout = std::span<const FieldDesc>;
@@ -238,6 +250,11 @@ FieldList take(Layout rows, const FieldList& given, const BlockBase& base);
 // The same for an entry the caller gives up: one that holds exactly the fields of the rows that
 // exist, in table order (as a record got and sent back does), is checked and moved whole.
 FieldList take(Layout rows, FieldList&& given, const BlockBase& base);
+
+// Sets one field of an entry as SetFieldAt does: 104 when no row of that ID exists in this form
+// or the row is not the host's to set; the row's set rule; the value's check; then the field is
+// stored (104 when the entry lacks it). On any error the entry is left as it was.
+void set_field(Layout rows, FieldList& entry, const FieldValue& field, const BlockBase& base);
 
 // A new entry: every existing row with its default text and attribute, in table order.
 FieldList defaults(Layout rows, const BlockBase& base);

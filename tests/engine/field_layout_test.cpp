@@ -305,5 +305,35 @@ TEST(FieldLayout, RawValuesConvertOnlyWhereTheRowHasThem) {
   EXPECT_EQ(error_of([] { raw_of(kRows[12], "A"); }), err::kUnexpected);
 }
 
+// Setting one field through its row: the rule may change the value and other fields, or refuse;
+// a row the host does not set is 104; nothing changes unless the rule and the check pass.
+void mirror(FieldList& entry, FieldValue& field, const BlockBase&) {
+  if (field.value == "9") raise(err::kChoiceNotFound);
+  if (field.value == "7") field.value = "8";  // stored as 8
+  entry.set_text(2, field.value);
+}
+constexpr FieldDesc kSetRows[] = {
+    {.id = 1, .offset = 0, .mask = 0x0F, .on_set = mirror},
+    {.id = 2, .offset = 0, .mask = 0xF0, .attribute = 2, .set_by = SetBy::Refused},
+    {.id = 3, .offset = 1, .mask = 0x07},
+};
+static_assert(layout_ok(kSetRows, 2));
+
+TEST(FieldLayout, SetFieldFollowsTheRowsRules) {
+  struct Case { FieldValue field; int code; const char* after; };  // fields 1, 2, 3 after the set
+  const Case cases[] = {
+      {{1, "5", 1}, 0, "5 5 0"}, {{1, "7", 1}, 0, "8 8 0"},    // the rule's value is stored
+      {{1, "9", 1}, err::kChoiceNotFound, "0 0 0"},            // the rule refuses
+      {{1, "16", 1}, kBad, "0 0 0"},                           // the value's check after the rule
+      {{2, "1", 2}, err::kFieldNotFound, "0 0 0"},             // follows field 1
+      {{3, "6", 1}, 0, "0 0 6"}, {{3, "8", 1}, kBad, "0 0 0"}, {{4, "0", 1}, err::kFieldNotFound, "0 0 0"},
+  };
+  for (const Case& c : cases) {
+    FieldList entry = defaults(kSetRows, kMobile1);
+    EXPECT_EQ(error_of([&] { set_field(kSetRows, entry, c.field, kMobile1); }), c.code) << c.field.id << c.field.value;
+    EXPECT_EQ(entry.text(1) + " " + entry.text(2) + " " + entry.text(3), c.after) << c.field.id << c.field.value;
+  }
+}
+
 }  // namespace
 }  // namespace cps::layout

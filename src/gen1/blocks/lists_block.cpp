@@ -103,32 +103,23 @@ void ListsBlock::set_lists(const ListBlockRecord& given) {
   record_ = std::move(candidate);
 }
 
-void ListsBlock::check_list_field(const FieldValue& field) const {
-  if (field.id == kListCountField) {
-    if (parse_decimal(field.value) != static_cast<int64_t>(record_.list_count())) raise(err::kInvalidData);
-    return;
-  }
-  layout::check(frame_->list_rows, field, base);
+void ListsBlock::check_header_field(const FieldValue& field) const {
+  if (field.id != kListCountField) raise(err::kFieldNotFound);
+  if (parse_decimal(field.value) != static_cast<int64_t>(record_.list_count())) raise(err::kInvalidData);
 }
 
 void ListsBlock::set_field(size_t list, const FieldValue& field) {
-  check_list_field(field);
-  if (record_.header().contains(field.id)) {  // a header field that passed its check
-    record_.header().set(field);
+  BlockRecord& settings = record_.list(list);  // 105 for a bad list
+  if (layout::find(frame_->list_rows, field.id, base) != nullptr) {
+    layout::set_field(frame_->list_rows, settings.header(), field, base);
     return;
   }
-  record_.list(list).header().set(field);  // 105 for a bad list, 104 for a field it lacks
-}
-
-void ListsBlock::set_member_rules(FieldList&, const FieldValue& field) const {
-  layout::check(frame_->member_rows, field, base);
+  check_header_field(field);
+  record_.header().set(field);  // 104 for a field the record does not hold
 }
 
 void ListsBlock::set_member_field(size_t list, size_t member, const FieldValue& field, BlockDirectory&) {
-  FieldList candidate = record_.list(list).entry(member);  // 105 for a bad list or member
-  set_member_rules(candidate, field);
-  candidate.set(field);  // 104 when the member has no such field
-  record_.list(list).entry(member) = std::move(candidate);
+  layout::set_field(frame_->member_rows, record_.list(list).entry(member), field, base);  // 105, 104
 }
 
 // ---- Lists and members ------------------------------------------------------------------------

@@ -34,8 +34,9 @@ class ListsBlock : public BlockHandler {
   // number of lists, 107), every list's settings and members through the tables; where every
   // slot is a member each list has exactly that many, else at most that many (107).
   void set_lists(const ListBlockRecord& given) override;
-  // A list setting: checked, then stored (105 for a bad list).
+  // A list setting through its row (check and set rule), or a header field (105 for a bad list).
   void set_field(size_t list, const FieldValue& field) override;
+  // A member field through its row (check and set rule).
   void set_member_field(size_t list, size_t member, const FieldValue& field, BlockDirectory& blocks) override;
   // 117 above the frame's maximum; a list of defaults with its first members.
   size_t add_list() override;
@@ -55,12 +56,11 @@ class ListsBlock : public BlockHandler {
   virtual FieldList default_member() const;
   // How many members a new list starts with.
   virtual size_t first_members() const { return frame_->empty_slot ? 1 : frame_->slots; }
-  // A list setting's check: the table's, 51 equal to the number of lists; other header fields
-  // pass (structural).
-  virtual void check_list_field(const FieldValue& field) const;
-  // A member field's check and the changes it brings to the member's other fields, applied to
-  // `member` (a copy); the field itself is stored afterwards.
-  virtual void set_member_rules(FieldList& member, const FieldValue& field) const;
+  // The check of a field that is no list setting (a header field, or one the block does not
+  // hold): 51 must equal the number of lists (107), any other is 104. A block whose header
+  // fields the host may set accepts them here; one it accepts is stored where the record holds
+  // it, else 104.
+  virtual void check_header_field(const FieldValue& field) const;
 
   const ListsFrame* frame_;
   Regions regions_;

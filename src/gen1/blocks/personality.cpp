@@ -41,26 +41,51 @@ constexpr Choice kCompression[] = {{0, "Disabled"}, {1, "Full Compression"}, kCh
 constexpr Choice kExpansion[] = {{0, "Disabled"}, {1, "Full Expansion"}, kChoiceEnd};
 
 
-constexpr FieldDesc flag(int32_t id, uint16_t offset, uint8_t mask, uint8_t attribute = 1) {
-  return {.id = id, .offset = offset, .mask = mask, .attribute = attribute, .ranged = true};
+constexpr FieldDesc flag(int32_t id, uint16_t offset, uint8_t mask, layout::SetRule on_set = nullptr) {
+  return {.id = id, .offset = offset, .mask = mask, .ranged = true, .on_set = on_set};
 }
 constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choice* table, const char* dflt,
-                           uint8_t attribute = 1) {
-  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Choice, .attribute = attribute,
-          .dflt = {dflt}, .choices = table};
+                           layout::SetRule on_set = nullptr) {
+  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Choice, .dflt = {dflt}, .choices = table,
+          .on_set = on_set};
 }
+
+// ---- Set rules ----------------------------------------------------------------------------------
+
+// Field 679 cannot be set on an 800 MHz radio; field 675 only on an 800 or 900 MHz one; the
+// members' 685 and 687 not on a low-band one.
+void not_on_800(FieldList&, FieldValue&, const BlockBase& b) {
+  if (b.radio().band == "800") raise(err::kInvalidData);
+}
+void only_800_900(FieldList&, FieldValue&, const BlockBase& b) {
+  if (b.radio().band != "800" && b.radio().band != "900") raise(err::kInvalidData);
+}
+void not_low_band(FieldList&, FieldValue&, const BlockBase& b) {
+  if (b.radio().band == "Low") raise(err::kInvalidData);
+}
+// Companding sets compression and expansion with it.
+void companding(FieldList& member, FieldValue& field, const BlockBase&) {
+  member.set_text(697, field.value == "1" ? "Full Compression" : "Disabled");
+  member.set_text(698, field.value == "1" ? "Full Expansion" : "Disabled");
+}
+// The deviation follows the spacing.
+void spacing(FieldList& member, FieldValue& field, const BlockBase&) {
+  member.set_text(kDeviation, label_of(code_of(field.value, kSpacings), kDeviations));
+}
+// Either count sets both; a member given a channel starts from the defaults.
+void counts(FieldList& member, FieldValue& field, const BlockBase& base);
 
 // A personality's settings; bytes 2 and 5-8 carry no field and pack as 0.
 constexpr FieldDesc kPersonalityRows[] = {
     {.id = 671, .offset = 0, .ranged = true},
     flag(676, 1, 0x80),
-    flag(675, 1, 0x40),
+    flag(675, 1, 0x40, only_800_900),
     flag(674, 1, 0x20),
     flag(673, 1, 0x10),
     {.id = 672, .offset = 1, .mask = 0x0F, .codec = Codec::Scaled, .dflt = {"12"}, .ranged = true, .scale = 4},
-    {.id = 681, .offset = 3, .mask = 0x80, .attribute = 2, .dflt = {"1"}, .ranged = true},
+    {.id = 681, .offset = 3, .mask = 0x80, .attribute = 2, .dflt = {"1"}, .ranged = true, .set_by = layout::SetBy::Refused},
     flag(680, 3, 0x40),
-    choice(679, 3, 0x30, kLevels, "High"),
+    choice(679, 3, 0x30, kLevels, "High", not_on_800),
     {.id = 678, .offset = 3, .mask = 0x0C, .codec = Codec::Scaled, .dflt = {"2"}, .ranged = true, .bias = 1},
     choice(677, 3, 0x03, kLevels, "High"),
     {.id = 682, .offset = 4},  // the byte is its range
@@ -88,18 +113,20 @@ constexpr CustomCodec kTxFrequencyCodec{TxFrequency::decode, TxFrequency::encode
 
 // The counts pack before the frequencies, which read them.
 constexpr FieldDesc kMemberRows[] = {
-    choice(687, 0, 0x03, kTones, "Default"),
-    choice(685, 0, 0x30, kTones, "Default"),
-    {.id = kRxCount, .offset = 1, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranged = true},
-    {.id = kTxCount, .offset = 3, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranged = true},
+    choice(687, 0, 0x03, kTones, "Default", not_low_band),
+    choice(685, 0, 0x30, kTones, "Default", not_low_band),
+    {.id = kRxCount, .offset = 1, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranged = true, .on_set = counts},
+    {.id = kTxCount, .offset = 3, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranged = true, .on_set = counts},
     {.id = kRxFrequency, .offset = 1, .width = 2, .codec = Codec::Custom, .dflt = {""},
      .custom = &kRxFrequencyCodec, .shares_bits = true},
     {.id = kTxFrequency, .offset = 3, .width = 2, .codec = Codec::Custom, .dflt = {""},
      .custom = &kTxFrequencyCodec, .shares_bits = true},
     choice(690, 5, 0xC0, kEmphasis, "De-Emphasis and Pre-Emphasis"),
-    flag(kCompanding, 5, 0x10),
-    choice(kDeviation, 5, 0x0C, kDeviations, "5.0", 2),
-    {.id = kSpacing, .offset = 5, .mask = 0x03, .codec = Codec::Custom, .dflt = {"25"}, .custom = &kSpacingCodec},
+    flag(kCompanding, 5, 0x10, companding),
+    {.id = kDeviation, .offset = 5, .mask = 0x0C, .codec = Codec::Choice, .attribute = 2, .dflt = {"5.0"},
+     .choices = kDeviations, .set_by = layout::SetBy::Refused},  // follows the spacing
+    {.id = kSpacing, .offset = 5, .mask = 0x03, .codec = Codec::Custom, .dflt = {"25"}, .custom = &kSpacingCodec,
+     .on_set = spacing},
     flag(694, 6, 0x10),
     choice(697, 6, 0x0C, kCompression, "Disabled"),
     choice(698, 6, 0x03, kExpansion, "Disabled"),
@@ -126,6 +153,29 @@ size_t first_programmed(const BlockRecord& personality) {
 
 }  // namespace
 
+// ---- Setting ----------------------------------------------------------------------------------
+
+namespace {
+
+// A new member: unprogrammed, its frequencies at the band's lower limit.
+FieldList member_defaults(const BlockBase& base) {
+  FieldList member = layout::defaults(kMemberRows, base);
+  member.set_text(kRxFrequency, base.radio().band_lower);
+  member.set_text(kTxFrequency, base.radio().band_lower);
+  return member;
+}
+
+void counts(FieldList& member, FieldValue& field, const BlockBase& base) {
+  if (field.value != kUnprogrammedText) {
+    const FieldList fresh = member_defaults(base);
+    for (int32_t id : {687, 685, kTxFrequency, kRxFrequency, 690, kCompanding, kDeviation, kSpacing, 694, 697, 698})
+      member.set(fresh.get(id));
+  }
+  member.set_text(field.id == kRxCount ? kTxCount : kRxCount, field.value);
+}
+
+}  // namespace
+
 Personalities::Personalities()
     : Cloneable(kFrame, {.lists = kPersonalityImage, .aliases = kAliasImage, .members = kMemberImage,
                          .member_aliases = kMemberAliases}) {
@@ -140,71 +190,7 @@ BlockRecord Personalities::default_list(size_t index) const {
   return personality;
 }
 
-FieldList Personalities::default_member() const {
-  FieldList member = ListsBlock::default_member();
-  member.set_text(kRxFrequency, base.radio().band_lower);
-  member.set_text(kTxFrequency, base.radio().band_lower);
-  return member;
-}
-
-// ---- Setting ----------------------------------------------------------------------------------
-
-void Personalities::check_list_field(const FieldValue& field) const {
-  const std::string& band = base.radio().band;
-  switch (field.id) {
-    case kListCountField:
-      return ListsBlock::check_list_field(field);
-    case 679:
-      if (band == "800") raise(err::kInvalidData);
-      break;
-    case 675:
-      if (band != "800" && band != "900") raise(err::kInvalidData);
-      break;
-    case kAliasField:
-    case 671: case 672: case 673: case 674: case 676: case 677: case 678: case 680: case 682:
-      break;
-    default:
-      raise(err::kFieldNotFound);
-  }
-  layout::check(kPersonalityRows, field, base);
-}
-
-void Personalities::set_member_rules(FieldList& entry, const FieldValue& field) const {
-  switch (field.id) {
-    case 685:
-    case 687:
-      if (base.radio().band == "Low") raise(err::kInvalidData);
-      layout::check(kMemberRows, field, base);
-      break;
-    case kRxCount:
-    case kTxCount: {
-      layout::check(kMemberRows, field, base);
-      if (field.value != kUnprogrammedText) {
-        // A member given a channel starts from the defaults.
-        const FieldList fresh = default_member();
-        for (int32_t id : {687, 685, kTxFrequency, kRxFrequency, 690, kCompanding, kDeviation, kSpacing, 694, 697, 698})
-          entry.set(fresh.get(id));
-      }
-      entry.set_text(field.id == kRxCount ? kTxCount : kRxCount, field.value);
-      break;
-    }
-    case kCompanding:
-      layout::check(kMemberRows, field, base);
-      entry.set_text(697, field.value == "1" ? "Full Compression" : "Disabled");
-      entry.set_text(698, field.value == "1" ? "Full Expansion" : "Disabled");
-      break;
-    case kSpacing:
-      layout::check(kMemberRows, field, base);
-      entry.set_text(kDeviation, label_of(code_of(field.value, kSpacings), kDeviations));
-      break;
-    case kAliasField:
-    case 690: case 694: case kRxFrequency: case kTxFrequency: case 697: case 698:
-      layout::check(kMemberRows, field, base);
-      break;
-    default:
-      raise(err::kFieldNotFound);
-  }
-}
+FieldList Personalities::default_member() const { return member_defaults(base); }
 
 void Personalities::set_member_field(size_t list, size_t member, const FieldValue& field, BlockDirectory& blocks) {
   ListsBlock::set_member_field(list, member, field, blocks);

@@ -30,8 +30,6 @@ class Personalities final : public Cloneable<Personalities, ListsBlock> {
  protected:
   BlockRecord default_list(size_t index) const override;
   FieldList default_member() const override;
-  void check_list_field(const FieldValue& field) const override;
-  void set_member_rules(FieldList& member, const FieldValue& field) const override;
 };
 
 }  // namespace cps

@@ -136,7 +136,7 @@ void ScanLists::set_field(size_t list, const FieldValue& field) {
 
 // Header fields pass as structural values; 47 (7 or 2) and 50 (32) are checked though the
 // record holds neither.
-void ScanLists::check_list_field(const FieldValue& field) const {
+void ScanLists::check_header_field(const FieldValue& field) const {
   switch (field.id) {
     case kFormatField:
     case kMemberFormatField:
@@ -159,7 +159,7 @@ void ScanLists::check_list_field(const FieldValue& field) const {
     default:
       break;
   }
-  ListsBlock::check_list_field(field);
+  ListsBlock::check_header_field(field);
 }
 
 }  // namespace cps

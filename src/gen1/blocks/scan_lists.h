@@ -28,7 +28,7 @@ class ScanLists final : public Cloneable<ScanLists, ListsBlock> {
   void set_field(size_t list, const FieldValue& field) override;
 
  protected:
-  void check_list_field(const FieldValue& field) const override;
+  void check_header_field(const FieldValue& field) const override;
 };
 
 }  // namespace cps
