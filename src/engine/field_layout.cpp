@@ -333,6 +333,7 @@ FieldList take(Layout rows, FieldList&& given, const BlockBase& base) {
 void set_field(Layout rows, FieldList& entry, const FieldValue& field, const BlockBase& base) {
   const FieldDesc* row = find(rows, field.id, base);
   if (row == nullptr || row->set_by == SetBy::Refused) raise(err::kFieldNotFound);
+  if (row->set_by == SetBy::Ignored) return;
   if (row->on_set == nullptr) {
     check_value(*row, field.value, base);
     entry.set(field);

@@ -47,9 +47,9 @@ using Condition = bool (*)(const BlockBase&);
 
 struct FieldDesc;
 
-// How SetFieldAt and SetSubFieldAt treat a row: the host sets it, or the row follows other fields
-// and a set of it is refused (104).
-enum class SetBy : uint8_t { Host, Refused };
+// How SetFieldAt and SetSubFieldAt treat a row: the host sets it; the row follows other fields
+// and a set of it is refused (104); or it follows them and a set of it is taken and dropped.
+enum class SetBy : uint8_t { Host, Refused, Ignored };
 
 // A row's set rule, run when the host sets that one field: it may refuse the value (its own
 // code), change the value to the one stored, and change the fields that go with it in the
@@ -252,8 +252,9 @@ FieldList take(Layout rows, const FieldList& given, const BlockBase& base);
 FieldList take(Layout rows, FieldList&& given, const BlockBase& base);
 
 // Sets one field of an entry as SetFieldAt does: 104 when no row of that ID exists in this form
-// or the row is not the host's to set; the row's set rule; the value's check; then the field is
-// stored (104 when the entry lacks it). On any error the entry is left as it was.
+// or the row is not the host's to set (nothing at all for a row whose sets are dropped); the
+// row's set rule; the value's check; then the field is stored (104 when the entry lacks it). On
+// any error the entry is left as it was.
 void set_field(Layout rows, FieldList& entry, const FieldValue& field, const BlockBase& base);
 
 // A new entry: every existing row with its default text and attribute, in table order.

@@ -190,6 +190,34 @@ constexpr RefTarget kTrunkingSystemTargets[] = {
 };
 constexpr RefSpec kTrunkingSystem{.type_field = kTrunkingKind, .targets = kTrunkingSystemTargets};
 
+// ---- Set rules -------------------------------------------------------------------------------
+
+// The deviation follows the spacing; the host never sets it.
+void spacing_sets_deviation(FieldList& e, FieldValue& f, const BlockBase&) {
+  e.set_text(kDeviation, label_of(code_of(f.value, kSpacings), kDeviations));
+}
+// A squelch code is checked against its squelch type.
+void code1_by_type(FieldList& e, FieldValue& f, const BlockBase&) { check_squelch(e.text(kSquelch1), f.value, 457, 458); }
+void code2_by_type(FieldList& e, FieldValue& f, const BlockBase&) { check_squelch(e.text(kSquelch2), f.value, 459, 460); }
+// The lockout takes its current label for an old one, and from version text "02" on field 664
+// shows it too; 664 sets the lockout when it is one of the lockout's own modes.
+void lockout_sets_extended(FieldList& e, FieldValue& f, const BlockBase& b) {
+  f.value = current_lockout(f.value);
+  if (above_01(b) && e.contains(kExtendedLockout)) e.set_text(kExtendedLockout, f.value);
+}
+void extended_sets_lockout(FieldList& e, FieldValue& f, const BlockBase&) {
+  e.set_text(kLockout, code_of(f.value, kExtendedLockouts) == 0 ? f.value : "Disabled");
+}
+
+constexpr FieldDesc with_rule(FieldDesc row, layout::SetRule rule) {
+  row.on_set = rule;
+  return row;
+}
+constexpr FieldDesc set_ignored(FieldDesc row) {
+  row.set_by = layout::SetBy::Ignored;
+  return row;
+}
+
 // ---- The entry --------------------------------------------------------------------------------
 
 constexpr FieldDesc flag(int32_t id, uint16_t offset, uint8_t mask, const char* dflt = "0",
@@ -218,18 +246,18 @@ constexpr FieldDesc kRows[] = {
     choice(382, 0, 0x30, kTones, "Default"),
     custom(kTxFrequencyField, 1, 0xFF, 2, kTxFrequency, {""}),
     custom(kRxFrequencyField, 3, 0xFF, 2, kRxFrequency, {""}),
-    custom(kSpacing, 5, 0x03, 1, kSpacingCodec, {"25"}, 1, true),
-    custom(kDeviation, 5, 0x03, 1, kDeviationCodec, {"5.0"}, 2, true),
+    with_rule(custom(kSpacing, 5, 0x03, 1, kSpacingCodec, {"25"}, 1, true), spacing_sets_deviation),
+    set_ignored(custom(kDeviation, 5, 0x03, 1, kDeviationCodec, {"5.0"}, 2, true)),
     flag(388, 5, 0x10),
     {.id = 389, .offset = 5, .mask = 0x20, .dflt = {"0", "1"}, .ranged = true},  // 1 on a portable
     choice(390, 5, 0xC0, kEmphasis, "De-Emphasis and Pre-Emphasis"),
-    choice(kLockout, 10, 0x03, kLockouts, "Disabled"),
+    with_rule(choice(kLockout, 10, 0x03, kLockouts, "Disabled"), lockout_sets_extended),
     flag(394, 10, 0x04),
     flag(395, 10, 0x08),
     choice(kSquelch1, 10, 0x30, kSquelchTypes, "CSQ"),
     choice(kSquelch2, 10, 0xC0, kSquelchTypes, "CSQ"),
-    custom(kCode1, 6, 0xFF, 2, kCode1Codec, {"0"}),
-    custom(kCode2, 8, 0xFF, 2, kCode2Codec, {"0"}),
+    with_rule(custom(kCode1, 6, 0xFF, 2, kCode1Codec, {"0"}), code1_by_type),
+    with_rule(custom(kCode2, 8, 0xFF, 2, kCode2Codec, {"0"}), code2_by_type),
     choice(398, 11, 0x03, kUnmuting, "Std Unmuting, Std Muting"),
     choice(399, 11, 0x04, kSquelchMode, "Normal"),
     {.id = 400, .offset = 11, .mask = 0x08, .codec = Codec::Custom, .dflt = {"1"}, .ranged = true,
@@ -279,7 +307,7 @@ constexpr FieldDesc kRows[] = {
     {.id = 665, .offset = 24, .mask = 0x3F, .dflt = {"0"}, .ranged = true, .when = above_01},
     number(663, 26, "0", above_01),
     {.id = kExtendedLockout, .offset = 25, .mask = 0xE0, .codec = Codec::Custom, .dflt = {"Disabled"},
-     .when = above_01, .custom = &kExtendedCodec},
+     .when = above_01, .custom = &kExtendedCodec, .on_set = extended_sets_lockout},
 };
 static_assert(layout::layout_ok(kRows, kEntryV2) && layout::choices_fit(kRows));
 
@@ -514,47 +542,6 @@ void ChannelList::set_channels(const BlockRecord& given, BlockRecord* spare) {
   record_ = std::move(candidate);
 }
 
-void ChannelList::set_field(size_t index, const FieldValue& given) {
-  FieldList& entry = record_.entry(index);  // 105 for a bad index
-  FieldValue field = given;
-  // The field that changes with the one set (0: none) and its new text.
-  int32_t follower = 0;
-  std::string follower_text;
-  switch (field.id) {
-    case kDeviation:
-      return;  // follows the spacing; never taken from the host
-    case kCode1:
-      check_squelch(entry.text(kSquelch1), field.value, 457, 458);
-      break;
-    case kCode2:
-      check_squelch(entry.text(kSquelch2), field.value, 459, 460);
-      break;
-    case kSpacing:
-      follower = kDeviation;
-      follower_text = label_of(code_of(field.value, kSpacings), kDeviations);
-      break;
-    case kLockout:
-      field.value = current_lockout(field.value);
-      check_field(field);
-      if (above_01(base) && entry.contains(kExtendedLockout)) {
-        follower = kExtendedLockout;
-        follower_text = field.value;
-      }
-      break;
-    case kExtendedLockout:
-      check_field(field);
-      follower = kLockout;
-      follower_text = code_of(field.value, kExtendedLockouts) == 0 ? field.value : "Disabled";
-      break;
-    default:
-      check_field(field);
-      break;
-  }
-  // Both found (104 when the channel lacks one) before either is stored.
-  entry.position_of(field.id);
-  if (follower != 0) entry.set_text(follower, std::move(follower_text));
-  entry.set(field);
-}
 
 // ---- Channels ---------------------------------------------------------------------------------
 

@@ -28,7 +28,6 @@ class ChannelList final : public Cloneable<ChannelList, FramedBlock> {
 
   void set_block(const BlockRecord& given) override;
   void set_block_from(BlockRecord&& given) override;
-  void set_field(size_t index, const FieldValue& field) override;
   size_t add_list() override;
   void delete_list(size_t index, BlockDirectory& blocks) override;
   void adapt_to_form() override;

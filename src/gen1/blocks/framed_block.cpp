@@ -1,5 +1,7 @@
 #include "gen1/blocks/framed_block.h"
 
+#include "platform/errors.h"
+
 #include <algorithm>
 
 namespace cps {
@@ -32,15 +34,17 @@ void FramedBlock::check_field(const FieldValue& field) const {
 }
 
 void FramedBlock::set_field(size_t index, const FieldValue& field) {
-  check_field(field);
-  FieldList& entry = record_.entry(index);           // 105 for a bad index
-  const size_t at = entry.position_of(field.id);     // 104 when the entry lacks the field
-  const FieldValue old{field.id, entry.text_at(at), entry.attribute_at(at)};
-  entry.set(field);
+  FieldList& entry = record_.entry(index);  // 105 for a bad index
+  if (layout::find(frame_->rows, field.id, base) == nullptr) {
+    check_field(field);  // a field that is no entry field: the block's own check, then 104
+    raise(err::kFieldNotFound);
+  }
+  const FieldList kept = entry;
+  layout::set_field(frame_->rows, entry, field, base);
   try {
     finish_record(record_, record_);
   } catch (...) {
-    entry.set(old);  // the block's own rules refused it: the record is as it was
+    entry = kept;  // the block's own rules refused it: the record is as it was
     throw;
   }
 }
