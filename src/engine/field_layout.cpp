@@ -4,7 +4,6 @@
 #include "engine/field_layout.h"
 
 #include "platform/errors.h"
-#include "gen1/values/range_table.h"
 
 #include <algorithm>
 #include <bit>
@@ -134,10 +133,10 @@ std::string scaled_text(const FieldDesc& row, uint32_t raw) {
   return text;
 }
 
-uint32_t scaled_raw(const FieldDesc& row, std::string_view text, bool ranged) {
+uint32_t scaled_raw(const FieldDesc& row, std::string_view text, const RangeTable* ranges) {
   if (!(row.scale > 0.0)) raise(err::kUnexpected);
   const double value = parse_number(text);
-  if (ranged) check_range(row.id, value);
+  if (ranges) ranges->check(row.id, value);
   const double exact = (value - row.bias) / row.scale;
   if (!(exact > -0.5 && exact < static_cast<double>(max_raw(row)) + 0.5)) raise(err::kInvalidData);
   const double raw = std::round(exact);
@@ -145,25 +144,25 @@ uint32_t scaled_raw(const FieldDesc& row, std::string_view text, bool ranged) {
   return static_cast<uint32_t>(raw);
 }
 
-// The raw value of a text of a numeric or Bcd row; the range row is consulted when `ranged`.
-uint32_t encode(const FieldDesc& row, std::string_view text, bool ranged) {
+// The raw value of a text of a numeric or Bcd row; the range row is consulted where `ranges`.
+uint32_t encode(const FieldDesc& row, std::string_view text, const RangeTable* ranges) {
   require_raw_width(row);
   switch (row.codec) {
     case Codec::Unsigned: {
       const int64_t value = parse_decimal(text);
-      if (ranged) check_range(row.id, static_cast<double>(value));
+      if (ranges) ranges->check(row.id, static_cast<double>(value));
       if (value < 0 || static_cast<uint64_t>(value) > max_raw(row)) raise(err::kInvalidData);
       return static_cast<uint32_t>(value);
     }
     case Codec::Capped: {
       const int64_t value = parse_decimal(text);
-      if (ranged) check_range(row.id, static_cast<double>(value));
+      if (ranges) ranges->check(row.id, static_cast<double>(value));
       if (value < 0) raise(err::kInvalidData);
       return static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(value), max_raw(row)));
     }
     case Codec::Signed: {
       const int64_t value = parse_decimal(text);
-      if (ranged) check_range(row.id, static_cast<double>(value));
+      if (ranges) ranges->check(row.id, static_cast<double>(value));
       const int64_t half = int64_t{1} << (bit_count(row) - 1);
       if (value < -half || value >= half) raise(err::kInvalidData);
       return static_cast<uint32_t>(static_cast<uint64_t>(value) & max_raw(row));
@@ -175,7 +174,7 @@ uint32_t encode(const FieldDesc& row, std::string_view text, bool ranged) {
       return code;
     }
     case Codec::Scaled:
-      return scaled_raw(row, text, ranged);
+      return scaled_raw(row, text, ranges);
     case Codec::Bcd:
       return bcd_apply(row, text, 0);
     default:
@@ -190,7 +189,7 @@ void check_value(const FieldDesc& row, std::string_view text, const BlockBase& b
     case Codec::Capped:
     case Codec::Signed:
     case Codec::Scaled:
-      encode(row, text, row.ranged);
+      encode(row, text, row.ranges);
       break;
     case Codec::Choice:
       if (row.choices == nullptr) raise(err::kUnexpected);
@@ -199,7 +198,7 @@ void check_value(const FieldDesc& row, std::string_view text, const BlockBase& b
     case Codec::Custom:
       if (row.custom == nullptr) raise(err::kUnexpected);
       if (row.custom->check != nullptr) row.custom->check(text, row, base);
-      if (row.ranged) check_range(row.id, parse_number(text));
+      if (row.ranges) row.ranges->check(row.id, parse_number(text));
       return;
     case Codec::Text:
     case Codec::Bcd:
@@ -249,7 +248,7 @@ void store(const FieldDesc& row, std::string_view text, uint8_t* entry, size_t s
     case Codec::Virtual:
       break;
     default:
-      write_raw(row, encode(row, text, false), entry);
+      write_raw(row, encode(row, text, nullptr), entry);
       break;
   }
 }
@@ -375,6 +374,6 @@ std::string text_of(const FieldDesc& row, uint32_t raw) {
   }
 }
 
-uint32_t raw_of(const FieldDesc& row, std::string_view text) { return encode(row, text, false); }
+uint32_t raw_of(const FieldDesc& row, std::string_view text) { return encode(row, text, nullptr); }
 
 }  // namespace cps::layout

@@ -41,6 +41,12 @@ enum class Codec : uint8_t {
 // to its bytes; nibbles that the pattern does not name keep their bits. Any text passes the
 // check.
 
+// A generation's range table as the engine sees it: the check of a number against its field's
+// row (104 for a field without one, 107 outside the row or off its step).
+struct RangeTable {
+  void (*check)(int32_t field_id, double value);
+};
+
 // Whether a row exists in the current form of the block (market class, version text, mobile
 // flag); nullptr means always.
 using Condition = bool (*)(const BlockBase&);
@@ -82,7 +88,7 @@ struct FieldDesc {
   Codec codec = Codec::Unsigned;
   uint8_t attribute = 1;
   Default dflt = {};
-  bool ranged = false;     // the value is checked against the field's range row (Custom: the
+  const RangeTable* ranges = nullptr;  // the table whose row checks the value (Custom: the
                            // text read as a number)
   const Choice* choices = nullptr;
   double scale = 1.0;      // Scaled: shown value = raw * scale + bias

@@ -1,6 +1,8 @@
-// The field-descriptor engine on a small layout that holds every codec kind and two forms.
+// The field-descriptor engine on a small layout that holds every codec kind and two forms; its
+// ranged rows take their ranges from the first generation's table.
 #include "engine/field_layout.h"
 
+#include "gen1/values/range_table.h"
 #include "platform/errors.h"
 #include "support/error_code.h"
 
@@ -46,22 +48,22 @@ constexpr CustomCodec kVersionLimit{nullptr, nullptr, version_limit};  // for a 
 // Field IDs from 900 have no range row. Bits 0x60 of byte 0, 0x3E of byte 1 and the high nibble
 // of byte 25 belong to no row; a virtual row may lie past the entry.
 constexpr FieldDesc kRows[] = {
-    {.id = 55, .mask = 0x80, .ranged = true},
+    {.id = 55, .mask = 0x80, .ranges = &kGen1Ranges},
     {.id = 316, .mask = 0x03, .codec = Codec::Choice, .dflt = {"Pre Only"}, .choices = kTxId},
     {.id = 903, .mask = 0x1C, .codec = Codec::Signed},
     {.id = 326, .offset = 1, .mask = 0xC0, .codec = Codec::Choice, .dflt = {"None"},
      .choices = kAlert},
-    {.id = 751, .offset = 1, .mask = 0x01, .ranged = true, .when = market_class_1_or_2},
-    {.id = 327, .offset = 2, .codec = Codec::Scaled, .dflt = {"500", "300"}, .ranged = true,
+    {.id = 751, .offset = 1, .mask = 0x01, .ranges = &kGen1Ranges, .when = market_class_1_or_2},
+    {.id = 327, .offset = 2, .codec = Codec::Scaled, .dflt = {"500", "300"}, .ranges = &kGen1Ranges,
      .scale = 25},
-    {.id = 332, .offset = 3, .codec = Codec::Scaled, .dflt = {"0.0"}, .ranged = true,
+    {.id = 332, .offset = 3, .codec = Codec::Scaled, .dflt = {"0.0"}, .ranges = &kGen1Ranges,
      .scale = 0.1, .format = "%2.1f"},
     {.id = 901, .offset = 4, .mask = 0x0F, .codec = Codec::Scaled, .dflt = {"10"}, .scale = 10,
      .bias = 10},
     {.id = 907, .offset = 4, .mask = 0xF0, .when = mobile_radio},
     {.id = 907, .offset = 4, .mask = 0x30, .codec = Codec::Choice, .dflt = {"None"},
      .choices = kAlert, .when = portable_radio},
-    {.id = 343, .offset = 5, .attribute = 2, .dflt = {"2"}, .ranged = true},
+    {.id = 343, .offset = 5, .attribute = 2, .dflt = {"2"}, .ranges = &kGen1Ranges},
     {.id = 902, .offset = 6, .width = 2, .codec = Codec::Signed},
     {.id = 905, .offset = 8, .width = 6, .codec = Codec::Text, .dflt = {""}},
     {.id = 906, .offset = 14, .width = 4, .codec = Codec::Text, .dflt = {""}, .zero_fill = true,
@@ -69,7 +71,7 @@ constexpr FieldDesc kRows[] = {
     {.id = 103, .offset = 18, .width = 2, .codec = Codec::Bcd, .attribute = 0, .dflt = {"07.20"},
      .format = "01.23", .custom = &kVersionLimit},
     {.id = 96, .offset = 20, .codec = Codec::Custom, .attribute = 0, .dflt = {"10.0"},
-     .ranged = true, .custom = &kHalves},
+     .ranges = &kGen1Ranges, .custom = &kHalves},
     {.id = 105, .offset = 21, .width = 4, .codec = Codec::Bcd, .attribute = 0,
      .dflt = {"01-01-2000"}, .format = "45-67-0123"},  // bytes: year (2), month, day
     {.id = 908, .offset = 25, .codec = Codec::Bcd, .dflt = {"0"}, .format = "1"},

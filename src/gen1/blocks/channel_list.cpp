@@ -222,11 +222,11 @@ constexpr FieldDesc set_ignored(FieldDesc row) {
 
 constexpr FieldDesc flag(int32_t id, uint16_t offset, uint8_t mask, const char* dflt = "0",
                          layout::Condition when = nullptr) {
-  return {.id = id, .offset = offset, .mask = mask, .dflt = {dflt}, .ranged = true, .when = when};
+  return {.id = id, .offset = offset, .mask = mask, .dflt = {dflt}, .ranges = &kGen1Ranges, .when = when};
 }
 constexpr FieldDesc number(int32_t id, uint16_t offset, const char* dflt, layout::Condition when = nullptr,
                            uint8_t width = 1) {
-  return {.id = id, .offset = offset, .width = width, .dflt = {dflt}, .ranged = true, .when = when};
+  return {.id = id, .offset = offset, .width = width, .dflt = {dflt}, .ranges = &kGen1Ranges, .when = when};
 }
 constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choice* table, const char* dflt,
                            uint8_t attribute = 1, layout::Condition when = nullptr) {
@@ -236,7 +236,7 @@ constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choi
 constexpr FieldDesc custom(int32_t id, uint16_t offset, uint8_t mask, uint8_t width, const CustomCodec& codec,
                            Default dflt, uint8_t attribute = 1, bool shares_bits = false) {
   return {.id = id, .offset = offset, .mask = mask, .width = width, .codec = Codec::Custom,
-          .attribute = attribute, .dflt = dflt, .ranged = false, .custom = &codec, .shares_bits = shares_bits};
+          .attribute = attribute, .dflt = dflt, .custom = &codec, .shares_bits = shares_bits};
 }
 
 // In the order the record shows them. The frequencies' defaults are the band lower limit, set
@@ -249,7 +249,7 @@ constexpr FieldDesc kRows[] = {
     with_rule(custom(kSpacing, 5, 0x03, 1, kSpacingCodec, {"25"}, 1, true), spacing_sets_deviation),
     set_ignored(custom(kDeviation, 5, 0x03, 1, kDeviationCodec, {"5.0"}, 2, true)),
     flag(388, 5, 0x10),
-    {.id = 389, .offset = 5, .mask = 0x20, .dflt = {"0", "1"}, .ranged = true},  // 1 on a portable
+    {.id = 389, .offset = 5, .mask = 0x20, .dflt = {"0", "1"}, .ranges = &kGen1Ranges},  // 1 on a portable
     choice(390, 5, 0xC0, kEmphasis, "De-Emphasis and Pre-Emphasis"),
     with_rule(choice(kLockout, 10, 0x03, kLockouts, "Disabled"), lockout_sets_extended),
     flag(394, 10, 0x04),
@@ -260,9 +260,9 @@ constexpr FieldDesc kRows[] = {
     with_rule(custom(kCode2, 8, 0xFF, 2, kCode2Codec, {"0"}), code2_by_type),
     choice(398, 11, 0x03, kUnmuting, "Std Unmuting, Std Muting"),
     choice(399, 11, 0x04, kSquelchMode, "Normal"),
-    {.id = 400, .offset = 11, .mask = 0x08, .codec = Codec::Custom, .dflt = {"1"}, .ranged = true,
+    {.id = 400, .offset = 11, .mask = 0x08, .codec = Codec::Custom, .dflt = {"1"}, .ranges = &kGen1Ranges,
      .custom = &kAnalogBit, .shares_bits = true},
-    {.id = 469, .offset = 11, .mask = 0x08, .codec = Codec::Custom, .dflt = {"1"}, .ranged = true,
+    {.id = 469, .offset = 11, .mask = 0x08, .codec = Codec::Custom, .dflt = {"1"}, .ranges = &kGen1Ranges,
      .custom = &kDigitalBit, .shares_bits = true},
     flag(401, 11, 0x10),
     flag(402, 11, 0x20),
@@ -292,19 +292,19 @@ constexpr FieldDesc kRows[] = {
     flag(757, 21, 0x80, "0", class_12),
     choice(758, 21, 0x40, kDataPort, "PC Host", 1, class_12),
     flag(875, 25, 0x10, "0", class_12_above_01),
-    {.id = 875, .codec = Codec::Virtual, .dflt = {"0"}, .ranged = true, .when = class_12_01},
+    {.id = 875, .codec = Codec::Virtual, .dflt = {"0"}, .ranges = &kGen1Ranges, .when = class_12_01},
     flag(876, 25, 0x08, "0", class_12_above_01),
-    {.id = 876, .codec = Codec::Virtual, .dflt = {"0"}, .ranged = true, .when = class_12_01},
+    {.id = 876, .codec = Codec::Virtual, .dflt = {"0"}, .ranges = &kGen1Ranges, .when = class_12_01},
     flag(878, 25, 0x02, "0", class_12_from_05),
-    {.id = 423, .offset = 23, .codec = Codec::Capped, .dflt = {"255"}, .ranged = true},  // 256 as 255
+    {.id = 423, .offset = 23, .codec = Codec::Capped, .dflt = {"255"}, .ranges = &kGen1Ranges},  // 256 as 255
     {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters},
-    {.id = 668, .offset = 21, .mask = 0x3C, .dflt = {"0"}, .ranged = true, .when = v02_portable},
+    {.id = 668, .offset = 21, .mask = 0x3C, .dflt = {"0"}, .ranges = &kGen1Ranges, .when = v02_portable},
     number(669, 22, "0", v02_portable),
     {.id = kTrunkingKind, .offset = 21, .mask = 0x1C, .codec = Codec::Custom, .dflt = {"Conventional"},
      .when = above_02_portable, .custom = &kKindCodec},
-    {.id = 745, .offset = 22, .dflt = {"0"}, .ranged = true, .when = above_02_portable, .refers = &kTrunkingSystem},
+    {.id = 745, .offset = 22, .dflt = {"0"}, .ranges = &kGen1Ranges, .when = above_02_portable, .refers = &kTrunkingSystem},
     choice(661, 24, 0x80, kTimerModes, "Non-Cumulative", 1, above_01),
-    {.id = 665, .offset = 24, .mask = 0x3F, .dflt = {"0"}, .ranged = true, .when = above_01},
+    {.id = 665, .offset = 24, .mask = 0x3F, .dflt = {"0"}, .ranges = &kGen1Ranges, .when = above_01},
     number(663, 26, "0", above_01),
     {.id = kExtendedLockout, .offset = 25, .mask = 0xE0, .codec = Codec::Custom, .dflt = {"Disabled"},
      .when = above_01, .custom = &kExtendedCodec, .on_set = extended_sets_lockout},

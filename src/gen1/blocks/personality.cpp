@@ -42,7 +42,7 @@ constexpr Choice kExpansion[] = {{0, "Disabled"}, {1, "Full Expansion"}, kChoice
 
 
 constexpr FieldDesc flag(int32_t id, uint16_t offset, uint8_t mask, layout::SetRule on_set = nullptr) {
-  return {.id = id, .offset = offset, .mask = mask, .ranged = true, .on_set = on_set};
+  return {.id = id, .offset = offset, .mask = mask, .ranges = &kGen1Ranges, .on_set = on_set};
 }
 constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choice* table, const char* dflt,
                            layout::SetRule on_set = nullptr) {
@@ -77,16 +77,16 @@ void counts(FieldList& member, FieldValue& field, const BlockBase& base);
 
 // A personality's settings; bytes 2 and 5-8 carry no field and pack as 0.
 constexpr FieldDesc kPersonalityRows[] = {
-    {.id = 671, .offset = 0, .ranged = true},
+    {.id = 671, .offset = 0, .ranges = &kGen1Ranges},
     flag(676, 1, 0x80),
     flag(675, 1, 0x40, only_800_900),
     flag(674, 1, 0x20),
     flag(673, 1, 0x10),
-    {.id = 672, .offset = 1, .mask = 0x0F, .codec = Codec::Scaled, .dflt = {"12"}, .ranged = true, .scale = 4},
-    {.id = 681, .offset = 3, .mask = 0x80, .attribute = 2, .dflt = {"1"}, .ranged = true, .set_by = layout::SetBy::Refused},
+    {.id = 672, .offset = 1, .mask = 0x0F, .codec = Codec::Scaled, .dflt = {"12"}, .ranges = &kGen1Ranges, .scale = 4},
+    {.id = 681, .offset = 3, .mask = 0x80, .attribute = 2, .dflt = {"1"}, .ranges = &kGen1Ranges, .set_by = layout::SetBy::Refused},
     flag(680, 3, 0x40),
     choice(679, 3, 0x30, kLevels, "High", not_on_800),
-    {.id = 678, .offset = 3, .mask = 0x0C, .codec = Codec::Scaled, .dflt = {"2"}, .ranged = true, .bias = 1},
+    {.id = 678, .offset = 3, .mask = 0x0C, .codec = Codec::Scaled, .dflt = {"2"}, .ranges = &kGen1Ranges, .bias = 1},
     choice(677, 3, 0x03, kLevels, "High"),
     {.id = 682, .offset = 4},  // the byte is its range
     {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters},
@@ -115,8 +115,8 @@ constexpr CustomCodec kTxFrequencyCodec{TxFrequency::decode, TxFrequency::encode
 constexpr FieldDesc kMemberRows[] = {
     choice(687, 0, 0x03, kTones, "Default", not_low_band),
     choice(685, 0, 0x30, kTones, "Default", not_low_band),
-    {.id = kRxCount, .offset = 1, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranged = true, .on_set = counts},
-    {.id = kTxCount, .offset = 3, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranged = true, .on_set = counts},
+    {.id = kRxCount, .offset = 1, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranges = &kGen1Ranges, .on_set = counts},
+    {.id = kTxCount, .offset = 3, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranges = &kGen1Ranges, .on_set = counts},
     {.id = kRxFrequency, .offset = 1, .width = 2, .codec = Codec::Custom, .dflt = {""},
      .custom = &kRxFrequencyCodec, .shares_bits = true},
     {.id = kTxFrequency, .offset = 3, .width = 2, .codec = Codec::Custom, .dflt = {""},

@@ -1,5 +1,6 @@
 #include "gen1/blocks/radio_identity.h"
 
+#include "gen1/values/range_table.h"
 #include "platform/errors.h"
 #include "engine/field_layout.h"
 
@@ -115,20 +116,20 @@ constexpr FieldDesc kRows[] = {
     {.id = kBand, .offset = 39, .codec = Codec::Choice, .attribute = 2, .dflt = {"VHF"},
      .choices = kBands},
     {.id = kBase, .offset = kBaseOffset, .width = 2, .codec = Codec::Scaled, .attribute = 0,
-     .dflt = {"136.000000"}, .ranged = true, .scale = 0.025, .format = "%.6f"},  // MHz
+     .dflt = {"136.000000"}, .ranges = &kGen1Ranges, .scale = 0.025, .format = "%.6f"},  // MHz
     {.id = kLower, .offset = 42, .width = 2, .codec = Codec::Custom, .attribute = 0,
-     .dflt = {"136.000000"}, .ranged = true, .custom = &kLimitCodec},  // MHz
+     .dflt = {"136.000000"}, .ranges = &kGen1Ranges, .custom = &kLimitCodec},  // MHz
     {.id = kUpper, .offset = 44, .width = 2, .codec = Codec::Custom, .attribute = 0,
-     .dflt = {"174.000000"}, .ranged = true, .custom = &kLimitCodec},  // MHz
+     .dflt = {"174.000000"}, .ranges = &kGen1Ranges, .custom = &kLimitCodec},  // MHz
     {.id = 93, .offset = 46, .width = 16, .codec = Codec::Text, .attribute = 2, .dflt = {""}},
     {.id = 94, .offset = 62, .width = 2, .attribute = 2},
     {.id = 95, .offset = 64, .width = 10, .codec = Codec::Text, .attribute = 2, .dflt = {""}},
     {.id = 96, .offset = 74, .codec = Codec::Custom, .attribute = 0, .dflt = {"25.0", "5.0"},
-     .ranged = true, .when = portable, .custom = &kPowerCodec},  // W
+     .ranges = &kGen1Ranges, .when = portable, .custom = &kPowerCodec},  // W
     {.id = 96, .offset = 74, .codec = Codec::Custom, .attribute = 0, .dflt = {"25.0", "5.0"},
      .when = mobile, .custom = &kPowerCodec},
     {.id = 97, .offset = 75, .codec = Codec::Custom, .attribute = 0, .dflt = {"1.0"},
-     .ranged = true, .when = portable, .custom = &kPowerCodec},  // W
+     .ranges = &kGen1Ranges, .when = portable, .custom = &kPowerCodec},  // W
     {.id = 97, .offset = 75, .codec = Codec::Custom, .attribute = 0, .dflt = {"1.0"},
      .when = mobile, .custom = &kPowerCodec},
     {.id = kRegion, .offset = 81, .codec = Codec::Choice, .attribute = 2,

@@ -1,5 +1,6 @@
 #include "gen1/blocks/radio_info.h"
 
+#include "gen1/values/range_table.h"
 #include "platform/errors.h"
 #include "engine/field_layout.h"
 
@@ -71,7 +72,7 @@ constexpr CustomCodec kRadioKindCodec{kind_decode, kind_encode, kind_check};
 // Every numeric field of the block has a range row; every field has attribute 0.
 constexpr FieldDesc number(int32_t id, uint16_t offset, uint8_t mask, Default dflt = {},
                            Condition when = nullptr) {
-  return {.id = id, .offset = offset, .mask = mask, .attribute = 0, .dflt = dflt, .ranged = true,
+  return {.id = id, .offset = offset, .mask = mask, .attribute = 0, .dflt = dflt, .ranges = &kGen1Ranges,
           .when = when};
 }
 constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choice* table,

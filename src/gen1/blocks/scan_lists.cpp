@@ -1,5 +1,6 @@
 #include "gen1/blocks/scan_lists.h"
 
+#include "gen1/values/range_table.h"
 #include "gen1/values/alias_table.h"
 #include "gen1/values/version_strings.h"
 #include "platform/errors.h"
@@ -39,7 +40,7 @@ constexpr RefTarget kMemberTargets[] = {
 constexpr RefSpec kMember{.type_field = kMemberType, .targets = kMemberTargets};
 
 constexpr FieldDesc flag(int32_t id, uint16_t offset, uint8_t mask, const char* dflt, const char* name) {
-  return {.id = id, .offset = offset, .mask = mask, .dflt = {dflt}, .ranged = true, .name = name};
+  return {.id = id, .offset = offset, .mask = mask, .dflt = {dflt}, .ranges = &kGen1Ranges, .name = name};
 }
 constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choice* table, const char* dflt,
                            const char* name) {
@@ -48,7 +49,7 @@ constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choi
 }
 constexpr FieldDesc times(int32_t id, uint16_t offset, uint8_t mask, double scale, const char* dflt,
                           const char* name) {
-  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Scaled, .dflt = {dflt}, .ranged = true,
+  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Scaled, .dflt = {dflt}, .ranges = &kGen1Ranges,
           .scale = scale, .name = name};
 }
 
@@ -65,9 +66,9 @@ constexpr FieldDesc kListRows[] = {
     times(437, 2, 0xFF, 25, "400", nullptr),
     choice(kDesignatedType, 3, 0x07, kChannelTypes, "Selected", "designated_channel_type"),
     flag(439, 3, 0x08, "0", nullptr),
-    {.id = 440, .offset = 3, .mask = 0xF0, .codec = Codec::Capped, .attribute = 2, .dflt = {"0"}, .ranged = true,
+    {.id = 440, .offset = 3, .mask = 0xF0, .codec = Codec::Capped, .attribute = 2, .dflt = {"0"}, .ranges = &kGen1Ranges,
      .name = nullptr},  // 16 as 15
-    {.id = kDesignatedIndex, .offset = 4, .codec = Codec::Capped, .dflt = {"255"}, .ranged = true,
+    {.id = kDesignatedIndex, .offset = 4, .codec = Codec::Capped, .dflt = {"255"}, .ranges = &kGen1Ranges,
      .refers = &kDesignated, .name = "designated_channel_index"},  // 256 as 255
     times(kSampleTime, 5, 0xFF, 25, "400", nullptr),
     {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters, .name = "alias"},
@@ -78,8 +79,8 @@ static_assert(layout::layout_ok(kListRows, 7) && layout::choices_fit(kListRows))
 constexpr FieldDesc kMemberRows[] = {
     choice(kMemberType, 0, 0x07, kChannelTypes, "Selected", "member_channel_type"),
     flag(444, 0, 0x08, "0", nullptr),
-    {.id = 445, .offset = 0, .mask = 0xF0, .dflt = {"0"}, .ranged = true, .name = "member_selector"},
-    {.id = kMemberIndex, .offset = 1, .dflt = {"0"}, .ranged = true, .refers = &kMember, .name = "member_channel_index"},
+    {.id = 445, .offset = 0, .mask = 0xF0, .dflt = {"0"}, .ranges = &kGen1Ranges, .name = "member_selector"},
+    {.id = kMemberIndex, .offset = 1, .dflt = {"0"}, .ranges = &kGen1Ranges, .refers = &kMember, .name = "member_channel_index"},
 };
 static_assert(layout::layout_ok(kMemberRows, 2) && layout::choices_fit(kMemberRows));
 
