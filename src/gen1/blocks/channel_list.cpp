@@ -4,6 +4,7 @@
 #include "gen1/values/alias_table.h"
 #include "gen1/values/frequency.h"
 #include "gen1/values/reference_resets.h"
+#include "gen1/values/rows.h"
 #include "gen1/values/range_table.h"
 
 #include <algorithm>
@@ -62,9 +63,6 @@ uint8_t entry_size(const BlockBase& b) { return above_01(b) ? kEntryV2 : kEntryV
 
 // ---- Choice tables ----------------------------------------------------------------------------
 
-constexpr Choice kTones[] = {{0, "Default"}, {1, "2.100"}, {2, "2.225"}, {3, "2.400"}, kChoiceEnd};
-constexpr Choice kEmphasis[] = {{0, "None"}, {1, "De-Emphasis"}, {2, "Pre-Emphasis"},
-                                {3, "De-Emphasis and Pre-Emphasis"}, kChoiceEnd};
 constexpr Choice kLockouts[] = {{0, "Disabled"}, {1, "On Carrier"}, {2, "On Wrong XQ"}, kChoiceEnd};
 constexpr Choice kUnmuting[] = {{0, "Std Unmuting, Std Muting"}, {2, "And Unmuting, Std Muting"},
                                 {3, "And Unmuting, Or Muting"}, kChoiceEnd};
@@ -209,35 +207,14 @@ void extended_sets_lockout(FieldList& e, FieldValue& f, const BlockBase&) {
   e.set_text(kLockout, code_of(f.value, kExtendedLockouts) == 0 ? f.value : "Disabled");
 }
 
-constexpr FieldDesc with_rule(FieldDesc row, layout::SetRule rule) {
-  row.on_set = rule;
-  return row;
-}
-constexpr FieldDesc set_ignored(FieldDesc row) {
-  row.set_by = layout::SetBy::Ignored;
-  return row;
-}
-
 // ---- The entry --------------------------------------------------------------------------------
 
-constexpr FieldDesc flag(int32_t id, uint16_t offset, uint8_t mask, const char* dflt = "0",
-                         layout::Condition when = nullptr) {
-  return {.id = id, .offset = offset, .mask = mask, .dflt = {dflt}, .ranges = &kGen1Ranges, .when = when};
-}
-constexpr FieldDesc number(int32_t id, uint16_t offset, const char* dflt, layout::Condition when = nullptr,
-                           uint8_t width = 1) {
-  return {.id = id, .offset = offset, .width = width, .dflt = {dflt}, .ranges = &kGen1Ranges, .when = when};
-}
-constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choice* table, const char* dflt,
-                           uint8_t attribute = 1, layout::Condition when = nullptr) {
-  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Choice, .attribute = attribute,
-          .dflt = {dflt}, .choices = table, .when = when};
-}
-constexpr FieldDesc custom(int32_t id, uint16_t offset, uint8_t mask, uint8_t width, const CustomCodec& codec,
-                           Default dflt, uint8_t attribute = 1, bool shares_bits = false) {
-  return {.id = id, .offset = offset, .mask = mask, .width = width, .codec = Codec::Custom,
-          .attribute = attribute, .dflt = dflt, .custom = &codec, .shares_bits = shares_bits};
-}
+using rows::choice;
+using rows::custom;
+using rows::flag;
+using rows::number;
+using rows::set_ignored;
+using rows::with_rule;
 
 // In the order the record shows them. The frequencies' defaults are the band lower limit, set
 // when a channel is made.

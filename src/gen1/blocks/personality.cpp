@@ -6,6 +6,7 @@
 #include "gen1/values/frequency.h"
 #include "gen1/values/lists_frame.h"
 #include "gen1/values/range_table.h"
+#include "gen1/values/rows.h"
 
 #include <algorithm>
 
@@ -34,21 +35,14 @@ constexpr size_t kMemberSize = 7;
 // ---- Tables -----------------------------------------------------------------------------------
 
 constexpr Choice kLevels[] = {{0, "Low"}, {1, "Medium"}, {2, "High"}, kChoiceEnd};
-constexpr Choice kTones[] = {{0, "Default"}, {1, "2.100"}, {2, "2.225"}, {3, "2.400"}, kChoiceEnd};
-constexpr Choice kEmphasis[] = {{0, "None"}, {1, "De-Emphasis"}, {2, "Pre-Emphasis"},
-                                {3, "De-Emphasis and Pre-Emphasis"}, kChoiceEnd};
 constexpr Choice kCompression[] = {{0, "Disabled"}, {1, "Full Compression"}, kChoiceEnd};
 constexpr Choice kExpansion[] = {{0, "Disabled"}, {1, "Full Expansion"}, kChoiceEnd};
 
 
-constexpr FieldDesc flag(int32_t id, uint16_t offset, uint8_t mask, layout::SetRule on_set = nullptr) {
-  return {.id = id, .offset = offset, .mask = mask, .ranges = &kGen1Ranges, .on_set = on_set};
-}
-constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choice* table, const char* dflt,
-                           layout::SetRule on_set = nullptr) {
-  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Choice, .dflt = {dflt}, .choices = table,
-          .on_set = on_set};
-}
+using rows::choice;
+using rows::flag;
+using rows::set_refused;
+using rows::with_rule;
 
 // ---- Set rules ----------------------------------------------------------------------------------
 
@@ -79,13 +73,13 @@ void counts(FieldList& member, FieldValue& field, const BlockBase& base);
 constexpr FieldDesc kPersonalityRows[] = {
     {.id = 671, .offset = 0, .ranges = &kGen1Ranges},
     flag(676, 1, 0x80),
-    flag(675, 1, 0x40, only_800_900),
+    with_rule(flag(675, 1, 0x40), only_800_900),
     flag(674, 1, 0x20),
     flag(673, 1, 0x10),
     {.id = 672, .offset = 1, .mask = 0x0F, .codec = Codec::Scaled, .dflt = {"12"}, .ranges = &kGen1Ranges, .scale = 4},
     {.id = 681, .offset = 3, .mask = 0x80, .attribute = 2, .dflt = {"1"}, .ranges = &kGen1Ranges, .set_by = layout::SetBy::Refused},
     flag(680, 3, 0x40),
-    choice(679, 3, 0x30, kLevels, "High", not_on_800),
+    with_rule(choice(679, 3, 0x30, kLevels, "High"), not_on_800),
     {.id = 678, .offset = 3, .mask = 0x0C, .codec = Codec::Scaled, .dflt = {"2"}, .ranges = &kGen1Ranges, .bias = 1},
     choice(677, 3, 0x03, kLevels, "High"),
     {.id = 682, .offset = 4},  // the byte is its range
@@ -113,8 +107,8 @@ constexpr CustomCodec kTxFrequencyCodec{TxFrequency::decode, TxFrequency::encode
 
 // The counts pack before the frequencies, which read them.
 constexpr FieldDesc kMemberRows[] = {
-    choice(687, 0, 0x03, kTones, "Default", not_low_band),
-    choice(685, 0, 0x30, kTones, "Default", not_low_band),
+    with_rule(choice(687, 0, 0x03, kTones, "Default"), not_low_band),
+    with_rule(choice(685, 0, 0x30, kTones, "Default"), not_low_band),
     {.id = kRxCount, .offset = 1, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranges = &kGen1Ranges, .on_set = counts},
     {.id = kTxCount, .offset = 3, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranges = &kGen1Ranges, .on_set = counts},
     {.id = kRxFrequency, .offset = 1, .width = 2, .codec = Codec::Custom, .dflt = {""},
@@ -122,9 +116,8 @@ constexpr FieldDesc kMemberRows[] = {
     {.id = kTxFrequency, .offset = 3, .width = 2, .codec = Codec::Custom, .dflt = {""},
      .custom = &kTxFrequencyCodec, .shares_bits = true},
     choice(690, 5, 0xC0, kEmphasis, "De-Emphasis and Pre-Emphasis"),
-    flag(kCompanding, 5, 0x10, companding),
-    {.id = kDeviation, .offset = 5, .mask = 0x0C, .codec = Codec::Choice, .attribute = 2, .dflt = {"5.0"},
-     .choices = kDeviations, .set_by = layout::SetBy::Refused},  // follows the spacing
+    with_rule(flag(kCompanding, 5, 0x10), companding),
+    set_refused(choice(kDeviation, 5, 0x0C, kDeviations, "5.0", 2)),  // follows the spacing
     {.id = kSpacing, .offset = 5, .mask = 0x03, .codec = Codec::Custom, .dflt = {"25"}, .custom = &kSpacingCodec,
      .on_set = spacing},
     flag(694, 6, 0x10),

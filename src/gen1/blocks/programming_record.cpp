@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "engine/field_layout.h"
+#include "gen1/values/rows.h"
 
 #include <string_view>
 
@@ -11,8 +12,6 @@ namespace {
 
 using layout::Codec;
 
-constexpr Choice kSources[] = {
-    {0, "Factory"}, {1, "Depot Tool"}, {2, "CPS"}, {3, "Field Tool"}, {4, "Tuner"}, kChoiceEnd};
 
 // The newest codeplug layout this component knows, compared as text.
 void supported_version(std::string_view text, const layout::FieldDesc&, const BlockBase&) {
@@ -24,7 +23,7 @@ constexpr layout::FieldDesc kRows[] = {
     {.id = ProgrammingRecord::kVersionField, .offset = 0, .width = 2, .codec = Codec::Bcd,
      .attribute = 0, .dflt = {"07.20"}, .format = "01.23", .custom = &kSupportedVersion},
     {.id = ProgrammingRecord::kSourceField, .offset = 2, .codec = Codec::Choice, .attribute = 0,
-     .dflt = {"CPS"}, .choices = kSources},
+     .dflt = {"CPS"}, .choices = kProgrammingSources},
     {.id = ProgrammingRecord::kDateField, .offset = 3, .width = 4, .codec = Codec::Bcd,
      .attribute = 0, .dflt = {"01-01-2026"}, .format = "45-67-0123"},  // year (2), month, day
     {.id = ProgrammingRecord::kTimeField, .offset = 7, .width = 2, .codec = Codec::Bcd,

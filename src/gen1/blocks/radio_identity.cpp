@@ -3,6 +3,7 @@
 #include "gen1/values/range_table.h"
 #include "platform/errors.h"
 #include "engine/field_layout.h"
+#include "gen1/values/rows.h"
 
 #include <cmath>
 #include <cstdio>
@@ -25,8 +26,6 @@ constexpr int32_t kRegion = 99;
 
 constexpr uint16_t kBaseOffset = 40;  // field 90, a 16-bit count of 25 kHz
 
-constexpr Choice kSources[] = {{0, "Factory"}, {1, "Depot Tool"}, {2, "CPS"}, {3, "Field Tool"},
-                               {4, "Tuner"}, kChoiceEnd};
 constexpr Choice kBands[] = {{0, "Low"}, {1, "VHF"}, {2, "UHF"}, {3, "800"}, {4, "900"}, kChoiceEnd};
 constexpr Choice kRegions[] = {{0, "Super Kelvo"},
                                {1, "North America"},
@@ -107,7 +106,7 @@ constexpr FieldDesc kRows[] = {
     {.id = kVersion, .offset = 30, .width = 2, .codec = Codec::Bcd, .attribute = 0,
      .dflt = {"07.20"}, .format = "01.23"},
     {.id = 86, .offset = 32, .codec = Codec::Choice, .attribute = 0, .dflt = {"Factory"},
-     .choices = kSources},
+     .choices = kProgrammingSources},
     // Bytes 33-36 hold year (two bytes), month, day; shown month-day-year.
     {.id = 87, .offset = 33, .width = 4, .codec = Codec::Bcd, .attribute = 0,
      .dflt = {"01-01-2000"}, .format = "45-67-0123"},

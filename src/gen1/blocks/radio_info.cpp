@@ -3,6 +3,7 @@
 #include "gen1/values/range_table.h"
 #include "platform/errors.h"
 #include "engine/field_layout.h"
+#include "gen1/values/rows.h"
 
 namespace cps {
 
@@ -69,16 +70,15 @@ void kind_check(std::string_view text, const FieldDesc&, const BlockBase&) {
 }
 constexpr CustomCodec kRadioKindCodec{kind_decode, kind_encode, kind_check};
 
-// Every numeric field of the block has a range row; every field has attribute 0.
+// Every numeric field of the block has a range row; every field has attribute 0, and a default
+// that may differ on a portable.
 constexpr FieldDesc number(int32_t id, uint16_t offset, uint8_t mask, Default dflt = {},
                            Condition when = nullptr) {
-  return {.id = id, .offset = offset, .mask = mask, .attribute = 0, .dflt = dflt, .ranges = &kGen1Ranges,
-          .when = when};
+  return rows::with_default(rows::with_attribute(rows::flag(id, offset, mask, "0", when), 0), dflt);
 }
 constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choice* table,
                            Default dflt, Condition when = nullptr) {
-  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Choice, .attribute = 0,
-          .dflt = dflt, .choices = table, .when = when};
+  return rows::with_default(rows::choice(id, offset, mask, table, "", 0, when), dflt);
 }
 
 // Defaults: a radio with a one-line display and no optional capabilities, conventional

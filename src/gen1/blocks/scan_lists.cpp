@@ -2,6 +2,7 @@
 
 #include "gen1/values/range_table.h"
 #include "gen1/values/alias_table.h"
+#include "gen1/values/rows.h"
 #include "gen1/values/version_strings.h"
 #include "platform/errors.h"
 
@@ -39,47 +40,38 @@ constexpr RefTarget kMemberTargets[] = {
 };
 constexpr RefSpec kMember{.type_field = kMemberType, .targets = kMemberTargets};
 
-constexpr FieldDesc flag(int32_t id, uint16_t offset, uint8_t mask, const char* dflt, const char* name) {
-  return {.id = id, .offset = offset, .mask = mask, .dflt = {dflt}, .ranges = &kGen1Ranges, .name = name};
-}
-constexpr FieldDesc choice(int32_t id, uint16_t offset, uint8_t mask, const Choice* table, const char* dflt,
-                           const char* name) {
-  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Choice, .dflt = {dflt}, .choices = table,
-          .name = name};
-}
-constexpr FieldDesc times(int32_t id, uint16_t offset, uint8_t mask, double scale, const char* dflt,
-                          const char* name) {
-  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Scaled, .dflt = {dflt}, .ranges = &kGen1Ranges,
-          .scale = scale, .name = name};
-}
+using rows::choice;
+using rows::flag;
+using rows::named;
+using rows::scaled;
 
 // A list's settings: 7 bytes; byte 6 and bit 0x80 of byte 1 carry no field.
 constexpr FieldDesc kListRows[] = {
-    flag(429, 0, 0x01, "1", nullptr),
-    choice(430, 0, 0x0C, kPriorities, "Priority and Non-Priority Channel", "priority_choice_1"),
-    choice(431, 0, 0x30, kPriorities, "Priority and Non-Priority Channel", "priority_choice_2"),
-    flag(432, 0, 0x40, "0", nullptr),
-    flag(433, 0, 0x80, "1", nullptr),
-    times(434, 1, 0x1F, 250, "2000", nullptr),
-    flag(435, 1, 0x20, "0", nullptr),
-    flag(436, 1, 0x40, "0", nullptr),
-    times(437, 2, 0xFF, 25, "400", nullptr),
-    choice(kDesignatedType, 3, 0x07, kChannelTypes, "Selected", "designated_channel_type"),
-    flag(439, 3, 0x08, "0", nullptr),
+    flag(429, 0, 0x01, "1"),
+    named(choice(430, 0, 0x0C, kPriorities, "Priority and Non-Priority Channel"), "priority_choice_1"),
+    named(choice(431, 0, 0x30, kPriorities, "Priority and Non-Priority Channel"), "priority_choice_2"),
+    flag(432, 0, 0x40, "0"),
+    flag(433, 0, 0x80, "1"),
+    scaled(434, 1, 0x1F, 250, "2000"),
+    flag(435, 1, 0x20, "0"),
+    flag(436, 1, 0x40, "0"),
+    scaled(437, 2, 0xFF, 25, "400"),
+    named(choice(kDesignatedType, 3, 0x07, kChannelTypes, "Selected"), "designated_channel_type"),
+    flag(439, 3, 0x08, "0"),
     {.id = 440, .offset = 3, .mask = 0xF0, .codec = Codec::Capped, .attribute = 2, .dflt = {"0"}, .ranges = &kGen1Ranges,
      .name = nullptr},  // 16 as 15
     {.id = kDesignatedIndex, .offset = 4, .codec = Codec::Capped, .dflt = {"255"}, .ranges = &kGen1Ranges,
      .refers = &kDesignated, .name = "designated_channel_index"},  // 256 as 255
-    times(kSampleTime, 5, 0xFF, 25, "400", nullptr),
+    scaled(kSampleTime, 5, 0xFF, 25, "400"),
     {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters, .name = "alias"},
 };
 static_assert(layout::layout_ok(kListRows, 7) && layout::choices_fit(kListRows));
 
 // A member slot: 2 bytes.
 constexpr FieldDesc kMemberRows[] = {
-    choice(kMemberType, 0, 0x07, kChannelTypes, "Selected", "member_channel_type"),
-    flag(444, 0, 0x08, "0", nullptr),
-    {.id = 445, .offset = 0, .mask = 0xF0, .dflt = {"0"}, .ranges = &kGen1Ranges, .name = "member_selector"},
+    named(choice(kMemberType, 0, 0x07, kChannelTypes, "Selected"), "member_channel_type"),
+    flag(444, 0, 0x08, "0"),
+    named(flag(445, 0, 0xF0), "member_selector"),
     {.id = kMemberIndex, .offset = 1, .dflt = {"0"}, .ranges = &kGen1Ranges, .refers = &kMember, .name = "member_channel_index"},
 };
 static_assert(layout::layout_ok(kMemberRows, 2) && layout::choices_fit(kMemberRows));
