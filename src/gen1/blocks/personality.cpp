@@ -109,20 +109,22 @@ constexpr CustomCodec kTxFrequencyCodec{TxFrequency::decode, TxFrequency::encode
 constexpr FieldDesc kMemberRows[] = {
     with_rule(choice(687, 0, 0x03, kTones, "Default"), not_low_band),
     with_rule(choice(685, 0, 0x30, kTones, "Default"), not_low_band),
-    {.id = kRxCount, .offset = 1, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranges = &kGen1Ranges, .on_set = counts},
-    {.id = kTxCount, .offset = 3, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranges = &kGen1Ranges, .on_set = counts},
+    {.id = kRxCount, .offset = 1, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranges = &kGen1Ranges,
+     .name = "rx_step_count", .on_set = counts},
+    {.id = kTxCount, .offset = 3, .width = 2, .attribute = 2, .dflt = {kUnprogrammedText}, .ranges = &kGen1Ranges,
+     .name = "tx_step_count", .on_set = counts},
     {.id = kRxFrequency, .offset = 1, .width = 2, .codec = Codec::Custom, .dflt = {""},
-     .custom = &kRxFrequencyCodec, .shares_bits = true},
+     .custom = &kRxFrequencyCodec, .shares_bits = true, .name = "rx_frequency"},
     {.id = kTxFrequency, .offset = 3, .width = 2, .codec = Codec::Custom, .dflt = {""},
-     .custom = &kTxFrequencyCodec, .shares_bits = true},
-    choice(690, 5, 0xC0, kEmphasis, "De-Emphasis and Pre-Emphasis"),
-    with_rule(flag(kCompanding, 5, 0x10), companding),
-    set_refused(choice(kDeviation, 5, 0x0C, kDeviations, "5.0", 2)),  // follows the spacing
+     .custom = &kTxFrequencyCodec, .shares_bits = true, .name = "tx_frequency"},
+    rows::named(choice(690, 5, 0xC0, kEmphasis, "De-Emphasis and Pre-Emphasis"), "emphasis"),
+    rows::named(with_rule(flag(kCompanding, 5, 0x10), companding), "companding"),
+    rows::named(set_refused(choice(kDeviation, 5, 0x0C, kDeviations, "5.0", 2)), "deviation"),  // follows 693
     {.id = kSpacing, .offset = 5, .mask = 0x03, .codec = Codec::Custom, .dflt = {"25"}, .custom = &kSpacingCodec,
-     .on_set = spacing},
+     .name = "channel_spacing", .on_set = spacing},
     flag(694, 6, 0x10),
-    choice(697, 6, 0x0C, kCompression, "Disabled"),
-    choice(698, 6, 0x03, kExpansion, "Disabled"),
+    rows::named(choice(697, 6, 0x0C, kCompression, "Disabled"), "compression"),
+    rows::named(choice(698, 6, 0x03, kExpansion, "Disabled"), "expansion"),
     {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters},
 };
 static_assert(layout::layout_ok(kMemberRows, kMemberSize) && layout::choices_fit(kMemberRows));
