@@ -9,9 +9,11 @@
 #include "gen1/blocks/channel_list.h"
 #include "gen1/blocks/radio_identity.h"
 #include "gen1/blocks/radio_info.h"
+#include "gen1/blocks/scan_lists.h"
 #include "gen1/codeplug/codeplug.h"
 #include "platform/errors.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -91,6 +93,23 @@ void fill_channels(Codeplug& codeplug, double base_mhz, int count) {
 
 // Entry 0 of a single-record block with some texts replaced (attributes kept), set as a whole so
 // that fields checked against each other (band limits, radio kind) change together.
+// The factory scan list: the first channels (up to four), then the selected channel.
+void fill_scan_list(Codeplug& codeplug, int channels) {
+  BlockHandler& scan = *codeplug.handler(ScanLists::kListImage);
+  ListBlockRecord record = scan.lists();
+  BlockRecord& list = record.list(0);
+  const FieldList selected = list.entry(0);
+  list.clear_entries();
+  for (int i = 0; i < std::min(channels, 4); ++i) {
+    FieldList member = selected;
+    member.set_text(443, "Conventional");
+    member.set_text(446, std::to_string(i));
+    list.add_entry(member);
+  }
+  list.add_entry(selected);
+  scan.set_lists(record);
+}
+
 void set_texts(BlockHandler& block, std::initializer_list<std::pair<int32_t, std::string>> texts) {
   BlockRecord record = block.block();
   for (const auto& [id, text] : texts) record.entry(0).set_text(id, text);
@@ -157,6 +176,7 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     codeplug.set_radio(codeplug.radio_facts(identity, info));
     codeplug.reset();
     fill_channels(codeplug, parse_number(band.base), options.channels);
+    fill_scan_list(codeplug, options.channels);
     codeplug.programming_record().set_field(0, {ProgrammingRecord::kVersionField, version_text, 0});
     codeplug.programming_record().set_field(0, {ProgrammingRecord::kSourceField, "Factory", 0});
     const std::vector<uint8_t> image = codeplug.pack_image(identity, info, false);

@@ -233,6 +233,24 @@ TEST(FactoryRadio, CodeplugsOfEveryFormPackBackToTheirBytes) {
   std::filesystem::remove(models);
 }
 
+// The factory scan list names channels 0 to 3 and then the selected channel; deleting channel 1
+// through the interface removes its member and moves the later ones down.
+TEST(FactoryRadio, DeletingAChannelRewritesTheScanList) {
+  SimulatedRadio radio = make_gen1_radio();
+  CPServices object(nullptr);
+  ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
+  auto members = [&] {
+    std::string text;
+    const ListBlockRecord scan = object.codeplug().handler(12)->lists();
+    for (size_t j = 0; j < scan.member_count(0); ++j)
+      text += scan.get_member_field(0, j, 443).value.substr(0, 1) + scan.get_member_field(0, j, 446).value + " ";
+    return text;
+  };
+  EXPECT_EQ(members(), "C0 C1 C2 C3 S0 ");
+  ASSERT_EQ(object.DeleteList(38, 1), S_OK);
+  EXPECT_EQ(members(), "C0 C1 C2 S0 ");
+}
+
 // A model of the configured fixed-spacing list keeps 12.5 kHz in the radio whatever a host sets.
 TEST(FactoryRadio, FixedSpacingModelsWrite12_5) {
   const std::filesystem::path models = std::filesystem::temp_directory_path() / "cps-fixed-models.json";
