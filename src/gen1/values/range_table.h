@@ -29,7 +29,7 @@ const RangeRow& gen1_range(int32_t field_id);
 void check_range(int32_t field_id, double value);
 
 // The table as the layout engine takes it, for the rows of every first-generation block.
-inline constexpr layout::RangeTable kGen1Ranges{&check_range};
+constexpr layout::RangeTable kGen1Ranges{&check_range};
 
 // The alias character check: every character code must pass field 424 (32..219), else 107.
 void check_alias(const std::string_view text);

@@ -75,13 +75,16 @@ constexpr FieldDesc with_default(FieldDesc row, Default dflt) {
 
 namespace cps {
 
+// The tables have internal linkage (one copy per file that uses them), so that their addresses
+// are constants in every build, the sanitizers' included.
+
 // Signalling tone choices of a channel (380, 382) and a personality member (685, 687).
-inline constexpr Choice kTones[] = {{0, "Default"}, {1, "2.100"}, {2, "2.225"}, {3, "2.400"}, kChoiceEnd};
+constexpr Choice kTones[] = {{0, "Default"}, {1, "2.100"}, {2, "2.225"}, {3, "2.400"}, kChoiceEnd};
 // Emphasis of a channel (390) and a personality member (690).
-inline constexpr Choice kEmphasis[] = {{0, "None"}, {1, "De-Emphasis"}, {2, "Pre-Emphasis"},
+constexpr Choice kEmphasis[] = {{0, "None"}, {1, "De-Emphasis"}, {2, "Pre-Emphasis"},
                                        {3, "De-Emphasis and Pre-Emphasis"}, kChoiceEnd};
 // Who programmed the radio: block 3 field 86, block 4 field 104.
-inline constexpr Choice kProgrammingSources[] = {{0, "Factory"}, {1, "Depot Tool"}, {2, "CPS"},
+constexpr Choice kProgrammingSources[] = {{0, "Factory"}, {1, "Depot Tool"}, {2, "CPS"},
                                                  {3, "Field Tool"}, {4, "Tuner"}, kChoiceEnd};
 
 }  // namespace cps
