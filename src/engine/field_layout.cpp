@@ -276,7 +276,7 @@ void pack(Layout rows, const FieldList& in, const BlockBase& base, uint8_t* entr
   // Encoded into a copy, so that a field failing half-way leaves the entry as it was.
   std::vector<uint8_t> work(entry, entry + size);
   for (const FieldDesc& row : rows) {
-    if (row.codec == Codec::Virtual || !exists(row, base)) continue;
+    if (row.codec == Codec::Virtual || row.view || !exists(row, base)) continue;
     store(row, in.text(row.id), work.data(), size, base);
   }
   if (size != 0) std::memcpy(entry, work.data(), size);

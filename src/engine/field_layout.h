@@ -100,6 +100,8 @@ struct FieldDesc {
   const CustomCodec* custom = nullptr;  // Custom: the codec; any other kind: an extra check
   bool shares_bits = false;  // shows bits another row shows too (a second view of one code, or
                              // a bit two fields own by turns); the block's rule says who packs
+  bool view = false;  // a second view of bits another row packs: decoded and checked, never
+                      // packed (so a record may leave it out)
   const RefSpec* refers = nullptr;  // the entries of other blocks this field's index points at
   const char* name = nullptr;       // a short snake_case name for people ("member_channel_index")
   SetBy set_by = SetBy::Host;
@@ -198,7 +200,7 @@ constexpr bool layout_ok(Layout rows, size_t entry_size) {
       if (o.id == r.id) return false;
       const bool o_stored = o.codec != Codec::Virtual;
       const bool bytes_meet = r.offset < o.offset + o.width && o.offset < r.offset + r.width;
-      const bool shared = r.shares_bits || o.shares_bits;
+      const bool shared = r.shares_bits || o.shares_bits || r.view || o.view;
       if (stored && o_stored && bytes_meet && !shared && (r.mask & o.mask) != 0) return false;
     }
   }

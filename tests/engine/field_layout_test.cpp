@@ -337,5 +337,30 @@ TEST(FieldLayout, SetFieldFollowsTheRowsRules) {
   }
 }
 
+// A view shows the bits another row packs: it unpacks through its own labels, a record may leave
+// it out, and what it holds never reaches the bytes.
+constexpr Choice kCodes[] = {{0, "zero"}, {1, "one"}, {2, "two"}, {3, "three"}, kChoiceEnd};
+constexpr Choice kViews[] = {{0, "0.0"}, {1, "1.5"}, {2, "3.0"}, {3, "4.5"}, kChoiceEnd};
+constexpr FieldDesc kViewRows[] = {
+    {.id = 1, .offset = 0, .mask = 0x03, .codec = Codec::Choice, .dflt = {"zero"}, .choices = kCodes},
+    {.id = 2, .offset = 0, .mask = 0x03, .codec = Codec::Choice, .dflt = {"0.0"}, .choices = kViews, .view = true},
+};
+static_assert(layout_ok(kViewRows, 1));
+
+TEST(FieldLayout, AViewIsDecodedButNeverPacked) {
+  const uint8_t bytes[] = {0x02};
+  FieldList out;
+  unpack(kViewRows, bytes, 1, kMobile1, out);
+  EXPECT_EQ(out.text(1) + " " + out.text(2), "two 3.0");
+  FieldList in;
+  in.add(1, "three", 1);  // no field 2
+  uint8_t packed[] = {0};
+  pack(kViewRows, in, kMobile1, packed, 1);
+  EXPECT_EQ(packed[0], 3);
+  in.add(2, "0.0", 2);  // a view's own text changes nothing
+  pack(kViewRows, in, kMobile1, packed, 1);
+  EXPECT_EQ(packed[0], 3);
+}
+
 }  // namespace
 }  // namespace cps::layout

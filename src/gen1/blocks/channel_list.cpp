@@ -110,13 +110,6 @@ using TxFrequency = EntryFrequency<0xC0, 1, 0>;
 constexpr CustomCodec kRxFrequency{RxFrequency::decode, RxFrequency::encode, RxFrequency::check};
 constexpr CustomCodec kTxFrequency{TxFrequency::decode, TxFrequency::encode, TxFrequency::check};
 
-// The deviation shows the spacing bits through its own labels; the spacing packs them.
-std::string deviation_decode(const uint8_t* e, const FieldDesc& row, const BlockBase&) {
-  return label_of(get_bits(row.mask, e[row.offset]), kDeviations);
-}
-void no_encode(std::string_view, uint8_t*, const FieldDesc&, const BlockBase&) {}
-void deviation_check(std::string_view text, const FieldDesc&, const BlockBase&) { code_of(text, kDeviations); }
-constexpr CustomCodec kDeviationCodec{deviation_decode, no_encode, deviation_check};
 
 // Squelch codes: words at bytes 6 and 8, read by the squelch types of byte 10, which pack before
 // them.
@@ -215,6 +208,7 @@ using rows::flag;
 using rows::named;
 using rows::number;
 using rows::set_ignored;
+using rows::view;
 using rows::with_rule;
 
 // In the order the record shows them. The frequencies' defaults are the band lower limit, set
@@ -225,7 +219,8 @@ constexpr FieldDesc kRows[] = {
     named(custom(kTxFrequencyField, 1, 0xFF, 2, kTxFrequency, {""}), "tx_frequency"),
     named(custom(kRxFrequencyField, 3, 0xFF, 2, kRxFrequency, {""}), "rx_frequency"),
     named(with_rule(custom(kSpacing, 5, 0x03, 1, kSpacingCodec, {"25"}, 1, true), spacing_sets_deviation), "channel_spacing"),
-    named(set_ignored(custom(kDeviation, 5, 0x03, 1, kDeviationCodec, {"5.0"}, 2, true)), "deviation"),
+    // The deviation shows the spacing bits through its own labels; the spacing packs them.
+    named(set_ignored(view(choice(kDeviation, 5, 0x03, kDeviations, "5.0", 2))), "deviation"),
     flag(388, 5, 0x10),
     {.id = 389, .offset = 5, .mask = 0x20, .dflt = {"0", "1"}, .ranges = &kGen1Ranges},  // 1 on a portable
     named(choice(390, 5, 0xC0, kEmphasis, "De-Emphasis and Pre-Emphasis"), "emphasis"),

@@ -58,6 +58,11 @@ constexpr FieldDesc set_ignored(FieldDesc row) {
   row.set_by = layout::SetBy::Ignored;
   return row;
 }
+// Shows the bits of another row, which packs them.
+constexpr FieldDesc view(FieldDesc row) {
+  row.view = true;
+  return row;
+}
 constexpr FieldDesc named(FieldDesc row, const char* name) {
   row.name = name;
   return row;
