@@ -7,9 +7,7 @@ namespace cps {
 
 namespace {
 
-constexpr int32_t kMobileField = 66;   // of block 2
-constexpr int32_t kVersionField = 103;  // of block 4
-constexpr int32_t kRegionField = 99;    // of block 3
+constexpr int32_t kRegionField = 99;  // of block 3
 
 }  // namespace
 
@@ -28,13 +26,9 @@ Gen1Radio::Gen1Radio(std::vector<std::string> market_class_1_models, std::vector
   codeplug.reset();
 }
 
-uint8_t Gen1Radio::mobile_flag() const {
-  return block2.block().get_entry_field(0, kMobileField).value == "Mobile" ? 1 : 0;
-}
+uint8_t Gen1Radio::mobile_flag() const { return block2.is_mobile() ? 1 : 0; }
 
-std::string Gen1Radio::version_text() const {
-  return codeplug.programming_record().block().get_entry_field(0, kVersionField).value.substr(0, 2);
-}
+std::string Gen1Radio::version_text() const { return codeplug.programming_record().version_text(); }
 
 void Gen1Radio::update_market_class(bool consult_region) {
   int32_t market_class = 0;

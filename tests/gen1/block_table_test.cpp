@@ -70,20 +70,5 @@ TEST(Gen1BlockTable, HandlersAndNames) {
   }
 }
 
-// Blocks 453 and 454 take their flags and entries from the registry: 48 flags and 49 addresses
-// in market class 0, 52 and 53 in the long forms; the container's order holds 44 regions.
-TEST(Gen1BlockTable, FlagsAddressesAndOrder) {
-  for (int32_t market_class : {0, 1}) {
-    Codeplug codeplug;
-    codeplug.set_market_class(market_class);
-    EXPECT_EQ(codeplug.flags().fields().count(), market_class ? 53u : 49u);  // with field 52
-    EXPECT_EQ(codeplug.addresses().fields().count(), market_class ? 53u : 49u);
-  }
-  const std::span<const int32_t> order = gen1_order();
-  ASSERT_EQ(order.size(), 44u);
-  EXPECT_EQ(std::vector<int32_t>(order.begin(), order.begin() + 6), (std::vector<int32_t>{4, 5, 8, 15, 19, 40}));
-  EXPECT_EQ(order.back(), 762);
-}
-
 }  // namespace
 }  // namespace cps

@@ -34,13 +34,6 @@ struct Dispatch : ::testing::Test {
   ICPServices* object = nullptr;
 };
 
-
-VARIANT by_ref(VARIANT* target) {
-  VARIANT v = probe::variant(VT_BYREF | VT_VARIANT);
-  v.pvarVal = target;
-  return v;
-}
-
 TEST_F(Dispatch, ArgumentErrorNamesTheIndexInRgvarg) {
   double d[3] = {};
   VARIANT out[3];
@@ -80,32 +73,6 @@ TEST_F(Dispatch, NoTypeInformationWithoutOleaut32) {
   ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
   EXPECT_EQ(object->GetTypeInfo(0, 0, &info), DISP_E_BADINDEX);
   EXPECT_EQ(info, nullptr);
-}
-
-// A script's variable for a typed output receives the value, in the output's type, only when
-// the method wrote one.
-TEST_F(Dispatch, ScriptVariablesReceiveTypedOutputs) {
-  VARIANT message = probe::variant(VT_I2, 5);
-  EXPECT_EQ(invoke(3, {probe::variant(VT_I4, static_cast<LONG>(0x80040967)), by_ref(&message)}, nullptr), S_OK);
-  ASSERT_EQ(message.vt, VT_BSTR);
-  EXPECT_EQ(std::wstring(message.bstrVal), L"Checksum failure.");
-
-  EXPECT_EQ(invoke(3, {probe::variant(VT_I4, static_cast<LONG>(0x80040971)), by_ref(&message)}, nullptr), S_OK);
-  EXPECT_EQ(std::wstring(message.bstrVal), L"Checksum failure.");  // no message: left as it was
-  VariantClear(&message);
-
-  VARIANT low = probe::variant(VT_EMPTY), high = probe::variant(VT_BSTR), step = probe::variant(VT_EMPTY);
-  high.bstrVal = SysAllocString(L"old");
-  EXPECT_EQ(invoke(6, {probe::variant(VT_I4, 424), by_ref(&low), by_ref(&high), by_ref(&step)}, nullptr), S_OK);
-  EXPECT_EQ(low.vt, VT_R8);
-  EXPECT_EQ(high.vt, VT_R8);
-  EXPECT_EQ(low.dblVal, 32);
-  EXPECT_EQ(high.dblVal, 219);
-
-  VARIANT untouched = probe::variant(VT_I4, 7);
-  EXPECT_EQ(invoke(6, {probe::variant(VT_I4, 99999), by_ref(&untouched), by_ref(&low), by_ref(&step)}, nullptr),
-            DISP_E_EXCEPTION);
-  EXPECT_EQ(untouched.vt, VT_I4);  // a failed method writes nothing back
 }
 
 }  // namespace

@@ -204,35 +204,6 @@ TEST(FactoryRadio, HoldsTheChannelsAskedFor) {
       }
 }
 
-// Factory codeplugs of every version text, market class and radio kind are read, and packed
-// again give the radio's own bytes; the channel list is there in full.
-TEST(FactoryRadio, CodeplugsOfEveryFormPackBackToTheirBytes) {
-  const std::filesystem::path models = std::filesystem::temp_directory_path() / "cps-factory-models.json";
-  std::ofstream(models) << R"({"gen1": {"market_class_1": ["M1CLASS1"]}})";
-  ::setenv("CPSERVICES_MODELS", models.c_str(), 1);
-  for (const char* version : {"0120", "0210", "0320", "0510", "0720"})
-    for (int market_class : {0, 1, 2})
-      for (bool mobile : {false, true}) {
-        SCOPED_TRACE(std::string(version) + " class " + std::to_string(market_class) + (mobile ? " mobile" : ""));
-        const std::string model = market_class == 0 ? "M1PORT00001" : "M1CLASS1";
-        SimulatedRadio radio = make_gen1_radio(
-            {.model = model, .version = version, .mobile = mobile, .band = "UHF", .market_class = market_class});
-        CPServices object(nullptr);
-        ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
-        EXPECT_EQ(object.market_class(), market_class == 0 ? 0 : 1);
-        const BlockRecord channels = object.codeplug().handler(38)->block();
-        ASSERT_EQ(channels.entry_count(), static_cast<size_t>(kFactoryChannels));
-        EXPECT_EQ(channels.entry(31).text(424), "CH 32");
-        EXPECT_EQ(channels.entry(1).text(391), "88.5");
-
-        RadioInfo block2 = object.radio_info();
-        const std::vector<uint8_t> image = object.codeplug().pack_image(object.radio_identity(), block2, false);
-        EXPECT_EQ(image, radio.read(Codeplug::kImageBase, image.size()));
-      }
-  ::unsetenv("CPSERVICES_MODELS");
-  std::filesystem::remove(models);
-}
-
 // The factory scan list names channels 0 to 3 and then the selected channel; deleting channel 1
 // through the interface removes its member and moves the later ones down.
 TEST(FactoryRadio, DeletingAChannelRewritesTheScanList) {

@@ -184,9 +184,8 @@ constexpr RefSpec kTrunkingSystem{.type_field = kTrunkingKind, .targets = kTrunk
 // ---- Set rules -------------------------------------------------------------------------------
 
 // The deviation follows the spacing; the host never sets it.
-void spacing_sets_deviation(FieldList& e, FieldValue& f, const BlockBase&) {
-  e.set_text(kDeviation, label_of(code_of(f.value, kSpacings), kDeviations));
-}
+std::string deviation_of(std::string_view spacing) { return label_of(code_of(spacing, kSpacings), kDeviations); }
+void spacing_sets_deviation(FieldList& e, FieldValue& f, const BlockBase&) { e.set_text(kDeviation, deviation_of(f.value)); }
 // A squelch code is checked against its squelch type.
 void code1_by_type(FieldList& e, FieldValue& f, const BlockBase&) { check_squelch(e.text(kSquelch1), f.value, 457, 458); }
 void code2_by_type(FieldList& e, FieldValue& f, const BlockBase&) { check_squelch(e.text(kSquelch2), f.value, 459, 460); }
@@ -327,7 +326,7 @@ bool needs_rewrite(const FieldList& entry) {
   if (!entry.contains(kSpacing) || !has_label(entry.text(kSpacing), kSpacings)) return false;
   if (!entry.contains(kDeviation)) return true;
   const size_t at = entry.position_of(kDeviation);
-  return entry.text_at(at) != label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations) ||
+  return entry.text_at(at) != deviation_of(entry.text(kSpacing)) ||
          entry.attribute_at(at) != 2;
 }
 
@@ -486,7 +485,7 @@ void ChannelList::set_channels(const BlockRecord& given, BlockRecord* spare) {
       if (entry.contains(kLockout)) entry.set_text(kLockout, current_lockout(entry.text(kLockout)));
       // The deviation is never the host's: it follows the spacing (and may be left out).
       if (entry.contains(kSpacing) && has_label(entry.text(kSpacing), kSpacings)) {
-        entry.put({kDeviation, label_of(code_of(entry.text(kSpacing), kSpacings), kDeviations), 2});
+        entry.put({kDeviation, deviation_of(entry.text(kSpacing)), 2});
       }
     }
   }

@@ -62,7 +62,6 @@ uint32_t header_value(const FieldList& header, int32_t id, int64_t maximum) {
 
 }  // namespace
 
-std::span<const int32_t> codeplug_block_order() { return gen1_order(); }
 
 // ---- Construction ---------------------------------------------------------------------------
 

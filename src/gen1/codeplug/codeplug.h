@@ -129,7 +129,4 @@ class Codeplug final : public Cloneable<Codeplug> {
   FieldList header_;
 };
 
-// The block IDs the container unpacks and packs, in its order.
-std::span<const int32_t> codeplug_block_order();
-
 }  // namespace cps
