@@ -182,6 +182,52 @@ uint32_t encode(const FieldDesc& row, std::string_view text, const RangeTable* r
   }
 }
 
+// ---- Labels picked by another row ---------------------------------------------------------------
+
+uint32_t picking_bits(const PickedLabels& p, const uint8_t* entry) { return get_bits(p.mask, entry[p.offset]); }
+
+// The table a picked row's labels come from in this entry (108 for bits that pick none).
+const Choice* picked_table(const FieldDesc& row, const uint8_t* entry) {
+  const uint32_t bits = picking_bits(*row.picked, entry);
+  if (bits >= row.picked->tables.size()) raise(err::kChoiceNotFound);
+  return row.picked->tables[bits];
+}
+
+std::string picked_text(const FieldDesc& row, const uint8_t* entry) {
+  const PickedLabels& p = *row.picked;
+  const uint32_t code = read_raw(row, entry);
+  if (!p.echo) return label_of(code, picked_table(row, entry));
+  if (code == p.echo_code) return label_of(picking_bits(p, entry), p.tables[0]);
+  return label_of(code, row.choices);
+}
+
+// Alone, a text of a row with picked tables can only be held against all of them; packing
+// holds it against the one its entry picks.
+bool has_picked_label(const FieldDesc& row, std::string_view text) {
+  for (const Choice* table : row.picked->tables)
+    if (has_label(text, table)) return true;
+  return false;
+}
+
+// Each picked row's text against the table its entry's picking field selects (108).
+void check_picked(Layout rows, const FieldList& entry, const BlockBase& base) {
+  for (const FieldDesc& row : rows) {
+    if (row.picked == nullptr || row.picked->echo || !exists(row, base)) continue;
+    const FieldDesc* picking = find(rows, row.picked->field, base);
+    if (picking == nullptr) continue;
+    const uint32_t bits = raw_of(*picking, entry.text(row.picked->field));  // the picking bits
+    if (bits >= row.picked->tables.size() || !has_label(entry.text(row.id), row.picked->tables[bits]))
+      raise(err::kChoiceNotFound);
+  }
+}
+
+// Whether setting field `id` alone can change which labels a picked row accepts.
+bool picks_labels(Layout rows, int32_t id) {
+  for (const FieldDesc& row : rows)
+    if (row.picked != nullptr && !row.picked->echo && (row.id == id || row.picked->field == id)) return true;
+  return false;
+}
+
 // Every value of the row, checked on its way in and as it is unpacked.
 void check_value(const FieldDesc& row, std::string_view text, const BlockBase& base) {
   switch (row.codec) {
@@ -192,6 +238,10 @@ void check_value(const FieldDesc& row, std::string_view text, const BlockBase& b
       encode(row, text, row.ranges);
       break;
     case Codec::Choice:
+      if (row.picked != nullptr && !row.picked->echo) {
+        if (!has_picked_label(row, text)) raise(err::kChoiceNotFound);
+        break;
+      }
       if (row.choices == nullptr) raise(err::kUnexpected);
       if (!has_label(text, row.choices)) raise(err::kChoiceNotFound);
       break;
@@ -222,6 +272,7 @@ std::string decode(const FieldDesc& row, const uint8_t* entry, size_t size, cons
       return bcd_text(row, read_be(entry + row.offset, row.width));
     default:
       require_raw_width(row);
+      if (row.picked != nullptr) return picked_text(row, entry);
       return text_of(row, read_raw(row, entry));
   }
 }
@@ -248,6 +299,11 @@ void store(const FieldDesc& row, std::string_view text, uint8_t* entry, size_t s
     case Codec::Virtual:
       break;
     default:
+      if (row.picked != nullptr && !row.picked->echo) {
+        require_raw_width(row);
+        write_raw(row, code_of(text, picked_table(row, entry)), entry);
+        break;
+      }
       write_raw(row, encode(row, text, nullptr), entry);
       break;
   }
@@ -293,6 +349,7 @@ void check_entry(Layout rows, const FieldList& entry, const BlockBase& base) {
     if (exists(row, base)) check_value(row, entry.text(row.id), base);
   for (size_t i = 0; i < entry.count(); ++i)
     if (find(rows, entry.at(i).id, base) == nullptr) raise(err::kFieldNotFound);
+  check_picked(rows, entry, base);
 }
 
 FieldList take(Layout rows, const FieldList& given, const BlockBase& base) {
@@ -311,6 +368,7 @@ FieldList take(Layout rows, const FieldList& given, const BlockBase& base) {
     check_value(row, text, base);
     taken.add(row.id, text, given.attribute_at(at));
   }
+  check_picked(rows, taken, base);
   return taken;
 }
 
@@ -326,6 +384,7 @@ FieldList take(Layout rows, FieldList&& given, const BlockBase& base) {
   next = 0;
   for (const FieldDesc& row : rows)
     if (exists(row, base)) check_value(row, given.text_at(next++), base);
+  check_picked(rows, given, base);
   return std::move(given);
 }
 
@@ -333,16 +392,17 @@ void set_field(Layout rows, FieldList& entry, const FieldValue& field, const Blo
   const FieldDesc* row = find(rows, field.id, base);
   if (row == nullptr || row->set_by == SetBy::Refused) raise(err::kFieldNotFound);
   if (row->set_by == SetBy::Ignored) return;
-  if (row->on_set == nullptr) {
+  if (row->on_set == nullptr && !picks_labels(rows, field.id)) {
     check_value(*row, field.value, base);
     entry.set(field);
     return;
   }
   FieldList work = entry;
   FieldValue value = field;
-  row->on_set(work, value, base);
+  if (row->on_set != nullptr) row->on_set(work, value, base);
   check_value(*row, value.value, base);
   work.set(value);
+  check_picked(rows, work, base);
   entry = std::move(work);
 }
 

@@ -74,6 +74,21 @@ struct CustomCodec {
   void (*check)(std::string_view text, const FieldDesc& row, const BlockBase& base);  // throws
 };
 
+// A Choice row whose labels follow the bits of another row of the same entry (`field`, whose
+// bits are `mask` of byte `offset`). Either those bits pick the row's table (`tables[bits]`: a
+// radio kind labelled by the radio's form), or, with `echo`, the row's own code `echo_code`
+// shows the other row's label (`tables[0]` read at its bits: an extended mode whose first code
+// stands for the plain mode) and every other code the row's own `choices`. The other row comes
+// first in the table, so that its bits are in place when this row packs.
+struct PickedLabels {
+  int32_t field = 0;
+  uint16_t offset = 0;
+  uint8_t mask = 0xFF;
+  std::span<const Choice* const> tables{};
+  bool echo = false;
+  uint32_t echo_code = 0;
+};
+
 // What a new entry gets: the text for a mobile radio, and for a portable one where it differs.
 struct Default {
   const char* text = "0";
@@ -91,6 +106,7 @@ struct FieldDesc {
   const RangeTable* ranges = nullptr;  // the table whose row checks the value (Custom: the
                            // text read as a number)
   const Choice* choices = nullptr;
+  const PickedLabels* picked = nullptr;  // Choice: labels that follow another row's bits
   double scale = 1.0;      // Scaled: shown value = raw * scale + bias
   double bias = 0.0;
   const char* format = "%d";  // Scaled: printf format of the shown value; Bcd: the pattern
@@ -173,6 +189,23 @@ constexpr bool is_numeric(Codec c) {
          c == Codec::Scaled;
 }
 
+// A picked row: a Choice row with tables, after the row whose bits pick (same place, and able
+// to exist whenever the picked row does).
+constexpr bool picked_ok(Layout rows, size_t at) {
+  const FieldDesc& r = rows[at];
+  const PickedLabels& p = *r.picked;
+  if (r.codec != Codec::Choice || p.tables.empty() || p.mask == 0) return false;
+  for (const Choice* table : p.tables)
+    if (table == nullptr) return false;
+  for (size_t j = 0; j < at; ++j) {
+    const FieldDesc& o = rows[j];
+    if (o.id == p.field && o.offset == p.offset && o.mask == p.mask && o.width == 1 &&
+        (o.when == nullptr || o.when == r.when))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace detail
 
 // Non-empty masks, masks only on one-byte numeric or custom fields, every stored field inside
@@ -188,7 +221,8 @@ constexpr bool layout_ok(Layout rows, size_t entry_size) {
     if (r.mask != 0xFF && !detail::is_numeric(r.codec) && r.codec != Codec::Custom) return false;
     const bool stored = r.codec != Codec::Virtual;
     if (stored && r.offset + r.width > entry_size) return false;
-    if (r.codec == Codec::Choice && r.choices == nullptr) return false;
+    if (r.codec == Codec::Choice && r.choices == nullptr && (r.picked == nullptr || r.picked->echo)) return false;
+    if (r.picked != nullptr && !detail::picked_ok(rows, i)) return false;
     if (r.codec == Codec::Custom && r.custom == nullptr) return false;
     if (detail::is_numeric(r.codec) && r.width > 4) return false;
     if (r.codec == Codec::Scaled && !detail::scaled_ok(r)) return false;
@@ -207,20 +241,34 @@ constexpr bool layout_ok(Layout rows, size_t entry_size) {
   return true;
 }
 
-// Every code of every choice row fits the row's bits. Reads the choice tables, so it needs
-// them to be constexpr; use with static_assert beside layout_ok.
+namespace detail {
+constexpr bool codes_fit(const Choice* table, uint8_t mask, uint8_t width) {
+  int bits = 0;
+  if (width == 1) {
+    for (int b = 0; b < 8; ++b) bits += (mask >> b) & 1;
+  } else {
+    bits = 8 * width;
+  }
+  const uint64_t limit = (uint64_t{1} << bits) - 1;
+  for (const Choice* c = table; c->label != nullptr; ++c)
+    if (c->code > limit) return false;
+  return true;
+}
+}  // namespace detail
+
+// Every code of every choice row fits the row's bits (a picked row: every code of each of its
+// own tables, and every code of an echoed table fits the other row's bits). Reads the choice
+// tables, so it needs them to be constexpr; use with static_assert beside layout_ok.
 constexpr bool choices_fit(Layout rows) {
   for (const FieldDesc& r : rows) {
-    if (r.codec != Codec::Choice || r.choices == nullptr) continue;
-    int bits = 0;
-    if (r.width == 1) {
-      for (int b = 0; b < 8; ++b) bits += (r.mask >> b) & 1;
-    } else {
-      bits = 8 * r.width;
+    if (r.codec != Codec::Choice) continue;
+    if (r.choices != nullptr && !detail::codes_fit(r.choices, r.mask, r.width)) return false;
+    if (r.picked == nullptr) continue;
+    for (const Choice* table : r.picked->tables) {
+      const bool fits = r.picked->echo ? detail::codes_fit(table, r.picked->mask, 1)
+                                       : detail::codes_fit(table, r.mask, r.width);
+      if (!fits) return false;
     }
-    const uint64_t limit = (uint64_t{1} << bits) - 1;
-    for (const Choice* c = r.choices; c->label != nullptr; ++c)
-      if (c->code > limit) return false;
   }
   return true;
 }

@@ -362,5 +362,58 @@ TEST(FieldLayout, AViewIsDecodedButNeverPacked) {
   EXPECT_EQ(packed[0], 3);
 }
 
+// Labels that follow another row's bits: field 2's table is picked by field 1's bit; field 3's
+// code 0 shows field 1's label, its other codes its own.
+constexpr Choice kLeft[] = {{0, "a"}, {1, "b"}, kChoiceEnd};
+constexpr Choice kRight[] = {{0, "x"}, {1, "y"}, {2, "z"}, kChoiceEnd};
+constexpr Choice kSides[] = {{0, "left"}, {1, "right"}, kChoiceEnd};
+constexpr Choice kWide[] = {{0, "left"}, {0, "right"}, {1, "up"}, kChoiceEnd};
+constexpr const Choice* kBySide[] = {kLeft, kRight};
+constexpr const Choice* kSideTable[] = {kSides};
+constexpr PickedLabels kPickedBySide{.field = 1, .offset = 0, .mask = 0x01, .tables = kBySide};
+constexpr PickedLabels kEchoSide{.field = 1, .offset = 0, .mask = 0x01, .tables = kSideTable, .echo = true};
+constexpr FieldDesc kPickedRows[] = {
+    {.id = 1, .mask = 0x01, .codec = Codec::Choice, .dflt = {"left"}, .choices = kSides},
+    {.id = 2, .mask = 0x06, .codec = Codec::Choice, .dflt = {"a"}, .picked = &kPickedBySide},
+    {.id = 3, .mask = 0x18, .codec = Codec::Choice, .dflt = {"left"}, .choices = kWide, .picked = &kEchoSide},
+};
+static_assert(layout_ok(kPickedRows, 1) && choices_fit(kPickedRows));
+// The picking row must come first.
+constexpr FieldDesc kPickedTooEarly[] = {kPickedRows[1], kPickedRows[0]};
+static_assert(!layout_ok(kPickedTooEarly, 1));
+
+TEST(FieldLayout, PickedLabelsFollowTheOtherRow) {
+  struct Case { uint8_t byte; const char* shown; };  // fields 1, 2, 3
+  for (const Case& c : {Case{0x00, "left a left"}, Case{0x01, "right x right"}, Case{0x05, "right z right"},
+                        Case{0x0B, "right y up"}}) {
+    FieldList out;
+    unpack(kPickedRows, &c.byte, 1, kMobile1, out);
+    EXPECT_EQ(out.text(1) + " " + out.text(2) + " " + out.text(3), c.shown);
+    uint8_t packed = 0;
+    pack(kPickedRows, out, kMobile1, &packed, 1);
+    EXPECT_EQ(packed, (c.byte & ~0x18) | (out.text(3) == "up" ? 0x08 : 0));
+  }
+  const uint8_t unknown = 0x06;  // field 2's code 3 on the left table
+  FieldList out;
+  EXPECT_EQ(error_of([&] { unpack(kPickedRows, &unknown, 1, kMobile1, out); }), kNoChoice);
+
+  // Alone a text passes when any table has it; in an entry only the picked table counts.
+  EXPECT_EQ(error_of([&] { check(kPickedRows, {2, "z", 1}, kMobile1); }), 0);
+  EXPECT_EQ(error_of([&] { check(kPickedRows, {2, "w", 1}, kMobile1); }), kNoChoice);
+  FieldList entry = defaults(kPickedRows, kMobile1);
+  entry.set_text(2, "z");
+  EXPECT_EQ(error_of([&] { check_entry(kPickedRows, entry, kMobile1); }), kNoChoice);
+  EXPECT_EQ(error_of([&] { take(kPickedRows, entry, kMobile1); }), kNoChoice);
+  entry.set_text(1, "right");
+  EXPECT_EQ(error_of([&] { take(kPickedRows, FieldList(entry), kMobile1); }), 0);
+
+  // Setting either field alone keeps the pair consistent, or changes nothing.
+  EXPECT_EQ(error_of([&] { set_field(kPickedRows, entry, {1, "left", 1}, kMobile1); }), kNoChoice);
+  EXPECT_EQ(entry.text(1), "right");
+  EXPECT_EQ(error_of([&] { set_field(kPickedRows, entry, {2, "y", 1}, kMobile1); }), 0);
+  EXPECT_EQ(error_of([&] { set_field(kPickedRows, entry, {2, "b", 1}, kMobile1); }), kNoChoice);
+  EXPECT_EQ(entry.text(2), "y");
+}
+
 }  // namespace
 }  // namespace cps::layout

@@ -16,6 +16,7 @@ namespace {
 
 using layout::Codec;
 using layout::CustomCodec;
+using layout::PickedLabels;
 using layout::Default;
 using layout::FieldDesc;
 
@@ -147,15 +148,9 @@ constexpr CustomCodec kDigitalBit{bit_decode, shared_bit_encode<true>, nullptr};
 
 // Field 664: code 0 shows the lockout of field 393 (byte 10 bits 0-1), widened by the modes of
 // the other codes.
-std::string extended_decode(const uint8_t* e, const FieldDesc& row, const BlockBase&) {
-  const uint32_t code = get_bits(row.mask, e[row.offset]);
-  return code != 0 ? label_of(code, kExtendedLockouts) : label_of(get_bits(0x03, e[10]), kLockouts);
-}
-void extended_encode(std::string_view text, uint8_t* e, const FieldDesc& row, const BlockBase&) {
-  set_bits(row.mask, code_of(text, kExtendedLockouts), e[row.offset]);
-}
-void extended_check(std::string_view text, const FieldDesc&, const BlockBase&) { code_of(text, kExtendedLockouts); }
-constexpr CustomCodec kExtendedCodec{extended_decode, extended_encode, extended_check};
+constexpr const Choice* kLockoutTable[] = {kLockouts};
+constexpr PickedLabels kShowsLockout{.field = kLockout, .offset = 10, .mask = 0x03, .tables = kLockoutTable,
+                                     .echo = true, .echo_code = 0};
 
 // Field 744: a channel kind the radio's switches (block 2 fields 62 and 61) allow. Its check is
 // the whole rule, so any other label is 107 rather than the choice table's 108.
@@ -279,8 +274,9 @@ constexpr FieldDesc kRows[] = {
     choice(661, 24, 0x80, kTimerModes, "Non-Cumulative", 1, above_01),
     {.id = 665, .offset = 24, .mask = 0x3F, .dflt = {"0"}, .ranges = &kGen1Ranges, .when = above_01},
     number(663, 26, "0", above_01),
-    {.id = kExtendedLockout, .offset = 25, .mask = 0xE0, .codec = Codec::Custom, .dflt = {"Disabled"},
-     .when = above_01, .custom = &kExtendedCodec, .name = "extended_lockout", .on_set = extended_sets_lockout},
+    {.id = kExtendedLockout, .offset = 25, .mask = 0xE0, .codec = Codec::Choice, .dflt = {"Disabled"},
+     .choices = kExtendedLockouts, .picked = &kShowsLockout, .when = above_01, .name = "extended_lockout",
+     .on_set = extended_sets_lockout},
 };
 static_assert(layout::layout_ok(kRows, kEntryV2) && layout::choices_fit(kRows));
 

@@ -11,7 +11,7 @@ namespace {
 
 using layout::Codec;
 using layout::Condition;
-using layout::CustomCodec;
+using layout::PickedLabels;
 using layout::Default;
 using layout::FieldDesc;
 
@@ -51,24 +51,10 @@ bool before_06(const BlockBase& base) { return base.version < "06"; }
 bool from_06(const BlockBase& base) { return !(base.version < "06"); }
 bool from_03(const BlockBase& base) { return !(base.version < "03"); }
 
-// Field 667: the radio kind, labelled by the table of a portable or of a mobile radio as field
-// 66's bit of the same entry says. Field 66 comes first in the table, so on packing its new bit
-// is already in place when 667 is encoded.
-const Choice* kinds(bool portable) { return portable ? kPortableKinds : kMobileKinds; }
-const Choice* kinds_of_entry(const uint8_t* entry) {
-  return kinds(get_bits(kFormMask, entry[kFormOffset]) != 0);
-}
-std::string kind_decode(const uint8_t* entry, const FieldDesc& row, const BlockBase&) {
-  return label_of(get_bits(row.mask, entry[row.offset]), kinds_of_entry(entry));
-}
-void kind_encode(std::string_view text, uint8_t* entry, const FieldDesc& row, const BlockBase&) {
-  set_bits(row.mask, code_of(text, kinds_of_entry(entry)), entry[row.offset]);
-}
-// Alone the text can only be held against both tables; the record check picks the right one.
-void kind_check(std::string_view text, const FieldDesc&, const BlockBase&) {
-  if (!has_label(text, kPortableKinds) && !has_label(text, kMobileKinds)) raise(err::kChoiceNotFound);
-}
-constexpr CustomCodec kRadioKindCodec{kind_decode, kind_encode, kind_check};
+// Field 667: the radio kind, labelled by the table of a mobile or of a portable radio as field
+// 66's bit of the same entry says.
+constexpr const Choice* kKindTables[] = {kMobileKinds, kPortableKinds};
+constexpr PickedLabels kKindsByForm{.field = kForm, .offset = kFormOffset, .mask = kFormMask, .tables = kKindTables};
 
 // Every numeric field of the block has a range row; every field has attribute 0, and a default
 // that may differ on a portable.
@@ -117,8 +103,8 @@ constexpr FieldDesc kRows[] = {
     choice(80, 6, 0x03, kAutoManual, {"None"}),
     number(kMaxChannels, 7, 0xFF, {"16"}),
     number(82, 8, 0x01),
-    {.id = kRadioKind, .offset = 8, .mask = 0xFE, .codec = Codec::Custom, .attribute = 0,
-     .dflt = {"Vesk", "Tobin"}, .custom = &kRadioKindCodec},
+    {.id = kRadioKind, .offset = 8, .mask = 0xFE, .codec = Codec::Choice, .attribute = 0,
+     .dflt = {"Vesk", "Tobin"}, .picked = &kKindsByForm},
     number(kTrunkingSystems, 9, 0xFF, {"0"}, from_03),
 };
 static_assert(layout::layout_ok(kRows, 10) && layout::choices_fit(kRows));
@@ -135,13 +121,6 @@ int number_of(const std::string& text) { return static_cast<int>(parse_decimal(t
 }  // namespace
 
 RadioInfo::RadioInfo() : Cloneable(kFrame) { build_default(); }
-
-void RadioInfo::finish_record(const BlockRecord& candidate, const BlockRecord&) const {
-  for (size_t i = 0; i < candidate.entry_count(); ++i) {
-    const FieldList& entry = candidate.entry(i);
-    code_of(entry.text(kRadioKind), kinds(entry.text(kForm) == "Portable"));
-  }
-}
 
 const std::string& RadioInfo::text(int32_t field_id) const { return record_.entry(0).text(field_id); }
 

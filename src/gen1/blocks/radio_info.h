@@ -30,10 +30,6 @@ class RadioInfo final : public Cloneable<RadioInfo, RroBlock> {
   int max_channel_count() const;     // field 81
   int group_member_limit() const;    // field 54, members per channel group
   int max_trunking_systems() const;  // field 743; 0 in a form without it (below "03")
-
- protected:
-  // Field 667 must be a label of the table that the entry's field 66 selects (108).
-  void finish_record(const BlockRecord& candidate, const BlockRecord& given) const override;
 };
 
 }  // namespace cps
