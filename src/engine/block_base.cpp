@@ -9,11 +9,6 @@
 
 namespace cps {
 
-const RadioFacts& BlockBase::default_radio() {
-  static const RadioFacts radio{};
-  return radio;
-}
-
 // ---- Checksum --------------------------------------------------------------------------------
 
 uint8_t checksum(const uint8_t* bytes, size_t length) {

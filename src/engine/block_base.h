@@ -1,7 +1,7 @@
 // The byte-level tools every first-generation block handler is built from: bit fields inside a
 // byte, the block checksum, choice tables, and the number and text conversions. All of them
 // are pure functions of their arguments and the constant tables. BlockBase is the state every
-// handler carries (mobile flag, version texts, version pair, market class).
+// handler carries (mobile flag, version texts, and the radio context it shares).
 #pragma once
 
 #include "engine/field_values.h"
@@ -16,38 +16,38 @@ namespace cps {
 
 // ---- Handler state ---------------------------------------------------------------------------
 
-// What the blocks of a codeplug need to know about the radio they belong to, taken from blocks
-// 3 and 2 (and block 5 where the codeplug has it) by the service object and the container
-// before a block is unpacked, packed, set or extended. Texts are the blocks' own field texts.
-struct RadioFacts {
-  std::string band = "VHF";             // block 3 field 89
-  std::string band_base = "136.000000";  // field 90, MHz
-  std::string band_lower = "136.000000"; // field 91
-  std::string band_upper = "174.000000"; // field 92
-  bool fixed_spacing = false;            // field 84 names a fixed-spacing (12.5 kHz) model
-  int max_channels = 16;                 // block 2 field 81
-  bool trunking = false;                 // field 61: LS trunking channels allowed
-  bool conventional = true;              // field 62: conventional channels allowed
-  bool field_55 = false;                 // field 55 reads "1"
-  bool kani = false;                     // block 5 field 754 reads "Kani"
+// What every block of a codeplug reads about the radio it belongs to: one object that the
+// codeplug owns and keeps current, shared by all its handlers (and by the radio's own blocks
+// outside the image). A generation extends it with its own facts and tags it with its number.
+struct RadioContext {
+  uint8_t generation = 0;     // the derived type's kGeneration; 0 for this plain context
+  int32_t market_class = 0;   // 0, 1 or 2
+  uint8_t data_major = 0;     // version pair of a write: major version of the data written
+  uint8_t target_major = 0;   //   and of the radio it is written to; 0 while nothing is written
 };
 
+// The state a handler carries: its own preparation (mobile flag and version texts, given per
+// block as the service object's table says) and the radio context it shares.
 struct BlockBase {
   uint8_t mobile = 1;           // 1 for a mobile radio; set before unpacking or setting a block
   std::string version = "00";   // major part of the codeplug version ("01" for 01.02)
   std::string minor = "00";     // minor part ("02")
-  uint8_t data_major = 0;       // version pair: major version of the codeplug data being written
-  uint8_t target_major = 0;     //   and of the radio it is written to
-  int32_t market_class = 0;     // 0, 1 or 2
-  // The radio the block belongs to: one set of facts that the codeplug owns and keeps current,
-  // read by every block through this pointer. A block on its own sees a default radio.
-  std::shared_ptr<RadioFacts> facts{};
+  std::shared_ptr<RadioContext> context{};  // null: a block on its own sees a default radio
 
-  const RadioFacts& radio() const { return facts ? *facts : default_radio(); }
-  static const RadioFacts& default_radio();
-
+  int32_t market_class() const { return context ? context->market_class : 0; }
+  uint8_t data_major() const { return context ? context->data_major : 0; }
+  uint8_t target_major() const { return context ? context->target_major : 0; }
   // Market classes 1 and 2 use the longer forms of blocks 453 and 454 (the blocks 759-762).
-  bool long_form() const { return market_class == 1 || market_class == 2; }
+  bool long_form() const { return market_class() == 1 || market_class() == 2; }
+
+  // The context as the generation's own type `Context` (which names its kGeneration); a block
+  // without one, or with a context of another kind, sees Context's defaults.
+  template <class Context>
+  const Context& context_as() const {
+    static const Context fallback{};
+    return context && context->generation == Context::kGeneration ? static_cast<const Context&>(*context)
+                                                                   : fallback;
+  }
 };
 
 // ---- Bit fields ------------------------------------------------------------------------------

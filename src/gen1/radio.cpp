@@ -13,6 +13,9 @@ constexpr int32_t kRegionField = 99;  // of block 3
 
 Gen1Radio::Gen1Radio(std::vector<std::string> market_class_1_models, std::vector<std::string> fixed_spacing_models)
     : market_class_1_(std::move(market_class_1_models)) {
+  // Blocks 2 and 3 read the codeplug's context: one market class and one set of facts.
+  block2.base.context = codeplug.context();
+  block3.base.context = codeplug.context();
   const std::string version = version_text();
   block2.base.version = version;
   block2.build_default();
@@ -37,8 +40,6 @@ void Gen1Radio::update_market_class(bool consult_region) {
   else if (std::find(market_class_1_.begin(), market_class_1_.end(), block3.model_number()) != market_class_1_.end())
     market_class = 1;
   codeplug.set_market_class(market_class);
-  block2.base.market_class = market_class;
-  block3.base.market_class = market_class;
 }
 
 }  // namespace cps

@@ -30,11 +30,11 @@ class Gen1Radio {
   uint8_t mobile_flag() const;
   // The first two characters of field 103 of block 4.
   std::string version_text() const;
-  int32_t market_class() const { return codeplug.base.market_class; }
+  int32_t market_class() const { return codeplug.base.market_class(); }
 
   // The market class: 2 for a radio of the "Japan" region (only when asked to consult it), 1 for
-  // a model of the market-class-1 list, else 0; stored on the container, its handlers, and
-  // blocks 2 and 3.
+  // a model of the market-class-1 list, else 0; stored in the context the codeplug's handlers
+  // and blocks 2 and 3 share.
   void update_market_class(bool consult_region);
 
   // The facts of blocks 3 and 2 (and block 5) that the codeplug's blocks check against, worked

@@ -25,7 +25,7 @@ constexpr Choice kTxId[] = {{0, "None"}, {1, "Pre Only"}, {2, "Post Only"}, {3, 
 constexpr Choice kAlert[] = {{0, "None"}, {1, "Call Alert"}, {2, "Call Alert w/ Voice"},
                              kChoiceEnd};
 
-bool market_class_1_or_2(const BlockBase& base) { return base.market_class != 0; }
+bool market_class_1_or_2(const BlockBase& base) { return base.market_class() != 0; }
 bool mobile_radio(const BlockBase& base) { return base.mobile != 0; }
 bool portable_radio(const BlockBase& base) { return base.mobile == 0; }
 
@@ -97,8 +97,8 @@ constexpr FieldDesc kChoiceTooWide[] = {
     {.id = 2, .mask = 0x04, .codec = Codec::Choice, .choices = kTxId}};
 static_assert(ok(kChoiceTooWide) && !choices_fit(kChoiceTooWide));
 
-const BlockBase kMobile1{.mobile = 1, .market_class = 1};   // 751 exists, 907 is a number
-const BlockBase kPortable0{.mobile = 0, .market_class = 0};  // no 751, 907 is a choice
+const BlockBase kMobile1{.mobile = 1, .context = std::make_shared<RadioContext>(RadioContext{.market_class = 1})};   // 751 exists, 907 is a number
+const BlockBase kPortable0{.mobile = 0};    // no 751, 907 is a choice
 
 Bytes packed(const FieldList& fields, const BlockBase& base, uint8_t fill = 0) {
   Bytes bytes;
@@ -184,7 +184,7 @@ TEST(FieldLayout, DefaultsInEveryForm) {
     const FieldList fresh = defaults(kRows, c.base);
     EXPECT_EQ(error_of([&] { check_entry(kRows, fresh, c.base); }), 0);
     const Bytes zeros = packed(fresh, c.base), ones = packed(fresh, c.base, 0xFF);
-    EXPECT_EQ(unpacked(zeros, c.base), fresh) << int{c.base.mobile} << c.base.market_class;
+    EXPECT_EQ(unpacked(zeros, c.base), fresh) << int{c.base.mobile} << c.base.market_class();
     EXPECT_EQ(packed(unpacked(zeros, c.base), c.base), zeros);
     EXPECT_EQ(zeros[2], c.byte2);  // 500 ms, or the portable's 300 ms
     Bytes owned;

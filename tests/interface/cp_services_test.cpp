@@ -237,8 +237,8 @@ TEST_F(CPServicesTest, SettingBlock3WorksOutTheMarketClass) {
   identity.set_entry_field(0, {99, "Japan", 2});
   ASSERT_EQ(set(services_, 3, identity), S_OK);
   EXPECT_EQ(object->market_class(), 2);
-  EXPECT_EQ(object->radio_info().base.market_class, 2);
-  EXPECT_EQ(object->codeplug().programming_record().base.market_class, 2);
+  EXPECT_EQ(object->radio_info().base.market_class(), 2);
+  EXPECT_EQ(object->codeplug().programming_record().base.market_class(), 2);
   identity.set_entry_field(0, {99, "EMEA", 2});
   ASSERT_EQ(set(services_, 3, identity), S_OK);
   EXPECT_EQ(object->market_class(), 0);

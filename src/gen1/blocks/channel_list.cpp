@@ -161,7 +161,7 @@ void kind_encode(std::string_view text, uint8_t* e, const FieldDesc& row, const 
   set_bits(row.mask, code_of(text, kChannelKinds), e[row.offset]);
 }
 void kind_check(std::string_view text, const FieldDesc&, const BlockBase& b) {
-  const bool allowed = (text == "Conventional" && b.radio().conventional) || (text == "LS Trunking" && b.radio().trunking);
+  const bool allowed = (text == "Conventional" && radio_of(b).conventional) || (text == "LS Trunking" && radio_of(b).trunking);
   if (!allowed) raise(err::kInvalidData);
 }
 constexpr CustomCodec kKindCodec{kind_decode, kind_encode, kind_check};
@@ -393,11 +393,11 @@ FieldList ChannelList::default_channel() const {
   form.mobile = 0;
   FieldList entry = layout::defaults(kRows, form);
   entry.set_text(389, base.mobile != 1 ? "1" : "0");
-  entry.set_text(kTxFrequencyField, base.radio().band_lower);
-  entry.set_text(kRxFrequencyField, base.radio().band_lower);
-  const bool data_port = base.long_form() && base.radio().field_55;
+  entry.set_text(kTxFrequencyField, radio_of(base).band_lower);
+  entry.set_text(kRxFrequencyField, radio_of(base).band_lower);
+  const bool data_port = base.long_form() && radio_of(base).field_55;
   if (data_port) entry.set_text(401, "1");
-  if (data_port && base.radio().kani) {
+  if (data_port && radio_of(base).kani) {
     entry.set_text(415, "ATIS");
     entry.set_text(418, "0");
   }
@@ -418,8 +418,8 @@ void ChannelList::adapt_to_form() {
 
 BlockRecord ChannelList::converted_for_target() const {
   BlockRecord record = record_;
-  const int target = base.target_major != 0 ? base.target_major : major_of(base);
-  const int data = base.data_major != 0 ? base.data_major : target;
+  const int target = base.target_major() != 0 ? base.target_major() : major_of(base);
+  const int data = base.data_major() != 0 ? base.data_major() : target;
   if (data == 1 && target > 1)
     record.set_header_field({kRecordSizeField, decimal_text(kEntryV2), 2});
   else if (data > 1 && target == 1)
@@ -488,7 +488,7 @@ void ChannelList::set_channels(const BlockRecord& given, BlockRecord* spare) {
   const BlockRecord& host = rewrite ? rewritten : given;
   BlockRecord* movable = rewrite ? &rewritten : spare;
   BlockRecord candidate = movable ? take_frame(*frame_, std::move(*movable), base) : take_frame(*frame_, host, base);
-  if (parse_decimal(candidate.header().text(kRecordCountField)) > base.radio().max_channels)
+  if (parse_decimal(candidate.header().text(kRecordCountField)) > radio_of(base).max_channels)
     raise(err::kInvalidData);
   for (int32_t field : kAliasHeader) candidate.add_header_field(host.get_header_field(field));
   // A new channel carries the 668/669 or 744/745 pair of its version text on any radio; a
@@ -516,7 +516,7 @@ void ChannelList::set_channels(const BlockRecord& given, BlockRecord* spare) {
 
 size_t ChannelList::add_list() {
   const size_t count = record_.entry_count();
-  if (static_cast<int64_t>(count) + 1 > base.radio().max_channels) raise(err::kAboveMaximum);
+  if (static_cast<int64_t>(count) + 1 > radio_of(base).max_channels) raise(err::kAboveMaximum);
   FieldList channel = default_channel();
   record_.header().position_of(kRecordCountField);  // 104 before anything is stored
   const size_t index = record_.add_entry(std::move(channel));

@@ -49,13 +49,13 @@ using rows::with_rule;
 // Field 679 cannot be set on an 800 MHz radio; field 675 only on an 800 or 900 MHz one; the
 // members' 685 and 687 not on a low-band one.
 void not_on_800(FieldList&, FieldValue&, const BlockBase& b) {
-  if (b.radio().band == "800") raise(err::kInvalidData);
+  if (radio_of(b).band == "800") raise(err::kInvalidData);
 }
 void only_800_900(FieldList&, FieldValue&, const BlockBase& b) {
-  if (b.radio().band != "800" && b.radio().band != "900") raise(err::kInvalidData);
+  if (radio_of(b).band != "800" && radio_of(b).band != "900") raise(err::kInvalidData);
 }
 void not_low_band(FieldList&, FieldValue&, const BlockBase& b) {
-  if (b.radio().band == "Low") raise(err::kInvalidData);
+  if (radio_of(b).band == "Low") raise(err::kInvalidData);
 }
 // Companding sets compression and expansion with it.
 void companding(FieldList& member, FieldValue& field, const BlockBase&) {
@@ -97,7 +97,7 @@ struct MemberFrequency : EntryFrequency<StepMask, CountOffset, kUnprogrammed> {
       write_be(kUnprogrammed, e + 3, 2);
       return;
     }
-    EntryFrequency<StepMask, CountOffset, kUnprogrammed>::store(text, e, b.radio());
+    EntryFrequency<StepMask, CountOffset, kUnprogrammed>::store(text, e, radio_of(b));
   }
 };
 using RxFrequency = MemberFrequency<0xC0, 1>;
@@ -155,8 +155,8 @@ namespace {
 // A new member: unprogrammed, its frequencies at the band's lower limit.
 FieldList member_defaults(const BlockBase& base) {
   FieldList member = layout::defaults(kMemberRows, base);
-  member.set_text(kRxFrequency, base.radio().band_lower);
-  member.set_text(kTxFrequency, base.radio().band_lower);
+  member.set_text(kRxFrequency, radio_of(base).band_lower);
+  member.set_text(kTxFrequency, radio_of(base).band_lower);
   return member;
 }
 
@@ -181,7 +181,7 @@ BlockRecord Personalities::default_list(size_t index) const {
   BlockRecord personality = ListsBlock::default_list(index);
   FieldList& settings = personality.header();
   settings.set_text(671, decimal_text(static_cast<int64_t>(index)));
-  settings.set_text(674, base.radio().band == "800" ? "1" : "0");
+  settings.set_text(674, radio_of(base).band == "800" ? "1" : "0");
   return personality;
 }
 

@@ -3,7 +3,7 @@
 // the model is one of the fixed-spacing models.
 #pragma once
 
-#include "engine/block_base.h"
+#include "gen1/values/radio_context.h"
 
 #include <string>
 #include <vector>

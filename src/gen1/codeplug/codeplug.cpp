@@ -69,14 +69,14 @@ Codeplug::Codeplug() {
   for (const Gen1Block& row : gen1_blocks())
     if (row.holder == Holder::Container && row.make) slots_[row.slot] = row.make();
   slots_[kDestinationFlagsSlot] = std::make_unique<AvailabilityFlags>();
-  share_facts(std::make_shared<RadioFacts>());
+  share_context(std::make_shared<Gen1Context>());
   reset();
 }
 
-void Codeplug::share_facts(std::shared_ptr<RadioFacts> facts) {
-  base.facts = facts;
+void Codeplug::share_context(std::shared_ptr<Gen1Context> context) {
+  base.context = context;
   for (auto& slot : slots_)
-    if (slot) slot->base.facts = facts;
+    if (slot) slot->base.context = context;
 }
 
 void Codeplug::reset() {
@@ -85,7 +85,6 @@ void Codeplug::reset() {
     slot->base.version = base.version;
     slot->base.minor = base.minor;
     slot->base.mobile = base.mobile;
-    slot->base.market_class = base.market_class;
     slot->build_default();
   }
   build_default();
@@ -105,13 +104,19 @@ Codeplug::Codeplug(const Codeplug& other)
     : Cloneable<Codeplug>(other), fixed_spacing_models(other.fixed_spacing_models), header_(other.header_) {
   for (int slot = 1; slot <= kSlots; ++slot)
     if (other.slots_[slot]) slots_[slot] = other.slots_[slot]->clone();
-  share_facts(std::make_shared<RadioFacts>(other.radio()));  // a copy reads its own facts
+  // A copy reads a context of its own.
+  share_context(std::make_shared<Gen1Context>(static_cast<const Gen1Context&>(*other.base.context)));
 }
 
+// An assignment takes the other's facts into the context this codeplug already shares (with
+// blocks 2 and 3 of its radio).
 Codeplug& Codeplug::operator=(const Codeplug& other) {
   if (this != &other) {
+    std::shared_ptr<RadioContext> shared = base.context;
     Codeplug copy(other);
     *this = std::move(copy);
+    static_cast<Gen1Context&>(*shared) = static_cast<const Gen1Context&>(*other.base.context);
+    share_context(std::static_pointer_cast<Gen1Context>(shared));
   }
   return *this;
 }
@@ -192,10 +197,8 @@ void conform_to_form(BlockHandler& block) {
 
 void Codeplug::set_market_class(int32_t market_class) {
   const bool was_long = base.long_form();
-  base.market_class = market_class;
+  own().market_class = market_class;
   const bool long_form = base.long_form();
-  for (auto& slot : slots_)
-    if (slot) slot->base.market_class = market_class;
   if (long_form != was_long) {
     for (int slot : {1, 2, 3}) conform_to_form(*slots_[slot]);
     for (auto& slot : slots_)
@@ -212,16 +215,11 @@ RadioFacts Codeplug::radio_facts(const RadioIdentity& block3, const RadioInfo& b
   return facts;
 }
 
-void Codeplug::set_radio(const RadioFacts& radio) { *base.facts = radio; }
+void Codeplug::set_radio(const RadioFacts& radio) { own().radio = radio; }
 
 void Codeplug::set_version_pair(uint8_t data_major, uint8_t target_major) {
-  base.data_major = data_major;
-  base.target_major = target_major;
-  for (auto& slot : slots_)
-    if (slot) {
-      slot->base.data_major = data_major;
-      slot->base.target_major = target_major;
-    }
+  own().data_major = data_major;
+  own().target_major = target_major;
 }
 
 uint16_t Codeplug::offset_of(int32_t block_id) const {

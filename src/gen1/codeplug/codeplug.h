@@ -17,6 +17,7 @@
 // were. Packing is all-or-nothing: it works on a copy and keeps it only when everything succeeded.
 #pragma once
 
+#include "gen1/values/radio_context.h"
 #include "gen1/blocks/availability_flags.h"
 #include "engine/block_handler.h"
 #include "gen1/blocks/programming_record.h"
@@ -108,19 +109,23 @@ class Codeplug final : public Cloneable<Codeplug> {
   // before it unpacks or packs its blocks).
   RadioFacts radio_facts(const RadioIdentity& block3, const RadioInfo& block2) const;
   void set_radio(const RadioFacts& radio);
-  const RadioFacts& radio() const { return base.radio(); }
+  const RadioFacts& radio() const { return radio_of(base); }
 
   // The fixed-spacing models (block 3 field 84), from the model configuration.
   std::vector<std::string> fixed_spacing_models;
 
-  // Stores the market class in the container's base and every handler's base.
+  // The market class, in the context every handler reads; a change between the short and the
+  // long form lays blocks 453 and 454 (and the destination's flags) out again.
   void set_market_class(int32_t market_class);
-  // Gives every handler the version pair for a write (data major version, radio major version).
+  // The version pair of a write (data major version, radio major version), in the context.
   void set_version_pair(uint8_t data_major, uint8_t target_major);
+  // The context the container and its handlers share; blocks 2 and 3 of a radio share it too.
+  const std::shared_ptr<RadioContext>& context() const { return base.context; }
 
  private:
-  // Points the container and every handler at one set of facts.
-  void share_facts(std::shared_ptr<RadioFacts> facts);
+  // Points the container and every handler at one context.
+  void share_context(std::shared_ptr<Gen1Context> context);
+  Gen1Context& own() { return static_cast<Gen1Context&>(*base.context); }
   uint16_t offset_of(int32_t block_id) const;  // address table entry - 0x300; 107 below 0x300
   void apply_capabilities(RadioInfo& block2, bool keep_flags);
   std::vector<uint8_t> pack_in_place(bool keep_flags);

@@ -130,7 +130,7 @@ void stamp_date_and_time(ProgrammingRecord& block4) {
 // major version, must stop using trunking before it is laid out.
 void downgrade_for_older_radio(Codeplug& codeplug) {
   const BlockBase& pair = codeplug.base;
-  if (pair.data_major < kFirstTrunkingMajor || pair.target_major >= kFirstTrunkingMajor) return;
+  if (pair.data_major() < kFirstTrunkingMajor || pair.target_major() >= kFirstTrunkingMajor) return;
   BlockHandler* trunking = codeplug.handler(kTrunkingBlock);
   if (trunking == nullptr) return;  // this codeplug cannot hold trunking systems yet
   if (trunking->block().entry_count() == 0) return;

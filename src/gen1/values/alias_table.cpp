@@ -65,11 +65,11 @@ uint8_t header_byte(const FieldList& header, int32_t id) {
 
 // Moving a codeplug between the two alias layouts rewrites header field 464 before packing.
 void convert_alias_length(FieldList& header, const BlockBase& base) {
-  if (base.data_major == 0 || base.target_major == 0 || base.data_major == base.target_major)
+  if (base.data_major() == 0 || base.target_major() == 0 || base.data_major() == base.target_major())
     return;
-  if (base.data_major == 1)
+  if (base.data_major() == 1)
     header.set_text(kAliasLength, decimal_text(kLaterVersionAliasLength));
-  else if (base.target_major == 1)
+  else if (base.target_major() == 1)
     header.set_text(kAliasLength, decimal_text(kVersion1AliasLength));
 }
 

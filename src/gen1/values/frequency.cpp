@@ -24,10 +24,10 @@ int64_t hertz(double mhz) { return whole_part(mhz * 1000000.0); }
 }  // namespace
 
 std::string spacing_decode(const uint8_t* e, const layout::FieldDesc& row, const BlockBase& b) {
-  return b.radio().fixed_spacing ? kFixedSpacing : label_of(get_bits(row.mask, e[row.offset]), kSpacings);
+  return radio_of(b).fixed_spacing ? kFixedSpacing : label_of(get_bits(row.mask, e[row.offset]), kSpacings);
 }
 void spacing_encode(std::string_view text, uint8_t* e, const layout::FieldDesc& row, const BlockBase& b) {
-  set_bits(row.mask, code_of(b.radio().fixed_spacing ? kFixedSpacing : text, kSpacings), e[row.offset]);
+  set_bits(row.mask, code_of(radio_of(b).fixed_spacing ? kFixedSpacing : text, kSpacings), e[row.offset]);
 }
 void spacing_check(std::string_view text, const layout::FieldDesc&, const BlockBase&) { code_of(text, kSpacings); }
 

@@ -8,7 +8,7 @@
 // of block 36) use these, each with its own byte positions.
 #pragma once
 
-#include "engine/block_base.h"
+#include "gen1/values/radio_context.h"
 #include "engine/field_layout.h"
 
 #include <cstdint>
@@ -59,7 +59,7 @@ StoredFrequency store_frequency(std::string_view text, const RadioFacts& radio);
 template <uint8_t StepMask, uint16_t CountOffset, uint32_t Unprogrammed>
 struct EntryFrequency {
   static std::string decode(const uint8_t* entry, const layout::FieldDesc&, const BlockBase& base) {
-    return frequency_text(get_bits(StepMask, entry[0]), read_be(entry + CountOffset, 2), Unprogrammed, base.radio());
+    return frequency_text(get_bits(StepMask, entry[0]), read_be(entry + CountOffset, 2), Unprogrammed, radio_of(base));
   }
   static void store(std::string_view text, uint8_t* entry, const RadioFacts& radio) {
     const StoredFrequency stored = store_frequency(text, radio);
@@ -67,10 +67,10 @@ struct EntryFrequency {
     write_be(stored.count, entry + CountOffset, 2);
   }
   static void encode(std::string_view text, uint8_t* entry, const layout::FieldDesc&, const BlockBase& base) {
-    store(text, entry, base.radio());
+    store(text, entry, radio_of(base));
   }
   static void check(std::string_view text, const layout::FieldDesc&, const BlockBase& base) {
-    check_frequency(text, base.radio());
+    check_frequency(text, radio_of(base));
   }
 };
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/field_layout.h"
+#include "gen1/values/radio_context.h"
 #include "gen1/values/range_table.h"
 
 namespace cps::rows {

@@ -1,6 +1,7 @@
 // Block 453: both forms against hand-made images, the flags a form lacks, and refusals that
 // leave the block as it was.
 #include "gen1/blocks/availability_flags.h"
+#include "gen1/values/radio_context.h"
 
 #include "support/error_code.h"
 
@@ -17,7 +18,7 @@ using Bytes = std::vector<uint8_t>;
 
 AvailabilityFlags flags_for(int32_t market_class, const Bytes& image = {}) {
   AvailabilityFlags flags;
-  flags.base.market_class = market_class;
+  own_context(flags.base).market_class = market_class;
   flags.build_default();
   if (!image.empty()) flags.unpack(453, image.data(), image.size());
   return flags;

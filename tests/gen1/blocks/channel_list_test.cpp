@@ -1,6 +1,7 @@
 // The channel list (blocks 38 and 39): images of every form, the rules of its fields, the list
 // limits and the conversions between entry layouts.
 #include "gen1/blocks/channel_list.h"
+#include "gen1/values/radio_context.h"
 
 #include "support/error_code.h"
 #include "support/images.h"
@@ -19,10 +20,9 @@ using Image = std::vector<uint8_t>;
 ChannelList make(const std::string& version, int32_t market_class = 0, uint8_t mobile = 1) {
   ChannelList list;
   list.base.version = version;
-  list.base.market_class = market_class;
+  own_context(list.base).market_class = market_class;
   list.base.mobile = mobile;
-  list.base.facts = std::make_shared<RadioFacts>();
-  list.base.facts->max_channels = 16;
+  own_context(list.base).radio.max_channels = 16;
   list.build_default();
   return list;
 }
@@ -194,7 +194,7 @@ TEST(ChannelList, FieldRules) {
   BlockRecord unknown_kind = portable.block();
   unknown_kind.entry(0).set_text(744, "Trunked");
   EXPECT_EQ(error_of([&] { portable.set_block(unknown_kind); }), err::kInvalidData);
-  portable.base.facts->trunking = true;
+  own_context(portable.base).radio.trunking = true;
   EXPECT_EQ(error_of([&] { portable.set_field(0, {744, "LS Trunking", 1}); }), 0);
   EXPECT_EQ(portable.pack(38)[3 + 21] & 0x1C, 0x04);
 }
@@ -235,14 +235,14 @@ TEST(ChannelList, SetRecordChecksTheWholeList) {
   }
   // Field 48 may not pass block 2's maximum.
   list.add_list();
-  list.base.facts->max_channels = 1;
+  own_context(list.base).radio.max_channels = 1;
   EXPECT_EQ(error_of([&] { list.set_block(list.block()); }), err::kInvalidData);
 }
 
 TEST(ChannelList, AddAndDeleteKeepTheLimits) {
   ChannelList list = make("02", 0, 0);
-  list.base.facts->max_channels = 2;
-  list.base.facts->band_lower = "140.000000";
+  own_context(list.base).radio.max_channels = 2;
+  own_context(list.base).radio.band_lower = "140.000000";
   EXPECT_EQ(list.add_list(), 1u);
   const FieldList added = list.block().entry(1);
   EXPECT_EQ(added.text(455), "140.000000");
@@ -268,8 +268,8 @@ TEST(ChannelList, AddAndDeleteKeepTheLimits) {
 
 TEST(ChannelList, DefaultsFollowTheRadio) {
   ChannelList list = make("07", 1, 1);
-  list.base.facts->field_55 = true;
-  list.base.facts->kani = true;
+  own_context(list.base).radio.field_55 = true;
+  own_context(list.base).radio.kani = true;
   const FieldList channel = list.default_channel();
   EXPECT_EQ(channel.text(401), "1");
   EXPECT_EQ(channel.text(415), "ATIS");
@@ -279,11 +279,11 @@ TEST(ChannelList, DefaultsFollowTheRadio) {
   EXPECT_EQ(channel.text(389), "0");  // a mobile
 
   // A fixed-spacing model shows and stores 12.5 kHz whatever the record says.
-  list.base.facts->fixed_spacing = true;
+  own_context(list.base).radio.fixed_spacing = true;
   const Image image = list.pack(38);
   EXPECT_EQ(image[3 + 5] & 0x03, 1);
   ChannelList back = make("07", 1, 1);
-  back.base.facts->fixed_spacing = true;
+  own_context(back.base).radio.fixed_spacing = true;
   back.unpack(38, image.data(), image.size());
   EXPECT_EQ(back.block().entry(0).text(386), "12.5");
 }
@@ -293,8 +293,8 @@ TEST(ChannelList, PackingConvertsBetweenMajorVersions) {
   ChannelList list = make("01", 0, 0);
   list.set_field(0, {424, "LONGALIAS12", 1});
   list.base.version = "02";
-  list.base.data_major = 1;
-  list.base.target_major = 2;
+  own_context(list.base).data_major = 1;
+  own_context(list.base).target_major = 2;
   const Image channels = list.pack(38), aliases = list.pack(39);
   EXPECT_EQ(channels[1], 27);
   EXPECT_EQ(aliases[1], 8);
@@ -306,8 +306,8 @@ TEST(ChannelList, PackingConvertsBetweenMajorVersions) {
 
   // And back to a version-1 radio: 24-byte entries, 14-character aliases.
   back.base.version = "01";
-  back.base.data_major = 2;
-  back.base.target_major = 1;
+  own_context(back.base).data_major = 2;
+  own_context(back.base).target_major = 1;
   EXPECT_EQ(back.pack(38)[1], 24);
   EXPECT_EQ(back.pack(39)[1], 14);
 
@@ -315,8 +315,8 @@ TEST(ChannelList, PackingConvertsBetweenMajorVersions) {
   ChannelList v2 = make("02", 0, 0);
   v2.set_field(0, {669, "17", 1});
   v2.base.version = "03";
-  v2.base.data_major = 2;
-  v2.base.target_major = 3;
+  own_context(v2.base).data_major = 2;
+  own_context(v2.base).target_major = 3;
   v2.pack(38);
   EXPECT_EQ(v2.block().entry(0).text(744), "Conventional");
   EXPECT_EQ(v2.block().entry(0).text(745), "17");

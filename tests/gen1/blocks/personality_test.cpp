@@ -1,6 +1,7 @@
 // The personalities (blocks 37/742/36/741): the three images, the member rules, the band rules
 // and the trunking references a member or personality change moves.
 #include "gen1/blocks/personality.h"
+#include "gen1/values/radio_context.h"
 
 #include "support/error_code.h"
 #include "support/images.h"
@@ -16,8 +17,7 @@ using Image = std::vector<uint8_t>;
 Personalities make(const char* band = "VHF") {
   Personalities block;
   block.base.version = "07";
-  block.base.facts = std::make_shared<RadioFacts>();
-  block.base.facts->band = band;
+  own_context(block.base).radio.band = band;
   block.build_default();
   return block;
 }

@@ -1,5 +1,6 @@
 // Block 454: both forms against hand-made images, and refusals that leave the table as it was.
 #include "gen1/codeplug/address_table.h"
+#include "gen1/values/radio_context.h"
 
 #include "support/error_code.h"
 
@@ -16,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 
 AddressTable table_for(int32_t market_class, const Bytes& image = {}) {
   AddressTable table;
-  table.base.market_class = market_class;
+  own_context(table.base).market_class = market_class;
   table.build_default();
   if (!image.empty()) table.unpack(454, image.data(), image.size());
   return table;

@@ -180,5 +180,23 @@ TEST(Codeplug, MarketClassChangesTheFormOfTheHeaderBlocks) {
   EXPECT_FALSE(codeplug.flags().has_flag(759));
 }
 
+// Every handler reads one context; a copy reads its own, and an assignment keeps the context
+// that others (blocks 2 and 3 of a radio) share with the codeplug.
+TEST(Codeplug, HandlersShareOneContext) {
+  Codeplug codeplug, other;
+  const std::shared_ptr<RadioContext> shared = codeplug.context();
+  other.set_market_class(1);
+  other.set_version_pair(3, 2);
+  const Codeplug copy = other;
+  codeplug = other;
+  other.set_market_class(0);
+  for (const Codeplug* c : {static_cast<const Codeplug*>(&codeplug), &copy}) {
+    EXPECT_EQ(c->programming_record().base.market_class(), 1);
+    EXPECT_EQ(c->handler(38)->base.target_major(), 2);
+  }
+  EXPECT_EQ(codeplug.context(), shared);
+  EXPECT_EQ(other.handler(38)->base.market_class(), 0);
+}
+
 }  // namespace
 }  // namespace cps

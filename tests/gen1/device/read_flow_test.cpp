@@ -205,8 +205,8 @@ TEST(ReadDevice, MarketClassFromTheModelTableOnly) {
   object.radio_identity().set_block(identity);
   radio.write(kIdentityAddress, object.radio_identity().pack(3));
   ASSERT_EQ(read(object, radio), S_OK);
-  for (int32_t held : {object.market_class(), object.radio_identity().base.market_class,
-                       object.radio_info().base.market_class, object.codeplug().flags().base.market_class})
+  for (int32_t held : {object.market_class(), object.radio_identity().base.market_class(),
+                       object.radio_info().base.market_class(), object.codeplug().flags().base.market_class()})
     EXPECT_EQ(held, 0);
 }
 

@@ -93,7 +93,7 @@ TEST(AliasTable, VersionPairConvertsTheAliasLength) {
   for (const Case& c : {Case{1, 2, "8"}, Case{1, 3, "8"}, Case{2, 1, "14"}, Case{3, 1, "14"},
                         Case{0, 2, "16"}, Case{2, 0, "16"}, Case{1, 1, "16"}, Case{2, 3, "16"}}) {
     BlockRecord record = channels("3", "16"), direct = channels("3", c.length);
-    EXPECT_EQ(pack_alias_image(record, BlockBase{.data_major = c.data, .target_major = c.target}),
+    EXPECT_EQ(pack_alias_image(record, BlockBase{.context = std::make_shared<RadioContext>(RadioContext{.data_major = c.data, .target_major = c.target})}),
               pack_alias_image(direct, BlockBase{})) << int{c.data} << " -> " << int{c.target};
     EXPECT_EQ(record.get_header_field(464).value, c.length);
   }
