@@ -1,6 +1,8 @@
 #include "gen1/block_table.h"
 
+#include "gen1/blocks/accessory_pins.h"
 #include "gen1/blocks/availability_flags.h"
+#include "gen1/blocks/buttons.h"
 #include "gen1/blocks/channel_list.h"
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
@@ -48,10 +50,10 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::MobileAndVersion, .slot = 6},
     {.name = "accessory_pins",
      .regions = {{{.id = 19, .methods = kRecord, .order = 5, .flag_byte = 4, .flag_bit = 0x80, .flag_rank = 21, .table_offset = 48}}},
-     .slot = 7, .unpack_mobile = false, .portable_only = true},
+     .make = &make_handler<AccessoryPins>, .slot = 7, .unpack_mobile = false, .portable_only = true},
     {.name = "buttons",
      .regions = {{{.id = 15, .methods = kRecord, .order = 4, .flag_byte = 4, .flag_bit = 0x08, .flag_rank = 17, .table_offset = 40}}},
-     .prep = Prep::Mobile, .slot = 8},
+     .prep = Prep::Mobile, .make = &make_handler<Buttons>, .slot = 8},
     {.name = "alert_settings",
      .regions = {{{.id = 40, .methods = kRecord, .order = 6, .flag_byte = 8, .flag_bit = 0x04, .flag_rank = 44, .table_offset = 102}}},
      .prep = Prep::Mobile, .slot = 9},
