@@ -209,7 +209,7 @@ constexpr std::string_view kUnassigned = "Unassigned";
 // menu mode before major version 2, the home revert keys before 3. A version pair with a 0 is
 // no write in progress.
 void downgrade(BlockRecord& record, const BlockBase& base) {
-  const int data = base.data_major, target = base.target_major;
+  const int data = base.data_major(), target = base.target_major();
   if (data == 0 || target == 0) return;
   const bool before_2 = data > 1 && target == 1, before_3 = data > 2 && target < 3;
   for (size_t i = 0; i < record.entry_count(); ++i) {

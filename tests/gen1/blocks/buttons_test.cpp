@@ -1,6 +1,7 @@
 // Block 15: hand-made images of both layouts both ways, labels that depend on the position,
 // refused images and sets that change nothing, and the functions an older radio loses.
 #include "gen1/blocks/buttons.h"
+#include "gen1/values/radio_context.h"
 
 #include "support/error_code.h"
 #include "support/images.h"
@@ -132,8 +133,8 @@ TEST(Buttons, OlderRadiosLoseTheirNewerFunctions) {
       Buttons block = make(mobile);
       const Image image = mobile ? mobile_image() : portable_image();
       block.unpack(15, image.data(), image.size());
-      block.base.data_major = c.data;
-      block.base.target_major = c.target;
+      own_context(block.base).data_major = c.data;
+      own_context(block.base).target_major = c.target;
       const Image packed = block.pack(15);
       const FieldList& entry = block.block().entry(0);
       const int32_t first = mobile ? 240 : 255;
