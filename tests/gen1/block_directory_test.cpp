@@ -104,8 +104,10 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   const std::map<int32_t, int32_t> cascades = {{37, 32}, {34, 36}};
   for (const Gen1Block& row : gen1_blocks()) {
     const int32_t target = row.regions[0].id;
-    std::set<int32_t> partners;
+    std::set<int32_t> partners;  // of a list deletion and of a member deletion
     for (int32_t p : row.partners)
+      if (p != 0) partners.insert(p);
+    for (int32_t p : row.member_partners)
       if (p != 0) partners.insert(p);
     for (int32_t referrer : declared[target]) EXPECT_TRUE(partners.count(referrer) || row.region(referrer)) << target << " <- " << referrer;
     for (int32_t partner : partners) {
