@@ -1,6 +1,7 @@
 #include "gen1/block_table.h"
 
 #include "gen1/blocks/availability_flags.h"
+#include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
@@ -70,7 +71,8 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::MobileAndVersion, .make = &make_handler<ChannelList>, .slot = 12, .partners = {453, 6, 12, 25, 3, 2, 5, 40, 26, 32, 8, 24}, .version_on_add = true},
     {.name = "channel_groups",
      .regions = {{{.id = 6, .methods = kAll, .order = 13, .flag_byte = 3, .flag_bit = 0x04, .flag_rank = 9, .table_offset = 22}}},
-     .kind = RecordKind::Lists, .prep = Prep::MobileAndVersion, .slot = 13},
+     .kind = RecordKind::Lists, .prep = Prep::MobileAndVersion, .make = &make_handler<ChannelGroups>, .slot = 13,
+     .member_partners = {8}},
     {.name = "scan_lists",
      .regions = {{{.id = 12, .methods = kAll, .order = 16, .flag_byte = 4, .flag_bit = 0x01, .flag_rank = 15, .table_offset = 34},
                  {.id = 13, .methods = kAll, .order = 14, .flag_byte = 4, .flag_bit = 0x02, .flag_rank = 16, .table_offset = 36},

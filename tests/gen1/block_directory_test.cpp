@@ -46,8 +46,8 @@ std::vector<std::string> kinds_and_systems(BlockHandler& channels) {
 }
 
 // Deleting trunking system 1: the channel on it falls back to the first channel group's first
-// member (with no channel groups held, the first conventional channel), the one on system 2
-// moves to 1; a conventional channel keeps its index. Not enabled, the channel list is left.
+// member (a fresh group holds the first conventional channel), the one on system 2 moves to 1; a
+// conventional channel keeps its index. Not enabled, the channel list is left.
 TEST(Gen1Directory, TrunkingDeletionRewritesTheChannels) {
   Gen1Radio radio = trunked_radio();
   Gen1Directory blocks(radio);
@@ -80,6 +80,37 @@ TEST(Gen1Directory, ChannelDeletionReachesTheScanLists) {
   EXPECT_EQ(lists.get_member_field(0, 0, 446).value, "2");
 }
 
+// The fallback is the first member of the first group as block 6 has rewritten it: a member on
+// the deleted system has left first. A first member that names no channel gives channel 0.
+TEST(Gen1Directory, TrunkingFallbackIsTheFirstGroupsFirstMember) {
+  for (auto [first, expected] : {std::pair("LS Trunking", "Conventional 3"), std::pair("Selected", "Conventional 0")}) {
+    Gen1Radio radio = trunked_radio();
+    Gen1Directory blocks(radio);
+    BlockHandler& groups = *blocks.find(6);
+    groups.add_member(0);
+    groups.set_member_field(0, 0, {425, first, 1}, blocks);
+    groups.set_member_field(0, 0, {427, "1", 1}, blocks);
+    groups.set_member_field(0, 1, {427, "3", 1}, blocks);
+    blocks.references_deleted(32, 1);
+    EXPECT_EQ(kinds_and_systems(*blocks.find(38))[0], expected) << first;
+    EXPECT_EQ(groups.lists().member_count(0), std::string(first) == "Selected" ? 2u : 1u) << first;
+  }
+}
+
+// Deleting a channel reaches the channel groups: the member naming it leaves, the count follows.
+TEST(Gen1Directory, ChannelDeletionReachesTheChannelGroups) {
+  Gen1Radio radio = trunked_radio();
+  Gen1Directory blocks(radio);
+  BlockHandler& groups = *blocks.find(6);
+  groups.add_member(0);
+  groups.set_member_field(0, 1, {427, "3", 1}, blocks);
+  blocks.find(38)->delete_list(0, blocks);
+  const ListBlockRecord lists = groups.lists();
+  ASSERT_EQ(lists.member_count(0), 1u);
+  EXPECT_EQ(lists.get_member_field(0, 0, 427).value, "2");
+  EXPECT_EQ(lists.list(0).header().text(48), "1");
+}
+
 // What the built blocks declare against the registry: every block a declaration rewrites is a
 // partner of the block it points at, and every partner that rewrites (not only reads) declares
 // its references once its handler is built. Deleting a personality reaches the trunking
@@ -95,7 +126,8 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   }
   const std::set<int32_t> read_only = {2, 3, 453};
   // Built partners whose references come with the blocks they point at: the channel list's
-  // signalling, phone and scan-list fields.
+  // signalling, phone and scan-list fields. Partners not built yet are held to their
+  // declarations once they are: block 8's member position (field 750) into block 6.
   const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {41, 38}, {42, 38},
                                                           {43, 38}, {759, 38}, {761, 38}};
   // Partners whose references reach the deleted block only through another block they are
@@ -124,8 +156,8 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
       EXPECT_NE(declared[target].count(partner), awaiting.count({target, partner})) << target << " -> " << partner;
     }
   }
-  EXPECT_EQ(declared[32], (std::set<int32_t>{12, 38}));
-  EXPECT_EQ(declared[38], (std::set<int32_t>{12}));
+  EXPECT_EQ(declared[32], (std::set<int32_t>{6, 12, 38}));
+  EXPECT_EQ(declared[38], (std::set<int32_t>{6, 12}));
 }
 
 }  // namespace
