@@ -3,6 +3,7 @@
 #include "gen1/blocks/availability_flags.h"
 #include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
+#include "gen1/blocks/fsd_systems.h"
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/programming_record.h"
@@ -59,7 +60,8 @@ constexpr Gen1Block kBlocks[] = {
     {.name = "fsd_systems",
      .regions = {{{.id = 41, .methods = kList, .order = 7, .flag_byte = 8, .flag_bit = 0x08, .flag_rank = 45, .table_offset = 104},
                  {.id = 466, .methods = kList, .order = 8, .flag_byte = 5, .flag_bit = 0x10, .flag_rank = 26, .table_offset = 58}}},
-     .prep = Prep::MobileAndVersion, .slot = 10, .partners = {32, 2, 453, 38, 3, 24, 41}, .capability = {1, 41, 60},
+     .prep = Prep::MobileAndVersion, .make = &make_handler<FsdSystems>, .slot = 10, .partners = {32, 2, 453, 38, 3, 24, 41},
+     .capability = {1, 41, 60},
      .unpack_minor = true},
     {.name = "duotone_systems",
      .regions = {{{.id = 42, .methods = kList, .order = 9, .flag_byte = 8, .flag_bit = 0x10, .flag_rank = 46, .table_offset = 106},

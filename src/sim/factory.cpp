@@ -182,7 +182,10 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     info.base.minor = minor;
     info.base.mobile = mobile;
     info.build_default();
-    set_texts(info, {{66, options.mobile ? "Mobile" : "Portable"},
+    // FSD signalling, decode only: the codeplug carries FSD systems and no FSD call list.
+    set_texts(info, {{60, "1"},
+                     {71, "Decode Only"},
+                     {66, options.mobile ? "Mobile" : "Portable"},
                      {667, options.mobile ? "Vesk" : "Tobin"},
                      {81, std::to_string(options.channels)}});
 

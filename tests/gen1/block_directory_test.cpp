@@ -111,6 +111,40 @@ TEST(Gen1Directory, ChannelDeletionReachesTheChannelGroups) {
   EXPECT_EQ(lists.list(0).header().text(48), "1");
 }
 
+// Deleting FSD system 1 of 3: channel signalling on system 1 becomes "None" with index 0, on
+// system 2 index 1; other systems and kinds keep theirs. Not enabled, the channel list is left.
+TEST(Gen1Directory, FsdDeletionRewritesChannelSignalling) {
+  auto signalling = [](BlockHandler& channels) {
+    std::vector<std::string> out;
+    const BlockRecord record = channels.block();
+    for (size_t i = 0; i < record.entry_count(); ++i)
+      out.push_back(record.entry(i).text(416) + " " + record.entry(i).text(417) + " / " + record.entry(i).text(415) +
+                    " " + record.entry(i).text(418));
+    return out;
+  };
+  for (bool enabled : {true, false}) {
+    Gen1Radio radio = trunked_radio();
+    radio.codeplug.flags().set_enabled(38, enabled);
+    Gen1Directory blocks(radio);
+    BlockHandler& systems = *blocks.find(41);
+    systems.add_list();
+    systems.add_list();
+    BlockHandler& channels = *blocks.find(38);
+    for (auto [channel, type2, index2, type1, index1] :
+         {std::tuple(0, "FSD", "1", "FSD", "2"), std::tuple(1, "FSD", "0", "DTMF", "1"), std::tuple(2, "None", "1", "FSD", "1")}) {
+      channels.set_field(channel, {416, type2, 1});
+      channels.set_field(channel, {417, index2, 1});
+      channels.set_field(channel, {415, type1, 1});
+      channels.set_field(channel, {418, index1, 1});
+    }
+    const std::vector<std::string> before = signalling(channels);
+    systems.delete_list(1, blocks);
+    EXPECT_EQ(systems.block().entry_count(), 2u);
+    const std::vector<std::string> after = {"None 0 / FSD 1", "FSD 0 / DTMF 1", "None 1 / None 0", "None 255 / None 255"};
+    EXPECT_EQ(signalling(channels), enabled ? after : before);
+  }
+}
+
 // What the built blocks declare against the registry: every block a declaration rewrites is a
 // partner of the block it points at, and every partner that rewrites (not only reads) declares
 // its references once its handler is built. Deleting a personality reaches the trunking
@@ -127,8 +161,9 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   const std::set<int32_t> read_only = {2, 3, 453};
   // Built partners whose references come with the blocks they point at: the channel list's
   // signalling, phone and scan-list fields. Partners not built yet are held to their
-  // declarations once they are: block 8's member position (field 750) into block 6.
-  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {41, 38}, {42, 38},
+  // declarations once they are: block 8's member position (field 750) into block 6, block 24's
+  // system index (604) into block 41, block 32's references into block 41.
+  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {42, 38},
                                                           {43, 38}, {759, 38}, {761, 38}};
   // Partners whose references reach the deleted block only through another block they are
   // cascaded from: personalities through the trunking entries that name them, block 34's
@@ -158,6 +193,7 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   }
   EXPECT_EQ(declared[32], (std::set<int32_t>{6, 12, 38}));
   EXPECT_EQ(declared[38], (std::set<int32_t>{6, 12}));
+  EXPECT_EQ(declared[41], (std::set<int32_t>{38}));
 }
 
 }  // namespace
