@@ -97,20 +97,6 @@ TEST(Gen1Directory, TrunkingFallbackIsTheFirstGroupsFirstMember) {
   }
 }
 
-// Deleting a channel reaches the channel groups: the member naming it leaves, the count follows.
-TEST(Gen1Directory, ChannelDeletionReachesTheChannelGroups) {
-  Gen1Radio radio = trunked_radio();
-  Gen1Directory blocks(radio);
-  BlockHandler& groups = *blocks.find(6);
-  groups.add_member(0);
-  groups.set_member_field(0, 1, {427, "3", 1}, blocks);
-  blocks.find(38)->delete_list(0, blocks);
-  const ListBlockRecord lists = groups.lists();
-  ASSERT_EQ(lists.member_count(0), 1u);
-  EXPECT_EQ(lists.get_member_field(0, 0, 427).value, "2");
-  EXPECT_EQ(lists.list(0).header().text(48), "1");
-}
-
 // Deleting FSD system 1 of 3: channel signalling on system 1 becomes "None" with index 0, on
 // system 2 index 1; other systems and kinds keep theirs. Not enabled, the channel list is left.
 TEST(Gen1Directory, FsdDeletionRewritesChannelSignalling) {
