@@ -21,10 +21,11 @@ void BlockHandler::set_member_field(size_t, size_t, const FieldValue&, BlockDire
 size_t BlockHandler::add_list() { not_served(); }
 void BlockHandler::delete_list(size_t, BlockDirectory&) { not_served(); }
 size_t BlockHandler::add_member(size_t) { not_served(); }
-void BlockHandler::delete_member(size_t, size_t) { not_served(); }
+void BlockHandler::delete_member(size_t, size_t, BlockDirectory&) { not_served(); }
 void BlockHandler::adapt_to_form() {}
 std::vector<size_t> BlockHandler::rewrite_deleted(int32_t, size_t, BlockDirectory&, bool) { return {}; }
 void BlockHandler::rewrite_moved(int32_t, size_t, size_t, size_t) {}
+void BlockHandler::rewrite_member_deleted(int32_t, size_t, size_t, bool) {}
 std::vector<int32_t> BlockHandler::referenced_blocks() const { return {}; }
 
 }  // namespace cps

@@ -30,6 +30,9 @@ class BlockDirectory {
   // Member `from` of list `list` of block `block_id` no longer holds a channel: references to it
   // move to member `to` of the same list.
   virtual void references_moved(int32_t block_id, size_t list, size_t from, size_t to) = 0;
+  // Member `member` of list `list` of block `block_id` is about to be deleted: the blocks that
+  // name members by position rewrite those references.
+  virtual void references_member_deleted(int32_t /*block_id*/, size_t /*list*/, size_t /*member*/) {}
 
  protected:
   ~BlockDirectory() = default;
@@ -69,7 +72,8 @@ class BlockHandler {
   virtual size_t add_list();
   virtual void delete_list(size_t index, BlockDirectory& blocks);
   virtual size_t add_member(size_t list);
-  virtual void delete_member(size_t list, size_t member);
+  // A member deletion may rewrite references held in other blocks (`blocks`).
+  virtual void delete_member(size_t list, size_t member, BlockDirectory& blocks);
 
   // The base's market class changed: a block whose layout depends on it gives its record the
   // fields the new form has (with their defaults), keeping every value it holds.
@@ -85,6 +89,9 @@ class BlockHandler {
   // Member `from` of list `list` of block `block_id` no longer holds a channel: references to
   // it move to member `to` of the same list.
   virtual void rewrite_moved(int32_t block_id, size_t list, size_t from, size_t to);
+  // Member `member` of list `list` of block `block_id` is being deleted: references to members
+  // by position are rewritten (only those kept whatever the flags say where not `enabled`).
+  virtual void rewrite_member_deleted(int32_t block_id, size_t list, size_t member, bool enabled);
   // The blocks this block's rows declare references to (by their first IDs).
   virtual std::vector<int32_t> referenced_blocks() const;
 

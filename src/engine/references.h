@@ -42,6 +42,10 @@ struct RefTarget {
   bool none_stays = false;          // an index of 255 means "none" and is never lowered
   bool always = false;              // rewritten whatever the availability flags say
   int32_t list_field = 0;           // for a reference to a member: the field holding its list index
+  // A reference to a member by its position from 1 (0 for none) within whichever list is
+  // meant, the list not being held: deleting member m of any list clears a position of m + 1
+  // to the reset value and lowers a higher one. List deletions leave it alone.
+  bool member_position = false;
 };
 
 // What a reference row points at: its type field (0 for none) and the blocks it may name.
@@ -63,6 +67,12 @@ enum class Rewrite : uint8_t { None, Changed, Remove };
 // enable (`enabled` false) only targets kept whatever the flags say are rewritten.
 Rewrite rewrite_deleted_reference(const RefSpec& spec, int32_t index_field, FieldList& entry, int32_t block, size_t k,
                                   BlockDirectory& blocks, bool enabled);
+
+// Rewrites a member-position reference in field `index_field` of `entry` after member `member` of
+// list `list` of `block` is deleted (where the target holds a list field, only a reference into
+// that list). Only targets with member_position take part.
+Rewrite rewrite_deleted_member_reference(const RefSpec& spec, int32_t index_field, FieldList& entry, int32_t block,
+                                         size_t list, size_t member, bool enabled);
 
 // Moves a member reference: where the entry names member `from` of list `list` of `block`, it
 // names member `to` instead. True when the entry changed.

@@ -52,4 +52,14 @@ void Gen1Directory::references_moved(int32_t block_id, size_t list, size_t from,
   }
 }
 
+void Gen1Directory::references_member_deleted(int32_t block_id, size_t list, size_t member) {
+  const Gen1Block* row = gen1_block(block_id);
+  if (!row) return;
+  for (int32_t partner : row->member_partners) {
+    if (partner == 0) continue;
+    if (BlockHandler* handler = find(partner))  // a block this codeplug cannot hold yet: skipped
+      handler->rewrite_member_deleted(first_id(*row), list, member, enabled(partner));
+  }
+}
+
 }  // namespace cps

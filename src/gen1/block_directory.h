@@ -22,6 +22,8 @@ class Gen1Directory final : public BlockDirectory {
   bool enabled(int32_t block_id) override;
   void references_deleted(int32_t block_id, size_t index) override;
   void references_moved(int32_t block_id, size_t list, size_t from, size_t to) override;
+  // The registry's member partners of the block, each told whether block 453 enables it.
+  void references_member_deleted(int32_t block_id, size_t list, size_t member) override;
 
  private:
   Gen1Radio& radio_;

@@ -3,7 +3,9 @@
 #include "gen1/blocks/accessory_pins.h"
 #include "gen1/blocks/availability_flags.h"
 #include "gen1/blocks/buttons.h"
+#include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
+#include "gen1/blocks/fsd_systems.h"
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/programming_record.h"
@@ -60,7 +62,8 @@ constexpr Gen1Block kBlocks[] = {
     {.name = "fsd_systems",
      .regions = {{{.id = 41, .methods = kList, .order = 7, .flag_byte = 8, .flag_bit = 0x08, .flag_rank = 45, .table_offset = 104},
                  {.id = 466, .methods = kList, .order = 8, .flag_byte = 5, .flag_bit = 0x10, .flag_rank = 26, .table_offset = 58}}},
-     .prep = Prep::MobileAndVersion, .slot = 10, .partners = {32, 2, 453, 38, 3, 24, 41}, .capability = {1, 41, 60},
+     .prep = Prep::MobileAndVersion, .make = &make_handler<FsdSystems>, .slot = 10, .partners = {32, 2, 453, 38, 3, 24, 41},
+     .capability = {1, 41, 60},
      .unpack_minor = true},
     {.name = "duotone_systems",
      .regions = {{{.id = 42, .methods = kList, .order = 9, .flag_byte = 8, .flag_bit = 0x10, .flag_rank = 46, .table_offset = 106},
@@ -72,7 +75,8 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::MobileAndVersion, .make = &make_handler<ChannelList>, .slot = 12, .partners = {453, 6, 12, 25, 3, 2, 5, 40, 26, 32, 8, 24}, .version_on_add = true},
     {.name = "channel_groups",
      .regions = {{{.id = 6, .methods = kAll, .order = 13, .flag_byte = 3, .flag_bit = 0x04, .flag_rank = 9, .table_offset = 22}}},
-     .kind = RecordKind::Lists, .prep = Prep::MobileAndVersion, .slot = 13},
+     .kind = RecordKind::Lists, .prep = Prep::MobileAndVersion, .make = &make_handler<ChannelGroups>, .slot = 13,
+     .member_partners = {8}},
     {.name = "scan_lists",
      .regions = {{{.id = 12, .methods = kAll, .order = 16, .flag_byte = 4, .flag_bit = 0x01, .flag_rank = 15, .table_offset = 34},
                  {.id = 13, .methods = kAll, .order = 14, .flag_byte = 4, .flag_bit = 0x02, .flag_rank = 16, .table_offset = 36},

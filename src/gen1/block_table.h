@@ -59,6 +59,7 @@ struct Gen1Block {
   MakeHandler make = nullptr;   // nullptr: the handler is not built yet
   uint8_t slot = 0;             // container slot 1..32 (slot 2, the destination's flags, has no ID)
   std::array<int32_t, 12> partners{};  // the blocks a list deletion hands along
+  std::array<int32_t, 2> member_partners{};  // the blocks a member deletion hands along
   Gen1Capability capability{};
   bool version_on_add = false;  // AddList gives the handler the version text first
   bool unpack_mobile = true;    // unpacking gives the handler the container's mobile flag

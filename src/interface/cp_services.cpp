@@ -182,7 +182,7 @@ HRESULT CPServices::AddListMember(LONG lBlockID, BYTE bListIndex, BYTE* pbMemInd
 HRESULT CPServices::DeleteListMember(LONG lBlockID, BYTE bListIndex, BYTE bMemIndex) {
   return guarded([&]() -> HRESULT {
     const Row& row = row_for(lBlockID, d);
-    handler_for(row, lBlockID).delete_member(bListIndex, bMemIndex);
+    handler_for(row, lBlockID).delete_member(bListIndex, bMemIndex, directory_);
     return S_OK;
   });
 }

@@ -6,6 +6,7 @@
 //   0x300   the codeplug image
 #include "sim/simulated_radio.h"
 
+#include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
 #include "gen1/blocks/radio_identity.h"
 #include "gen1/blocks/radio_info.h"
@@ -110,6 +111,23 @@ void fill_scan_list(Codeplug& codeplug, int channels) {
   scan.set_lists(record);
 }
 
+// The factory channel group: the first channels, as many as a group may hold.
+void fill_channel_group(Codeplug& codeplug, int channels) {
+  BlockHandler& groups = *codeplug.handler(ChannelGroups::kBlockId);
+  const int members = std::min(channels, codeplug.radio().group_members);
+  ListBlockRecord record = groups.lists();
+  BlockRecord& group = record.list(0);
+  const FieldList first = group.entry(0);
+  group.clear_entries();
+  for (int i = 0; i < members; ++i) {
+    FieldList member = first;
+    member.set_text(ChannelGroups::kMemberIndex, std::to_string(i));
+    group.add_entry(member);
+  }
+  group.header().set_text(ChannelGroups::kMemberCount, std::to_string(members));
+  groups.set_lists(record);
+}
+
 void set_texts(BlockHandler& block, std::initializer_list<std::pair<int32_t, std::string>> texts) {
   BlockRecord record = block.block();
   for (const auto& [id, text] : texts) record.entry(0).set_text(id, text);
@@ -164,7 +182,10 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     info.base.minor = minor;
     info.base.mobile = mobile;
     info.build_default();
-    set_texts(info, {{66, options.mobile ? "Mobile" : "Portable"},
+    // FSD signalling, decode only: the codeplug carries FSD systems and no FSD call list.
+    set_texts(info, {{60, "1"},
+                     {71, "Decode Only"},
+                     {66, options.mobile ? "Mobile" : "Portable"},
                      {667, options.mobile ? "Vesk" : "Tobin"},
                      {81, std::to_string(options.channels)}});
 
@@ -177,6 +198,7 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     codeplug.reset();
     fill_channels(codeplug, parse_number(band.base), options.channels);
     fill_scan_list(codeplug, options.channels);
+    fill_channel_group(codeplug, options.channels);
     codeplug.programming_record().set_field(0, {ProgrammingRecord::kVersionField, version_text, 0});
     codeplug.programming_record().set_field(0, {ProgrammingRecord::kSourceField, "Factory", 0});
     const std::vector<uint8_t> image = codeplug.pack_image(identity, info, false);

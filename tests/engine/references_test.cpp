@@ -31,6 +31,9 @@ constexpr RefTarget kPlain[] = {{.block = 30, .none_stays = true}};
 constexpr RefSpec kPlainSpec{.targets = kPlain};
 constexpr RefTarget kMember[] = {{.block = 40, .list_field = 3}};
 constexpr RefSpec kMemberSpec{.targets = kMember};
+// Field 5 holds a member position of block 60 from 1, 0 for none, whatever the list.
+constexpr RefTarget kPosition[] = {{.block = 60, .reset_index = "0", .member_position = true}};
+constexpr RefSpec kPositionSpec{.targets = kPosition};
 
 FieldList entry(const char* type, const char* index) {
   FieldList e;
@@ -80,6 +83,34 @@ TEST(References, MemberReferencesMove) {
   EXPECT_FALSE(rewrite_moved_reference(kMemberSpec, 4, e, 40, 1, 3, 5));  // another member
   EXPECT_TRUE(rewrite_moved_reference(kMemberSpec, 4, e, 40, 1, 2, 5));
   EXPECT_EQ(e.text(4), "5");
+}
+
+// A member position follows member deletions in any list and ignores list deletions.
+TEST(References, MemberPositionsFollowMemberDeletions) {
+  struct Case { const char* position; int32_t block; size_t member; bool enabled; Rewrite result; const char* after; };
+  const Case cases[] = {
+      {"3", 60, 2, true, Rewrite::Changed, "0"},   // the deleted member: none
+      {"4", 60, 2, true, Rewrite::Changed, "3"},   // behind it: one down
+      {"2", 60, 2, true, Rewrite::None, "2"},      // before it: kept
+      {"0", 60, 0, true, Rewrite::None, "0"},      // none stays none
+      {"4", 60, 2, false, Rewrite::None, "4"},     // a block not enabled keeps it
+      {"4", 61, 2, true, Rewrite::None, "4"},      // another block's member
+  };
+  NoBlocks blocks;
+  for (const Case& c : cases) {
+    FieldList e;
+    e.add(5, c.position, 1);
+    for (size_t list : {0u, 7u}) {
+      FieldList each = e;
+      EXPECT_EQ(rewrite_deleted_member_reference(kPositionSpec, 5, each, c.block, list, c.member, c.enabled), c.result)
+          << c.position << " list " << list;
+      EXPECT_EQ(each.text(5), c.after) << c.position;
+    }
+  }
+  FieldList e;
+  e.add(5, "3", 1);
+  EXPECT_EQ(rewrite_deleted_reference(kPositionSpec, 5, e, 60, 0, blocks, true), Rewrite::None);
+  EXPECT_EQ(rewrite_deleted_member_reference(kTypedSpec, 2, e, 10, 0, 0, true), Rewrite::None);  // no such field
 }
 
 }  // namespace

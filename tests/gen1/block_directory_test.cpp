@@ -46,8 +46,8 @@ std::vector<std::string> kinds_and_systems(BlockHandler& channels) {
 }
 
 // Deleting trunking system 1: the channel on it falls back to the first channel group's first
-// member (with no channel groups held, the first conventional channel), the one on system 2
-// moves to 1; a conventional channel keeps its index. Not enabled, the channel list is left.
+// member (a fresh group holds the first conventional channel), the one on system 2 moves to 1; a
+// conventional channel keeps its index. Not enabled, the channel list is left.
 TEST(Gen1Directory, TrunkingDeletionRewritesTheChannels) {
   Gen1Radio radio = trunked_radio();
   Gen1Directory blocks(radio);
@@ -80,6 +80,57 @@ TEST(Gen1Directory, ChannelDeletionReachesTheScanLists) {
   EXPECT_EQ(lists.get_member_field(0, 0, 446).value, "2");
 }
 
+// The fallback is the first member of the first group as block 6 has rewritten it: a member on
+// the deleted system has left first. A first member that names no channel gives channel 0.
+TEST(Gen1Directory, TrunkingFallbackIsTheFirstGroupsFirstMember) {
+  for (auto [first, expected] : {std::pair("LS Trunking", "Conventional 3"), std::pair("Selected", "Conventional 0")}) {
+    Gen1Radio radio = trunked_radio();
+    Gen1Directory blocks(radio);
+    BlockHandler& groups = *blocks.find(6);
+    groups.add_member(0);
+    groups.set_member_field(0, 0, {425, first, 1}, blocks);
+    groups.set_member_field(0, 0, {427, "1", 1}, blocks);
+    groups.set_member_field(0, 1, {427, "3", 1}, blocks);
+    blocks.references_deleted(32, 1);
+    EXPECT_EQ(kinds_and_systems(*blocks.find(38))[0], expected) << first;
+    EXPECT_EQ(groups.lists().member_count(0), std::string(first) == "Selected" ? 2u : 1u) << first;
+  }
+}
+
+// Deleting FSD system 1 of 3: channel signalling on system 1 becomes "None" with index 0, on
+// system 2 index 1; other systems and kinds keep theirs. Not enabled, the channel list is left.
+TEST(Gen1Directory, FsdDeletionRewritesChannelSignalling) {
+  auto signalling = [](BlockHandler& channels) {
+    std::vector<std::string> out;
+    const BlockRecord record = channels.block();
+    for (size_t i = 0; i < record.entry_count(); ++i)
+      out.push_back(record.entry(i).text(416) + " " + record.entry(i).text(417) + " / " + record.entry(i).text(415) +
+                    " " + record.entry(i).text(418));
+    return out;
+  };
+  for (bool enabled : {true, false}) {
+    Gen1Radio radio = trunked_radio();
+    radio.codeplug.flags().set_enabled(38, enabled);
+    Gen1Directory blocks(radio);
+    BlockHandler& systems = *blocks.find(41);
+    systems.add_list();
+    systems.add_list();
+    BlockHandler& channels = *blocks.find(38);
+    for (auto [channel, type2, index2, type1, index1] :
+         {std::tuple(0, "FSD", "1", "FSD", "2"), std::tuple(1, "FSD", "0", "DTMF", "1"), std::tuple(2, "None", "1", "FSD", "1")}) {
+      channels.set_field(channel, {416, type2, 1});
+      channels.set_field(channel, {417, index2, 1});
+      channels.set_field(channel, {415, type1, 1});
+      channels.set_field(channel, {418, index1, 1});
+    }
+    const std::vector<std::string> before = signalling(channels);
+    systems.delete_list(1, blocks);
+    EXPECT_EQ(systems.block().entry_count(), 2u);
+    const std::vector<std::string> after = {"None 0 / FSD 1", "FSD 0 / DTMF 1", "None 1 / None 0", "None 255 / None 255"};
+    EXPECT_EQ(signalling(channels), enabled ? after : before);
+  }
+}
+
 // What the built blocks declare against the registry: every block a declaration rewrites is a
 // partner of the block it points at, and every partner that rewrites (not only reads) declares
 // its references once its handler is built. Deleting a personality reaches the trunking
@@ -95,8 +146,10 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   }
   const std::set<int32_t> read_only = {2, 3, 453};
   // Built partners whose references come with the blocks they point at: the channel list's
-  // signalling, phone and scan-list fields.
-  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {41, 38}, {42, 38},
+  // signalling, phone and scan-list fields. Partners not built yet are held to their
+  // declarations once they are: block 8's member position (field 750) into block 6, block 24's
+  // system index (604) into block 41, block 32's references into block 41.
+  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {42, 38},
                                                           {43, 38}, {759, 38}, {761, 38}};
   // Partners whose references reach the deleted block only through another block they are
   // cascaded from: personalities through the trunking entries that name them, block 34's
@@ -104,8 +157,10 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   const std::map<int32_t, int32_t> cascades = {{37, 32}, {34, 36}};
   for (const Gen1Block& row : gen1_blocks()) {
     const int32_t target = row.regions[0].id;
-    std::set<int32_t> partners;
+    std::set<int32_t> partners;  // of a list deletion and of a member deletion
     for (int32_t p : row.partners)
+      if (p != 0) partners.insert(p);
+    for (int32_t p : row.member_partners)
       if (p != 0) partners.insert(p);
     for (int32_t referrer : declared[target]) EXPECT_TRUE(partners.count(referrer) || row.region(referrer)) << target << " <- " << referrer;
     for (int32_t partner : partners) {
@@ -122,8 +177,9 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
       EXPECT_NE(declared[target].count(partner), awaiting.count({target, partner})) << target << " -> " << partner;
     }
   }
-  EXPECT_EQ(declared[32], (std::set<int32_t>{12, 38}));
-  EXPECT_EQ(declared[38], (std::set<int32_t>{12}));
+  EXPECT_EQ(declared[32], (std::set<int32_t>{6, 12, 38}));
+  EXPECT_EQ(declared[38], (std::set<int32_t>{6, 12}));
+  EXPECT_EQ(declared[41], (std::set<int32_t>{38}));
 }
 
 }  // namespace

@@ -69,6 +69,13 @@ void FramedBlock::rewrite_moved(int32_t block_id, size_t list, size_t from, size
       if (row.refers) rewrite_moved_reference(*row.refers, row.id, record_.entry(i), block_id, list, from, to);
 }
 
+void FramedBlock::rewrite_member_deleted(int32_t block_id, size_t list, size_t member, bool enabled) {
+  for (size_t i = 0; i < record_.entry_count(); ++i)
+    for (const layout::FieldDesc& row : frame_->rows)
+      if (row.refers)
+        rewrite_deleted_member_reference(*row.refers, row.id, record_.entry(i), block_id, list, member, enabled);
+}
+
 std::vector<int32_t> FramedBlock::referenced_blocks() const {
   std::vector<int32_t> blocks;
   for (const layout::FieldDesc& row : frame_->rows)

@@ -28,6 +28,7 @@ class FramedBlock : public BlockHandler {
   // The references the frame's rows declare, rewritten entry by entry.
   std::vector<size_t> rewrite_deleted(int32_t block_id, size_t index, BlockDirectory& blocks, bool enabled) override;
   void rewrite_moved(int32_t block_id, size_t list, size_t from, size_t to) override;
+  void rewrite_member_deleted(int32_t block_id, size_t list, size_t member, bool enabled) override;
   std::vector<int32_t> referenced_blocks() const override;
 
   const ListFrame& frame() const { return *frame_; }

@@ -147,9 +147,10 @@ void ListsBlock::delete_list(size_t index, BlockDirectory& blocks) {
   set_count(record_);
 }
 
-void ListsBlock::delete_member(size_t list, size_t member) {
+void ListsBlock::delete_member(size_t list, size_t member, BlockDirectory& blocks) {
   BlockRecord& members = record_.list(list);  // 105 for a bad list
   if (member >= members.entry_count()) raise(err::kBadIndex);
+  blocks.references_member_deleted(regions_.lists, list, member);
   members.remove_entry(member);
 }
 

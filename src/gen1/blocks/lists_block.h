@@ -44,7 +44,7 @@ class ListsBlock : public BlockHandler {
   size_t add_member(size_t list) override;
   // 116 below the frame's minimum; the references to the list are rewritten first.
   void delete_list(size_t index, BlockDirectory& blocks) override;
-  void delete_member(size_t list, size_t member) override;
+  void delete_member(size_t list, size_t member, BlockDirectory& blocks) override;
 
   std::vector<size_t> rewrite_deleted(int32_t block_id, size_t index, BlockDirectory& blocks, bool enabled) override;
   void rewrite_moved(int32_t block_id, size_t list, size_t from, size_t to) override;

@@ -18,6 +18,7 @@ RadioFacts radio_facts(const RadioIdentity& block3, const RadioInfo& block2,
   facts.fixed_spacing =
       std::find(fixed_spacing_models.begin(), fixed_spacing_models.end(), model) != fixed_spacing_models.end();
   facts.max_channels = block2.max_channel_count();
+  facts.group_members = block2.group_member_limit();
   facts.trunking = block2.text(61) == "1";
   facts.conventional = block2.text(62) == "1";
   facts.field_55 = block2.text(55) == "1";

@@ -19,8 +19,10 @@ std::pair<std::string, std::string> first_channel_group_member(BlockDirectory& b
     const ListBlockRecord record = groups->lists();
     if (record.list_count() > 0 && record.list(0).entry_count() > 0) {
       const FieldList& member = record.list(0).entry(0);
-      if (member.contains(kMemberType) && member.contains(kMemberIndex))
-        return {member.text(kMemberType), member.text(kMemberIndex)};
+      // Only a member that names a channel or a trunking system can stand in for one.
+      const bool names_one = member.contains(kMemberType) && member.contains(kMemberIndex) &&
+                             (member.text(kMemberType) == "Conventional" || member.text(kMemberType) == "LS Trunking");
+      if (names_one) return {member.text(kMemberType), member.text(kMemberIndex)};
     }
   }
   return {"Conventional", "0"};

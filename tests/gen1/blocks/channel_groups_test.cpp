@@ -1,0 +1,163 @@
+// The channel groups (block 6): golden images, bad images, the limits (members from block 2),
+// refused sets that change nothing, and the references a deletion reaches.
+#include "gen1/blocks/channel_groups.h"
+#include "gen1/values/radio_context.h"
+
+#include "support/error_code.h"
+#include "support/images.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <tuple>
+
+namespace cps {
+namespace {
+
+using test::error_of;
+using Image = std::vector<uint8_t>;
+
+struct Recording final : BlockDirectory {
+  BlockHandler* find(int32_t) override { return nullptr; }
+  bool enabled(int32_t) override { return true; }
+  void references_deleted(int32_t id, size_t index) override { log += "L" + std::to_string(id) + "." + std::to_string(index); }
+  void references_moved(int32_t, size_t, size_t, size_t) override {}
+  void references_member_deleted(int32_t id, size_t list, size_t member) override {
+    log += "M" + std::to_string(id) + "." + std::to_string(list) + "." + std::to_string(member);
+  }
+  std::string log;
+};
+
+ChannelGroups make(int limit = 16) {
+  ChannelGroups block;
+  own_context(block.base).radio.group_members = limit;
+  block.build_default();
+  return block;
+}
+
+// Group 0: ("Conventional", 0, 5), ("LS Trunking", 3, 1), ("Selected", 0, 0); group 1 empty.
+const Image kTwoGroups = test::resealed({0x81, 0, 2, 0x80, 2, 3, 0x01, 5, 0x32, 1, 0x07, 0, 0, 0});
+
+std::string members(const ListBlockRecord& r, size_t g) {
+  std::string out = r.list(g).header().text(48) + ":";
+  for (size_t m = 0; m < r.member_count(g); ++m)
+    for (int32_t id : {425, 426, 427}) out += " " + r.get_member_field(g, m, id).value;
+  return out;
+}
+
+TEST(ChannelGroups, Images) {
+  ChannelGroups block = make();
+  block.unpack(6, kTwoGroups.data(), kTwoGroups.size());
+  const ListBlockRecord& record = block.lists();
+  std::string header;
+  for (int32_t id : {49, 50, 51, 46, 47}) header += record.header().text(id) + " ";
+  EXPECT_EQ(header, "129 0 2 128 2 ");
+  EXPECT_EQ(members(record, 0), "3: Conventional 0 5 LS Trunking 3 1 Selected 0 0");
+  EXPECT_EQ(members(record, 1), "0:");
+  EXPECT_EQ(block.pack(6), kTwoGroups);
+  EXPECT_EQ(make().pack(6), test::resealed({128, 0, 1, 128, 2, 1, 0x01, 0, 0}));  // the first channel
+
+  Image bad_sum = kTwoGroups, seventeen(5 + 17 + 1, 0);
+  bad_sum.back() ^= 1;
+  for (auto [at, value] : {std::pair<size_t, uint8_t>{2, 17}, {4, 2}}) seventeen[at] = value;
+  const std::tuple<const char*, Image, int> cases[] = {
+      {"short", Image(kTwoGroups.begin(), kTwoGroups.end() - 1), err::kShortImage},
+      {"count walks off", test::resealed({0x80, 0, 3, 0x80, 2, 0, 0, 0}), err::kShortImage},
+      {"checksum", bad_sum, err::kChecksum},
+      {"field 50", test::patched(kTwoGroups, {{1, 1}}), err::kInvalidData},
+      {"no group", test::resealed({0x80, 0, 0, 0x80, 2, 0}), err::kInvalidData},
+      {"17 groups", test::resealed(seventeen), err::kInvalidData},
+      {"member size", test::patched(kTwoGroups, {{4, 3}}), err::kInvalidData},
+      {"member type 3", test::patched(kTwoGroups, {{6, 0x03}}), err::kChoiceNotFound},
+  };
+  for (const auto& [what, image, code] : cases) {
+    EXPECT_EQ(error_of([&] { block.unpack(6, image.data(), image.size()); }), code) << what;
+    EXPECT_EQ(block.pack(6), kTwoGroups) << what;
+  }
+  EXPECT_EQ(error_of([&] { block.unpack(7, kTwoGroups.data(), kTwoGroups.size()); }), err::kBlockNotSupported);
+}
+
+TEST(ChannelGroups, Limits) {
+  ChannelGroups block = make(3);
+  Recording blocks;
+  for (size_t g = 1; g < 16; ++g) block.add_list();
+  EXPECT_EQ(error_of([&] { block.add_list(); }), err::kAboveMaximum);
+  EXPECT_EQ(members(block.lists(), 15), "0:");  // a new group starts empty
+  for (size_t m = 0; m < 3; ++m) EXPECT_EQ(block.add_member(15), m);
+  const ListBlockRecord full = block.lists();
+  EXPECT_EQ(error_of([&] { block.add_member(15); }), err::kAboveMaximum);
+  EXPECT_EQ(error_of([&] { block.delete_member(0, 0, blocks); }), err::kBelowMinimum);  // a group's last member
+  EXPECT_EQ(error_of([&] { block.delete_member(15, 3, blocks); }), err::kBadIndex);
+  EXPECT_EQ(error_of([&] { block.add_member(16); }), err::kBadIndex);
+  EXPECT_EQ(block.lists(), full);
+  block.delete_member(15, 1, blocks);
+  block.delete_list(4, blocks);
+  EXPECT_EQ(members(block.lists(), 14), "2: Conventional 0 0 Conventional 0 0");
+  EXPECT_EQ(blocks.log, "M6.15.1L6.4");
+  while (block.lists().list_count() > 1) block.delete_list(0, blocks);
+  EXPECT_EQ(error_of([&] { block.delete_list(0, blocks); }), err::kBelowMinimum);
+}
+
+// Every refused set leaves the block as it was; an empty group is taken back.
+TEST(ChannelGroups, Sets) {
+  ChannelGroups base = make(16);
+  base.add_member(0);
+  const ListBlockRecord good = base.lists();
+  using Edit = void (*)(ListBlockRecord&);
+  const std::tuple<const char*, Edit, int> records[] = {
+      {"17 members", [](ListBlockRecord& r) {
+         while (r.member_count(0) < 17) r.list(0).add_entry(r.list(0).entry(0));
+         r.list(0).header().set_text(48, "17");
+       }, err::kInvalidData},
+      {"48 not the count", [](ListBlockRecord& r) { r.list(0).header().set_text(48, "1"); }, err::kInvalidData},
+      {"51 not the count", [](ListBlockRecord& r) { r.header().set_text(51, "2"); }, err::kInvalidData},
+      {"50", [](ListBlockRecord& r) { r.header().set_text(50, "1"); }, err::kInvalidData},
+      {"47", [](ListBlockRecord& r) { r.header().set_text(47, "3"); }, err::kInvalidData},
+      {"46 not a byte", [](ListBlockRecord& r) { r.header().set_text(46, "256"); }, err::kInvalidData},
+      {"no 49", [](ListBlockRecord& r) { r.header() = ListBlockRecord{}.header(); }, err::kFieldNotFound},
+      {"member type", [](ListBlockRecord& r) { r.list(0).entry(1).set_text(425, "Scan"); }, err::kChoiceNotFound},
+      {"selector 16", [](ListBlockRecord& r) { r.list(0).entry(1).set_text(426, "16"); }, err::kInvalidData},
+      {"an empty group", [](ListBlockRecord& r) {
+         r.add_list(BlockRecord{});
+         r.list(1).header() = r.list(0).header();
+         r.list(1).header().set_text(48, "0");
+         r.header().set_text(51, "2");
+       }, 0},
+  };
+  for (const auto& [what, edit, code] : records) {
+    ChannelGroups block = base;
+    ListBlockRecord given = good;
+    edit(given);
+    EXPECT_EQ(error_of([&] { block.set_lists(given); }), code) << what;
+    EXPECT_EQ(block.lists(), code ? good : given) << what;
+  }
+  const std::tuple<size_t, FieldValue, int> fields[] = {
+      {0, {48, "2", 1}, 0},  {0, {48, "1", 1}, err::kInvalidData},  {0, {51, "2", 1}, err::kInvalidData},
+      {0, {50, "1", 2}, err::kInvalidData},  {0, {424, "\xDC", 1}, err::kInvalidData},
+      {0, {425, "Conventional", 1}, err::kFieldNotFound},  {1, {424, "Home", 1}, err::kBadIndex},
+  };
+  for (const auto& [group, field, code] : fields) {
+    ChannelGroups block = base;
+    EXPECT_EQ(error_of([&] { block.set_field(group, field); }), code) << field.id << " " << field.value;
+    EXPECT_EQ(block.lists(), good) << field.id;
+  }
+}
+
+// A deleted channel: members naming it leave (the counts follow), members above it move down,
+// trunking members stay. Where block 453 does not enable the block, nothing changes.
+TEST(ChannelGroups, ChannelDeletion) {
+  const Image image = test::resealed({0x80, 0, 2, 0x80, 2, 3, 0x01, 1, 0x01, 2, 0x02, 1, 1, 0x01, 1, 0});
+  Recording blocks;
+  for (bool enabled : {true, false}) {
+    ChannelGroups block = make();
+    block.unpack(6, image.data(), image.size());
+    EXPECT_TRUE(block.rewrite_deleted(38, 1, blocks, enabled).empty());
+    EXPECT_EQ(members(block.lists(), 0), enabled ? "2: Conventional 0 1 LS Trunking 0 1"
+                                                 : "3: Conventional 0 1 Conventional 0 2 LS Trunking 0 1");
+    EXPECT_EQ(members(block.lists(), 1), enabled ? "0:" : "1: Conventional 0 1");
+  }
+  EXPECT_EQ(make().referenced_blocks(), (std::vector<int32_t>{38, 32}));
+}
+
+}  // namespace
+}  // namespace cps
