@@ -96,8 +96,11 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   const std::set<int32_t> read_only = {2, 3, 453};
   // Built partners whose references come with the blocks they point at: the channel list's
   // signalling, phone and scan-list fields.
+  // The trunking systems hand nothing of theirs to the FSD, Sel Call and SDT systems or the scan
+  // lists yet: those blocks say what a system holds of them.
   const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {41, 38}, {42, 38},
-                                                          {43, 38}, {759, 38}, {761, 38}};
+                                                          {43, 38}, {759, 38}, {761, 38}, {12, 32},
+                                                          {41, 32}, {759, 32}, {761, 32}};
   // Partners whose references reach the deleted block only through another block they are
   // cascaded from: personalities through the trunking entries that name them, block 34's
   // lists through the personality block.
@@ -122,8 +125,10 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
       EXPECT_NE(declared[target].count(partner), awaiting.count({target, partner})) << target << " -> " << partner;
     }
   }
-  EXPECT_EQ(declared[32], (std::set<int32_t>{12, 38}));
-  EXPECT_EQ(declared[38], (std::set<int32_t>{12}));
+  EXPECT_EQ(declared[32], (std::set<int32_t>{12, 32, 38}));
+  EXPECT_EQ(declared[37], (std::set<int32_t>{32}));
+  EXPECT_EQ(declared[38], (std::set<int32_t>{12, 32}));
+  EXPECT_EQ(declared[11], (std::set<int32_t>{32}));
 }
 
 }  // namespace
