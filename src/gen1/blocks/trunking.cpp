@@ -266,11 +266,19 @@ void TrunkingSystems::delete_list(size_t index, BlockDirectory& blocks) {
   if (count + channels < 2) raise(err::kBelowMinimum);
   if (index >= count) raise(err::kBadIndex);
 
+  remove_system(index, blocks);
+}
+
+void TrunkingSystems::delete_all(BlockDirectory& blocks) {
+  while (record_.entry_count() > 0) remove_system(record_.entry_count() - 1, blocks);
+}
+
+void TrunkingSystems::remove_system(size_t index, BlockDirectory& blocks) {
   blocks.references_deleted(kSystemImage, index);  // the blocks that point at systems
   rewrite_deleted(kSystemImage, index, blocks, true);  // this block's own fallback channels
   record_.remove_entry(index);
   if (index < raw_.size()) raw_.erase(raw_.begin() + static_cast<std::ptrdiff_t>(index));
-  set_count(record_, count - 1);
+  set_count(record_, record_.entry_count());
 }
 
 }  // namespace cps

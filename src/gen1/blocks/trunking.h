@@ -31,6 +31,9 @@ class TrunkingSystems final : public Cloneable<TrunkingSystems, FramedBlock> {
   void set_block(const BlockRecord& given) override;
   size_t add_list() override;
   void delete_list(size_t index, BlockDirectory& blocks) override;
+  // Deletes every system, last first, each with the reference passes of a deletion but without
+  // the last-system check: for a radio that has no trunking.
+  void delete_all(BlockDirectory& blocks);
   // Each system gets the fields of the current form (radio kind, version text), with their
   // defaults where it lacks them, and loses the others.
   void adapt_to_form() override;
@@ -39,6 +42,8 @@ class TrunkingSystems final : public Cloneable<TrunkingSystems, FramedBlock> {
   void check_field(const FieldValue& field) const override;
 
  private:
+  void remove_system(size_t index, BlockDirectory& blocks);
+
   bool systems_unpacked_ = false;  // the alias image needs the systems' image first
 };
 
