@@ -10,6 +10,8 @@
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/programming_record.h"
 #include "gen1/blocks/scan_lists.h"
+#include "gen1/blocks/trunking.h"
+#include "gen1/blocks/trunking_groups.h"
 #include "gen1/codeplug/address_table.h"
 
 #include <algorithm>
@@ -135,11 +137,11 @@ constexpr Gen1Block kBlocks[] = {
     {.name = "trunking_systems",
      .regions = {{{.id = 32, .methods = kList, .order = 37, .flag_byte = 7, .flag_bit = 0x02, .flag_rank = 36, .table_offset = 84},
                  {.id = 33, .methods = kList, .order = 38, .flag_byte = 7, .flag_bit = 0x04, .flag_rank = 37, .table_offset = 86}}},
-     .prep = Prep::MobileAndVersion, .slot = 29, .partners = {453, 6, 12, 2, 3, 38, 5, 11, 40, 8, 24}, .capability = {5, 37, 61}},
+     .prep = Prep::MobileAndVersion, .make = &make_handler<TrunkingSystems>, .slot = 29, .partners = {453, 6, 12, 2, 3, 38, 5, 11, 40, 8, 24}, .capability = {5, 37, 61}},
     {.name = "slot_30_block",
      .regions = {{{.id = 34, .methods = kMembers, .order = 39, .flag_byte = 7, .flag_bit = 0x08, .flag_rank = 38, .table_offset = 88},
                  {.id = 35, .methods = kMembers, .order = 40, .flag_byte = 7, .flag_bit = 0x10, .flag_rank = 39, .table_offset = 90}}},
-     .kind = RecordKind::Lists, .prep = Prep::Mobile, .slot = 30, .partners = {36, 3, 2, 34}, .capability = {5, 37, 61}},
+     .kind = RecordKind::Lists, .prep = Prep::Mobile, .make = &make_handler<TrunkingGroups>, .slot = 30, .partners = {36, 3, 2, 34}, .capability = {5, 37, 61}},
     {.name = "selcall_systems",
      .regions = {{{.id = 759, .methods = kList, .order = 41, .flag_byte = 9, .flag_bit = 0x01, .flag_rank = 5, .table_offset = 114, .long_form = true},
                  {.id = 760, .methods = kList, .order = 42, .flag_byte = 9, .flag_bit = 0x02, .flag_rank = 6, .table_offset = 116, .long_form = true}}},

@@ -29,6 +29,7 @@ constexpr const char* kFamily1Uuid = "b2a70a04902f11d6bfa600c04f6b8c5d";
 constexpr const char* kSoftwareVersion = "R01.02.03";
 constexpr size_t kSerialWidth = 10;  // field 83
 constexpr size_t kModelWidth = 16;   // field 84
+constexpr const char* kFirstTrunkingVersion = "03";  // block 2 has field 743 from here on
 
 struct BandRow {
   const char* band;
@@ -188,6 +189,10 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
                      {66, options.mobile ? "Mobile" : "Portable"},
                      {667, options.mobile ? "Vesk" : "Tobin"},
                      {81, std::to_string(options.channels)}});
+    // From version text "03" on a radio takes LS trunking: block 2 allows it (61) and says how
+    // many systems (743), so the codeplug carries personalities and trunking systems.
+    if (major >= kFirstTrunkingVersion)
+      set_texts(info, {{61, "1"}, {743, std::to_string(kFactoryTrunkingSystems)}});
 
     Codeplug codeplug;
     codeplug.base.version = major;

@@ -119,6 +119,9 @@ struct FactoryOptions {
 // 12.5 kHz spacing, every squelch type, aliases "CH 01"...
 inline constexpr int kFactoryChannels = 32;
 inline constexpr int kMaxFactoryChannels = 255;  // field 81's maximum
+// From codeplug version 03 on a factory radio allows LS trunking (block 2 field 61 = 1) with this
+// many systems (field 743), and its codeplug holds the default personality and trunking system.
+inline constexpr int kFactoryTrunkingSystems = 16;
 // The identity answers: the family-1 radio type, the options' version, serial number and model
 // number; the model answer is padded with blanks to 16 characters as field 84 holds it, so that
 // a codeplug read from the radio passes the write flow's model comparison. Options the blocks

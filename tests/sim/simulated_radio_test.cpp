@@ -222,6 +222,91 @@ TEST(FactoryRadio, DeletingAChannelRewritesTheScanList) {
   EXPECT_EQ(members(), "C0 C1 C2 S0 ");
 }
 
+// From version 03 on a factory radio allows LS trunking: its codeplug holds the default
+// personality, trunking system and group list, and what a host adds and changes there is written
+// and read back whole. Older radios hold none of them.
+TEST(FactoryRadio, CarriesTrunkingFromVersion03) {
+  SimulatedRadio old_radio = make_gen1_radio({.version = "0210"});
+  CPServices old_object(nullptr);
+  ASSERT_EQ(guarded([&] { return read_device(old_object.radio(), old_radio.as_unknown(), 0, nullptr); }), S_OK);
+  EXPECT_EQ(old_object.radio_info().block().entry(0).text(61), "0");
+  for (int32_t id : {37, 32, 34}) EXPECT_FALSE(old_object.codeplug().enabled(id)) << id;
+
+  SimulatedRadio radio = make_gen1_radio({.version = "0320"});
+  CPServices object(nullptr);
+  ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
+  EXPECT_EQ(object.radio_info().block().entry(0).text(61), "1");
+  EXPECT_EQ(object.radio_info().block().entry(0).text(743), std::to_string(kFactoryTrunkingSystems));
+  for (int32_t id : {37, 742, 36, 741, 32, 33, 34, 35}) EXPECT_TRUE(object.codeplug().enabled(id)) << id;
+  EXPECT_EQ(object.codeplug().handler(32)->block().entry_count(), 1u);
+
+  BYTE index = 0;
+  ASSERT_EQ(object.AddList(32, &index), S_OK);
+  ASSERT_EQ(object.AddList(37, &index), S_OK);
+  for (auto [block, at, field] : {std::tuple(32, 1, FieldValue{699, "42", 1}), {32, 1, FieldValue{424, "TRUNK B", 1}},
+                                  {32, 1, FieldValue{716, "1", 1}}, {37, 1, FieldValue{424, "PERS 2", 1}}}) {
+    ScopedVariant v;
+    encode_field(field, v.get());
+    EXPECT_EQ(object.SetFieldAt(block, static_cast<BYTE>(at), *v), S_OK) << block << " " << field.id;
+  }
+  ScopedVariant member;
+  encode_field({944, "77", 1}, member.get());
+  EXPECT_EQ(object.SetSubFieldAt(34, 0, 3, *member), S_OK);
+  ASSERT_EQ(guarded([&] { return write_device(object.radio(), radio.as_unknown(), 0, nullptr, nullptr); }), S_OK);
+
+  CPServices again(nullptr);
+  ASSERT_EQ(guarded([&] { return read_device(again.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
+  for (int32_t id : {32, 37, 34}) {
+    const BlockHandler& theirs = *again.codeplug().handler(id);
+    const BlockHandler& ours = *object.codeplug().handler(id);
+    if (theirs.kind() == RecordKind::Block) {
+      EXPECT_EQ(theirs.block(), ours.block()) << id;
+    } else {
+      EXPECT_EQ(theirs.lists(), ours.lists()) << id;
+    }
+  }
+  EXPECT_EQ(again.codeplug().handler(32)->block().entry(1).text(424), "TRUNK B");
+
+  // Deleting personality 1 through the interface takes system 1 with it.
+  ASSERT_EQ(again.DeleteList(37, 1), S_OK);
+  EXPECT_EQ(again.codeplug().handler(32)->block().entry_count(), 1u);
+}
+
+// Deleting a trunking system through the interface rewrites the channel on it and removes the
+// scan list member naming it.
+TEST(FactoryRadio, DeletingATrunkingSystemRewritesChannelsAndScanLists) {
+  SimulatedRadio radio = make_gen1_radio({.version = "0720"});
+  CPServices object(nullptr);
+  ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
+  BYTE index = 0;
+  ASSERT_EQ(object.AddList(32, &index), S_OK);
+  auto set = [&](int32_t block, BYTE at, FieldValue field) {
+    ScopedVariant v;
+    encode_field(field, v.get());
+    return object.SetFieldAt(block, at, *v);
+  };
+  auto set_member = [&](BYTE list, BYTE at, FieldValue field) {
+    ScopedVariant v;
+    encode_field(field, v.get());
+    return object.SetSubFieldAt(12, list, at, *v);
+  };
+  EXPECT_EQ(set(38, 2, {744, "LS Trunking", 1}), S_OK);
+  EXPECT_EQ(set(38, 2, {745, "1", 1}), S_OK);
+  EXPECT_EQ(set_member(0, 1, {443, "LS Trunking", 1}), S_OK);
+  EXPECT_EQ(set_member(0, 1, {446, "0", 1}), S_OK);
+  EXPECT_EQ(set_member(0, 2, {443, "LS Trunking", 1}), S_OK);
+  EXPECT_EQ(set_member(0, 2, {446, "1", 1}), S_OK);
+
+  ASSERT_EQ(object.DeleteList(32, 0), S_OK);
+  const BlockRecord channels = object.codeplug().handler(38)->block();
+  EXPECT_EQ(channels.entry(2).text(744) + " " + channels.entry(2).text(745), "LS Trunking 0");
+  const ListBlockRecord scan = object.codeplug().handler(12)->lists();
+  std::string members;
+  for (size_t j = 0; j < scan.member_count(0); ++j)
+    members += scan.get_member_field(0, j, 443).value.substr(0, 1) + scan.get_member_field(0, j, 446).value + " ";
+  EXPECT_EQ(members, "C0 L0 C3 S0 ");
+}
+
 // A model of the configured fixed-spacing list keeps 12.5 kHz in the radio whatever a host sets.
 TEST(FactoryRadio, FixedSpacingModelsWrite12_5) {
   const std::filesystem::path models = std::filesystem::temp_directory_path() / "cps-fixed-models.json";

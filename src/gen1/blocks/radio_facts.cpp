@@ -20,6 +20,7 @@ RadioFacts radio_facts(const RadioIdentity& block3, const RadioInfo& block2,
   facts.max_channels = block2.max_channel_count();
   facts.group_members = block2.group_member_limit();
   facts.trunking = block2.text(61) == "1";
+  facts.max_trunking_systems = block2.block().entry(0).contains(743) ? block2.max_trunking_systems() : -1;
   facts.conventional = block2.text(62) == "1";
   facts.field_55 = block2.text(55) == "1";
   return facts;

@@ -291,12 +291,22 @@ void Codeplug::unpack_blocks(const uint8_t* image, size_t length, const RadioIde
                              const RadioInfo& block2) {
   set_radio(radio_facts(block3, block2));
   for (int32_t id : gen1_order()) {
-    if (!enabled(id)) continue;  // keeps what it had
+    const Gen1Block& row = *gen1_block(id);
     BlockHandler* h = handler(id);
+    if (!enabled(id)) {
+      // Keeps what it had, in the form of this radio: a block whose fields depend on the radio
+      // kind or version text gains the fields of the new form (with their defaults) and drops
+      // the others, so that its record is one this radio's codeplug can be set to.
+      if (h && (h->base.version != base.version || (row.unpack_mobile && h->base.mobile != base.mobile))) {
+        if (row.unpack_mobile) h->base.mobile = base.mobile;
+        h->base.version = base.version;
+        h->adapt_to_form();
+      }
+      continue;
+    }
     if (!h) raise(err::kUnpackFailure);  // a block this codeplug cannot hold yet
     const size_t offset = offset_of(id);
     if (offset > length) raise(err::kShortImage);
-    const Gen1Block& row = *gen1_block(id);
     if (row.unpack_mobile) h->base.mobile = base.mobile;
     h->base.version = base.version;
     if (row.unpack_minor) h->base.minor = base.minor;

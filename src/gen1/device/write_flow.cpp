@@ -14,6 +14,8 @@
 // to the radio before the write step.
 #include "gen1/device/device_link.h"
 #include "gen1/device/flows.h"
+#include "gen1/block_directory.h"
+#include "gen1/blocks/trunking.h"
 #include "gen1/radio.h"
 #include "platform/errors.h"
 #include "platform/ole_util.h"
@@ -127,20 +129,23 @@ void stamp_date_and_time(ProgrammingRecord& block4) {
 }
 
 // A codeplug laid out for a major version that has trunking, written into a radio of an older
-// major version, must stop using trunking before it is laid out.
-void downgrade_for_older_radio(Codeplug& codeplug) {
-  const BlockBase& pair = codeplug.base;
+// major version, stops using trunking before it is laid out: every trunking system is deleted,
+// last first, through the same reference passes as a host's deletion, so that afterwards no
+// block refers to a trunking system. What each block does is what its declared references say:
+// a channel on a system (744/745) falls back to the first channel group's first member (without
+// channel groups, conventional channel 0); a scan list member of type "LS Trunking" (443/446) is
+// removed and a designated channel of that type (438/441) becomes "Selected" with index 255;
+// blocks that refer to systems and are not built yet follow their own declarations when they
+// are. Aliases (424) and the scan lists' switches 435 and 436, which name no system, are left as
+// they are. Unlike a host's deletion the last system goes even where no channel remains: the
+// radio being written has no trunking.
+void downgrade_for_older_radio(Gen1Radio& radio) {
+  const BlockBase& pair = radio.codeplug.base;
   if (pair.data_major() < kFirstTrunkingMajor || pair.target_major() >= kFirstTrunkingMajor) return;
-  BlockHandler* trunking = codeplug.handler(kTrunkingBlock);
-  if (trunking == nullptr) return;  // this codeplug cannot hold trunking systems yet
-  if (trunking->block().entry_count() == 0) return;
-  // ==== TRUNKING DOWNGRADE: to be written together with block 32 ====
-  // Block 40: entries using "LS Trunking" become conventional (301 "Disabled", 314
-  // "Conventional", 313 255); scan lists (435, 436), the channel list (424) and block 6 (425
-  // "Conventional", 427 0) lose their trunking references; every list of block 32 is deleted.
-  // Until then a codeplug that needs it is refused rather than written with trunking into a
-  // radio that has none.
-  raise(err::kUnexpected);
+  auto* trunking = dynamic_cast<TrunkingSystems*>(radio.codeplug.handler(kTrunkingBlock));
+  if (trunking == nullptr || trunking->block().entry_count() == 0) return;
+  Gen1Directory blocks(radio);
+  trunking->delete_all(blocks);
 }
 
 // Field 103 as a clone found it, given back when the clone ends, however it ends: the radio
@@ -235,7 +240,7 @@ HRESULT write_flow(Gen1Radio& radio, DeviceLink& link, Mode mode, ICPServices* d
     set_record_text(block4(), ProgrammingRecord::kSoftwareVersionField, software);
   }
 
-  downgrade_for_older_radio(codeplug);
+  downgrade_for_older_radio(radio);
 
   // The radio's own image: its header and availability flags steer the layout. A write goes on
   // without them when the radio has no readable header; a clone needs them.

@@ -20,6 +20,7 @@ struct RadioFacts {
   bool fixed_spacing = false;            // field 84 names a fixed-spacing (12.5 kHz) model
   int max_channels = 16;                 // block 2 field 81
   int group_members = 16;                // field 54: members per channel group
+  int max_trunking_systems = -1;         // field 743; -1 where block 2 has none (below "03")
   bool trunking = false;                 // field 61: LS trunking channels allowed
   bool conventional = true;              // field 62: conventional channels allowed
   bool field_55 = false;                 // field 55 reads "1"

@@ -170,11 +170,11 @@ TEST(ReadDevice, FailingCallsKeepWhatWasRead) {
     CPServices& object = before.object;
     EXPECT_EQ(object.radio_identity().pack(3), radio.read(kIdentityAddress, object.radio_identity().pack(3).size()));
     EXPECT_EQ(object.radio_info().pack(2), radio.read(kInfoAddress, object.radio_info().pack(2).size()));
-    // Packed for the same radio: its own flags decide the blocks it may lack (FSD systems).
+    // Laid out for the radio it came from: the radio's flags decide its capability blocks.
     Codeplug codeplug = object.codeplug();
-    const std::vector<uint8_t> theirs = radio.read(kImageAddress, codeplug.image_length());
-    codeplug.read_destination_flags(theirs.data(), theirs.size());
     RadioInfo block2 = object.radio_info();
+    const std::vector<uint8_t> theirs = radio.read(kImageAddress, header.image_length());
+    codeplug.read_destination_flags(theirs.data(), theirs.size());
     const std::vector<uint8_t> image = codeplug.pack_image(object.radio_identity(), block2, true);
     EXPECT_EQ(image, theirs);
     EXPECT_FALSE(object.radio_identity().base.mobile || object.codeplug().base.mobile);  // was mobile

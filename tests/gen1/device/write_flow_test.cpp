@@ -1,5 +1,6 @@
 // WriteDevice and CloneDevice against simulated radios: what reaches the radio byte for byte, the
 // checks before the radio is read, every device call failing in turn, and what a clone changes.
+#include "gen1/block_directory.h"
 #include "gen1/device/flows.h"
 #include "interface/cp_services.h"
 #include "interface/guard.h"
@@ -239,6 +240,67 @@ TEST(WriteFlowTest, ChannelListsFollowTheTargetsMajorVersion) {
     for (int32_t id : {455, 456, 386, 396, 391, 397, 392, 424})
       EXPECT_EQ(after.entry(7).text(id), before.entry(7).text(id)) << id;
   }
+}
+
+}  // namespace
+}  // namespace cps
+
+namespace cps {
+namespace {
+
+std::string trunking_references(CPServices& o) {
+  std::string found;
+  const BlockRecord channels = o.codeplug().handler(38)->block();
+  for (size_t i = 0; i < channels.entry_count(); ++i)
+    if (channels.entry(i).contains(744) && channels.entry(i).text(744) == "LS Trunking") found += "channel ";
+  const ListBlockRecord scan = o.codeplug().handler(12)->lists();
+  for (size_t l = 0; l < scan.list_count(); ++l) {
+    if (scan.list(l).header().text(438) == "LS Trunking") found += "designated ";
+    for (size_t j = 0; j < scan.member_count(l); ++j)
+      if (scan.get_member_field(l, j, 443).value == "LS Trunking") found += "member ";
+  }
+  return found;
+}
+
+// A codeplug that uses trunking, written into a radio older than trunking, loses its systems and
+// every reference to them first; the older radio reads it back with none. Written into a radio
+// that has trunking, it keeps them.
+TEST(WriteFlowTest, TrunkingIsDroppedForAnOlderRadio) {
+  SimulatedRadio source = radio_with({.version = "0720"}), older = radio_with({.version = "0220"}),
+                 newer = radio_with({.version = "0320"});
+  // Two systems; channel 2 on system 1, the scan list's member 1 and its designated channel on
+  // trunking systems.
+  auto trunked = [&] {
+    std::unique_ptr<CPServices> object = read_from(source);
+    Gen1Directory blocks(object->radio());
+    blocks.find(32)->add_list();
+    BlockHandler& channels = *blocks.find(38);
+    channels.set_field(2, {744, "LS Trunking", 1});
+    channels.set_field(2, {745, "1", 1});
+    channels.set_field(3, {424, "KEEP ME", 1});
+    BlockHandler& scan = *blocks.find(12);
+    scan.set_member_field(0, 1, {443, "LS Trunking", 1}, blocks);
+    scan.set_field(0, {438, "LS Trunking", 1});
+    scan.set_field(0, {441, "1", 1});
+    return object;
+  };
+  std::unique_ptr<CPServices> kept = trunked();
+  ASSERT_EQ(trunking_references(*kept), "channel designated member ");
+  ASSERT_EQ(run(false, *kept, newer), S_OK);
+  EXPECT_EQ(read_from(newer)->codeplug().handler(32)->block().entry_count(), 2u);
+
+  std::unique_ptr<CPServices> object = trunked();
+  ASSERT_EQ(run(false, *object, older), S_OK);
+  EXPECT_EQ(object->codeplug().handler(32)->block().entry_count(), 0u);
+  EXPECT_EQ(trunking_references(*object), "");
+  EXPECT_EQ(object->codeplug().handler(38)->block().entry(3).text(424), "KEEP ME");
+  std::unique_ptr<CPServices> again = read_from(older);
+  for (int32_t id : {37, 32, 34}) EXPECT_FALSE(again->codeplug().enabled(id)) << id;
+  EXPECT_EQ(trunking_references(*again), "");
+  const ListBlockRecord scan_back = again->codeplug().handler(12)->lists();
+  EXPECT_EQ(scan_back.list(0).header().text(438) + scan_back.list(0).header().text(441), "Selected255");
+  EXPECT_EQ(scan_back.member_count(0), 4u);  // channels 0, 2, 3 and the selected channel
+  EXPECT_EQ(again->codeplug().handler(38)->block().entry(3).text(424), "KEEP ME");
 }
 
 }  // namespace
