@@ -164,9 +164,13 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     info.base.minor = minor;
     info.base.mobile = mobile;
     info.build_default();
+    // Radios of market classes 1 and 2 hold the Sel Call and SDT systems (blocks 759-762).
+    const char* class_blocks = options.market_class != 0 ? "1" : "0";
     set_texts(info, {{66, options.mobile ? "Mobile" : "Portable"},
                      {667, options.mobile ? "Vesk" : "Tobin"},
-                     {81, std::to_string(options.channels)}});
+                     {81, std::to_string(options.channels)},
+                     {55, class_blocks},
+                     {56, class_blocks}});
 
     Codeplug codeplug;
     codeplug.base.version = major;

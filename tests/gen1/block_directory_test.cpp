@@ -95,9 +95,11 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   }
   const std::set<int32_t> read_only = {2, 3, 453};
   // Built partners whose references come with the blocks they point at: the channel list's
-  // signalling, phone and scan-list fields.
-  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {41, 38}, {42, 38},
-                                                          {43, 38}, {759, 38}, {761, 38}};
+  // signalling, phone and scan-list fields. And partners a deletion hands along that hold no
+  // reference to the deleted block: the trunking block for the Sel Call and SDT systems, and
+  // block 5, read for its signalling variant, for the Sel Call systems.
+  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {41, 38}, {42, 38}, {43, 38},
+                                                          {759, 32}, {761, 32}, {759, 5}};
   // Partners whose references reach the deleted block only through another block they are
   // cascaded from: personalities through the trunking entries that name them, block 34's
   // lists through the personality block.
@@ -124,6 +126,8 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   }
   EXPECT_EQ(declared[32], (std::set<int32_t>{12, 38}));
   EXPECT_EQ(declared[38], (std::set<int32_t>{12}));
+  EXPECT_EQ(declared[759], (std::set<int32_t>{38}));
+  EXPECT_EQ(declared[761], (std::set<int32_t>{38}));
 }
 
 }  // namespace

@@ -248,6 +248,7 @@ int radio_create(const std::string& radio, const RadioOptions& options) {
   factory.band = options.band;
   factory.mobile = options.mobile;
   factory.channels = options.channels;
+  factory.market_class = options.market_class;
   cps::sim::SimulatedRadio made;
   try {
     made = cps::sim::make_gen1_radio(factory);

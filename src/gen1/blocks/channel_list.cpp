@@ -181,6 +181,26 @@ constexpr RefTarget kTrunkingSystemTargets[] = {
 };
 constexpr RefSpec kTrunkingSystem{.type_field = kTrunkingKind, .targets = kTrunkingSystemTargets};
 
+// Fields 417 and 418 name a signalling system of the type in fields 416 and 415. A channel
+// whose Sel Call system ("ATIS") is deleted takes index 0 and the type "None", except that an
+// "ATIS" in field 415 stays on a "Kani" radio (block 5 field 754); one whose SDT system is
+// deleted keeps the type "SDT" with index 0.
+std::pair<std::string, std::string> atis_or_none(BlockDirectory& blocks, const std::pair<std::string, std::string>&) {
+  const BlockHandler* channels = blocks.find(ChannelList::kChannelImage);
+  const bool kani = channels != nullptr && channels->base.radio().kani;
+  return {kani ? "ATIS" : "None", "0"};
+}
+constexpr RefTarget kSignalling1Targets[] = {
+    {.block = 759, .type = "ATIS", .reset_rule = atis_or_none},
+    {.block = 761, .type = "SDT", .reset_index = "0"},
+};
+constexpr RefSpec kSignalling1{.type_field = 415, .targets = kSignalling1Targets};
+constexpr RefTarget kSignalling2Targets[] = {
+    {.block = 759, .type = "ATIS", .reset_index = "0", .reset_type = "None"},
+    {.block = 761, .type = "SDT", .reset_index = "0"},
+};
+constexpr RefSpec kSignalling2{.type_field = 416, .targets = kSignalling2Targets};
+
 // ---- Set rules -------------------------------------------------------------------------------
 
 // The deviation follows the spacing; the host never sets it.
@@ -255,8 +275,8 @@ constexpr FieldDesc kRows[] = {
     named(choice(415, 14, 0x0F, kSignallingB, "None", 1, class_12), "signalling_1"),
     named(choice(416, 14, 0xF0, kSignallingA, "None", 1, class_0), "signalling_2"),
     named(choice(416, 14, 0xF0, kSignallingB, "None", 1, class_12), "signalling_2"),
-    number(417, 15, "255"),
-    number(418, 16, "255"),
+    {.id = 417, .offset = 15, .dflt = {"255"}, .ranges = &kGen1Ranges, .refers = &kSignalling2, .name = "signalling_2_index"},
+    {.id = 418, .offset = 16, .dflt = {"255"}, .ranges = &kGen1Ranges, .refers = &kSignalling1, .name = "signalling_1_index"},
     number(419, 17, "255"),
     number(420, 18, "255"),
     number(421, 19, "0", nullptr, 2),
