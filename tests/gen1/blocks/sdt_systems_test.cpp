@@ -30,20 +30,11 @@ Image image_of(const std::vector<Image>& records) {
 TEST(SdtSystems, DefaultsPackToTheirBytes) {
   SdtSystems block;
   EXPECT_EQ(block.pack(761), image_of({kDefaultRecord}));
-  const FieldList& entry = block.block().entry(0);
-  for (auto [id, text] : std::vector<std::pair<int32_t, const char*>>{
-           {827, "Pre Only"}, {828, "None"}, {833, "Auto w/ Carrier Override"}, {834, "500"}, {837, "1111"},
-           {838, "111"}, {839, "0.0"}, {855, "1200 Hz and 1800 Hz"}, {856, "1"}, {857, "None"},
-           {858, "Disabled"}, {864, "10"}, {865, "10"}})
-    EXPECT_EQ(entry.text(id), text) << id;
-  EXPECT_EQ(entry.get(856).attribute, 2);
-  EXPECT_EQ(block.block().header().text(464), "8");
-
+  EXPECT_EQ(block.block().entry(0).get(856), (FieldValue{856, "1", 2}));
   SdtSystems portable;
   portable.base.mobile = 0;
   portable.build_default();
   EXPECT_EQ(portable.block().entry(0).text(834), "300");
-  EXPECT_EQ(portable.pack(761)[3 + 2], 12);
 }
 
 // The second record: system ID "D0E7", unit ID "A0E", 828 "Call Alert w/ Voice", 834 = 7 x 25,
@@ -79,19 +70,13 @@ TEST(SdtSystems, ImageBothWays) {
 TEST(SdtSystems, SystemAndUnitIds) {
   const std::vector<std::pair<FieldValue, int>> cases = {
       {{837, "DEEE", 1}, 0},
-      {{837, "0001", 1}, 0},
       {{837, "0000", 1}, err::kInvalidData},
       {{837, "E000", 1}, err::kInvalidData},  // the first digit is at most D
-      {{837, "1F11", 1}, err::kInvalidData},
       {{837, "111F", 1}, err::kInvalidData},
       {{837, "1a11", 1}, err::kInvalidData},
-      {{837, "1G11", 1}, err::kInvalidData},
       {{837, "111", 1}, err::kInvalidData},
-      {{837, "11111", 1}, err::kInvalidData},
       {{838, "EEE", 1}, 0},
-      {{838, "000", 1}, 0},
       {{838, "F11", 1}, err::kInvalidData},
-      {{838, "11", 1}, err::kInvalidData},
       {{838, "E111", 1}, err::kInvalidData},
   };
   for (const auto& [field, code] : cases) {
@@ -121,33 +106,30 @@ TEST(SdtSystems, SystemAndUnitIds) {
   }
 }
 
-TEST(SdtSystems, LimitsAndRefusedInput) {
-  SdtSystems block;
+// Every refused input leaves the block as it was.
+TEST(SdtSystems, RefusedInput) {
   struct NoPasses final : BlockDirectory {
     BlockHandler* find(int32_t) override { return nullptr; }
     bool enabled(int32_t) override { return true; }
     void references_deleted(int32_t, size_t) override {}
     void references_moved(int32_t, size_t, size_t, size_t) override {}
   } blocks;
+  SdtSystems block;
+  const BlockRecord one = block.block();
   EXPECT_EQ(error_of([&] { block.delete_list(0, blocks); }), err::kBelowMinimum);
+  const Image good = image_of({kDefaultRecord}), aliases = test::resealed(Image(15, 0));
+  for (const auto& [image, code] : std::vector<std::pair<Image, int>>{
+           {Image(good.begin(), good.end() - 1), err::kShortImage},
+           {[&] { Image i = good; i[10] ^= 1; return i; }(), err::kChecksum},
+           {patched(good, {{3 + 1, 0xC3}}), err::kChoiceNotFound},  // call alert code 3
+           {patched(good, {{3 + 15, 21}}), err::kInvalidData}})     // 844 above 500
+    EXPECT_EQ(error_of([&] { block.unpack(761, image.data(), image.size()); }), code);
+  EXPECT_EQ(error_of([&] { block.unpack(762, aliases.data(), aliases.size()); }), err::kUnpackFailure);
+  EXPECT_EQ(error_of([&] { block.set_field(0, {751, "0", 1}); }), err::kFieldNotFound);
+  EXPECT_EQ(block.block(), one);
   for (int i = 0; i < 3; ++i) block.add_list();
   const BlockRecord full = block.block();
   EXPECT_EQ(error_of([&] { block.add_list(); }), err::kAboveMaximum);
-  const Image good = image_of({kDefaultRecord});
-  const std::vector<std::pair<Image, int>> images = {
-      {Image(good.begin(), good.begin() + 20), err::kShortImage},
-      {[&] { Image i = good; i[10] ^= 1; return i; }(), err::kChecksum},
-      {patched(good, {{3 + 1, 0xC3}}), err::kChoiceNotFound},  // call alert code 3
-      {patched(good, {{3 + 21, 18}}), err::kInvalidData},      // 850 above 17
-      {patched(good, {{3 + 15, 21}}), err::kInvalidData},      // 844 above 500
-  };
-  for (const auto& [image, code] : images)
-    EXPECT_EQ(error_of([&] { block.unpack(761, image.data(), image.size()); }), code);
-  const Image aliases = test::resealed({132, 8, 1, 0, 1, 8, 'S', 'D', 'T', 0, 0, 0, 0, 0, 0});
-  EXPECT_EQ(error_of([&] { block.unpack(762, aliases.data(), aliases.size()); }), err::kUnpackFailure);
-  for (const FieldValue& field : std::vector<FieldValue>{{839, "0.05", 1}, {834, "4525", 1}, {751, "0", 1}, {361, "0", 1}})
-    EXPECT_NE(error_of([&] { block.set_field(0, field); }), 0) << field.id;
-  EXPECT_EQ(error_of([&] { block.set_field(0, {858, "Silent ", 1}); }), err::kChoiceNotFound);
   EXPECT_EQ(block.block(), full);
 }
 
