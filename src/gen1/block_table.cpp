@@ -12,6 +12,8 @@
 #include "gen1/blocks/scan_lists.h"
 #include "gen1/blocks/trunking.h"
 #include "gen1/blocks/trunking_groups.h"
+#include "gen1/blocks/sdt_systems.h"
+#include "gen1/blocks/selcall_systems.h"
 #include "gen1/codeplug/address_table.h"
 
 #include <algorithm>
@@ -145,11 +147,11 @@ constexpr Gen1Block kBlocks[] = {
     {.name = "selcall_systems",
      .regions = {{{.id = 759, .methods = kList, .order = 41, .flag_byte = 9, .flag_bit = 0x01, .flag_rank = 5, .table_offset = 114, .long_form = true},
                  {.id = 760, .methods = kList, .order = 42, .flag_byte = 9, .flag_bit = 0x02, .flag_rank = 6, .table_offset = 116, .long_form = true}}},
-     .prep = Prep::Mobile, .slot = 31, .partners = {32, 2, 453, 38, 3, 5, 759}, .capability = {6, 759, 55}},
+     .prep = Prep::Mobile, .make = &make_handler<SelCallSystems>, .slot = 31, .partners = {32, 2, 453, 38, 3, 5, 759}, .capability = {6, 759, 55}},
     {.name = "sdt_systems",
      .regions = {{{.id = 761, .methods = kList, .order = 43, .flag_byte = 9, .flag_bit = 0x04, .flag_rank = 3, .table_offset = 118, .long_form = true},
                  {.id = 762, .methods = kList, .order = 44, .flag_byte = 9, .flag_bit = 0x08, .flag_rank = 4, .table_offset = 120, .long_form = true}}},
-     .prep = Prep::Mobile, .slot = 32, .partners = {32, 2, 453, 38, 3, 761}, .capability = {7, 761, 56}},
+     .prep = Prep::Mobile, .make = &make_handler<SdtSystems>, .slot = 32, .partners = {32, 2, 453, 38, 3, 761}, .capability = {7, 761, 56}},
     {.name = "unused_7",
      .regions = {{{.id = 7, .flag_byte = 3, .flag_bit = 0x08, .flag_rank = 10, .table_offset = 24}}},
      .holder = Holder::None},

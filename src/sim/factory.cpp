@@ -183,12 +183,16 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     info.base.minor = minor;
     info.base.mobile = mobile;
     info.build_default();
-    // FSD signalling, decode only: the codeplug carries FSD systems and no FSD call list.
+    // FSD signalling, decode only: the codeplug carries FSD systems and no FSD call list. Radios
+    // of market classes 1 and 2 hold the Sel Call and SDT systems (blocks 759-762).
+    const char* class_blocks = options.market_class != 0 ? "1" : "0";
     set_texts(info, {{60, "1"},
                      {71, "Decode Only"},
                      {66, options.mobile ? "Mobile" : "Portable"},
                      {667, options.mobile ? "Vesk" : "Tobin"},
-                     {81, std::to_string(options.channels)}});
+                     {81, std::to_string(options.channels)},
+                     {55, class_blocks},
+                     {56, class_blocks}});
     // From version text "03" on a radio takes LS trunking: block 2 allows it (61) and says how
     // many systems (743), so the codeplug carries personalities and trunking systems.
     if (major >= kFirstTrunkingVersion)

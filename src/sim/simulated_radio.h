@@ -103,6 +103,9 @@ class SimulatedRadio final : public IORBEXServicesDLL {
 
 // A factory first-generation radio: a complete, valid codeplug built from the blocks the
 // component has, with its identity blocks at 0x282 and 0x2D8 and the image at 0x300.
+// The factory's model of market class 1, listed as such in the model file cpsctl ships.
+inline constexpr const char* kMarketClass1Model = "M1CLASS101";
+
 struct FactoryOptions {
   std::string serial = "100TAA0001";
   std::string model = "M1PORT00001";  // 16 characters at most
@@ -110,7 +113,8 @@ struct FactoryOptions {
   bool mobile = false;
   std::string band = "VHF";  // "VHF" (136-174 MHz) or "UHF" (403-470 MHz)
   // 0, 1 or 2 (2: a radio for the "Japan" region). A component sees class 1 or 2 only for a
-  // model that its configuration lists as a market-class-1 model.
+  // model that its configuration lists as a market-class-1 model (kMarketClass1Model in the
+  // model file cpsctl ships). Radios of classes 1 and 2 hold blocks 759-762.
   int market_class = 0;
   // The channels of the factory channel list, 1 to 255; block 2 field 81 allows as many.
   int channels = 32;

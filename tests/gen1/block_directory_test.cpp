@@ -147,11 +147,12 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   const std::set<int32_t> read_only = {2, 3, 453};
   // Built partners whose references come with the blocks they point at: the channel list's
   // signalling, phone and scan-list fields. The trunking systems hold nothing of the FSD, Sel
-  // Call and SDT systems or of the scan lists (their FSD switches name no system). Partners not
+  // Call and SDT systems or of the scan lists (their FSD switches name no system); block 5 is
+  // handed along with the Sel Call systems to be read for its signalling variant. Partners not
   // built yet are held to their declarations once they are: block 8's member position (field
   // 750) into block 6, block 24's system index (604) into block 41.
-  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {42, 38}, {43, 38}, {759, 38},
-                                                          {761, 38}, {12, 32}, {41, 32}, {759, 32}, {761, 32}};
+  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {42, 38}, {43, 38}, {12, 32},
+                                                          {41, 32}, {759, 32}, {761, 32}, {759, 5}};
   // Partners whose references reach the deleted block only through another block they are
   // cascaded from: personalities through the trunking entries that name them, block 34's
   // lists through the personality block.
@@ -183,6 +184,8 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   EXPECT_EQ(declared[38], (std::set<int32_t>{6, 12, 32}));
   EXPECT_EQ(declared[41], (std::set<int32_t>{38}));
   EXPECT_EQ(declared[11], (std::set<int32_t>{32}));
+  EXPECT_EQ(declared[759], (std::set<int32_t>{38}));
+  EXPECT_EQ(declared[761], (std::set<int32_t>{38}));
 }
 
 }  // namespace

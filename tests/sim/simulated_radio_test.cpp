@@ -327,5 +327,26 @@ TEST(FactoryRadio, FixedSpacingModelsWrite12_5) {
   EXPECT_EQ(plain.codeplug().handler(38)->block().entry(0).text(386), "12.5");
 }
 
+// Factory radios of market classes 1 and 2 hold the Sel Call and SDT systems. A read consults
+// only the model list, so both read back as class 1.
+TEST(FactoryRadio, MarketClassesOneAndTwoHoldTheirBlocks) {
+  const std::filesystem::path models = std::filesystem::temp_directory_path() / "cps-class-models.json";
+  std::ofstream(models) << R"({"gen1": {"market_class_1": [")" << kMarketClass1Model << R"("]}})";
+  ::setenv("CPSERVICES_MODELS", models.c_str(), 1);
+  for (int market_class : {1, 2}) {
+    SCOPED_TRACE(market_class);
+    SimulatedRadio radio = make_gen1_radio({.model = kMarketClass1Model, .market_class = market_class});
+    CPServices object(nullptr);
+    ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
+    EXPECT_EQ(object.radio().market_class(), 1);
+    for (int32_t id : {759, 760, 761, 762}) EXPECT_TRUE(object.codeplug().enabled(id)) << id;
+    BYTE count = 0;
+    EXPECT_EQ(object.GetCurrentListQuantity(761, &count), S_OK);
+    EXPECT_EQ(count, 1);
+  }
+  ::unsetenv("CPSERVICES_MODELS");
+  std::filesystem::remove(models);
+}
+
 }  // namespace
 }  // namespace cps::sim

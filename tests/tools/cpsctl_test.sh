@@ -78,7 +78,18 @@ expect create-version 0 '^103  "07\.10"  0$'  -- "$cpsctl" get mobile-codeplug.j
 "$cpsctl" read full.json -o full-codeplug.json >/dev/null
 expect create-channels     0 '^81  "255"  0$'    -- "$cpsctl" get full-codeplug.json 2 81
 expect create-channel-last 0 '^424  "CH 255"  1$' -- "$cpsctl" get full-codeplug.json 38 424 254
-for f in gen2.json long.json nogen.json none.json many.json abc.json; do [ ! -e "$f" ] || fail "create: $f left behind"; done
+# Market classes 1 and 2 take the factory's class-1 model, which the shipped model file lists:
+# the radio reads back with its Sel Call and SDT systems.
+"$cpsctl" radio create class2.json --gen 1 --market-class 2 >/dev/null
+"$cpsctl" read class2.json -o class2-codeplug.json >/dev/null
+expect create-class-model  0 '^84  "M1CLASS101 *"'  -- "$cpsctl" get class2-codeplug.json 3 84
+expect create-class-region 0 '^99  "Japan"'         -- "$cpsctl" get class2-codeplug.json 3 99
+expect create-class-flag   0 '^759  "1"  2$'        -- "$cpsctl" get class2-codeplug.json 453 759
+expect create-class-sdt    0 '^block 761: 1 entry$' -- "$cpsctl" get class2-codeplug.json 761
+expect create-class-3      2 'market-class'         -- "$cpsctl" radio create class3.json --gen 1 --market-class 3
+"$cpsctl" set class2-codeplug.json 759 0 874="Sel Cal" -o class2-selcal.json >/dev/null
+expect create-class-write  0 '^verified$'           -- "$cpsctl" write class2.json class2-selcal.json --no-backup
+for f in gen2.json long.json nogen.json none.json many.json abc.json class3.json; do [ ! -e "$f" ] || fail "create: $f left behind"; done
 
 # ---- read, and the codeplug file ------------------------------------------------------------
 

@@ -205,10 +205,12 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   // programming date, time and software version into block 4; the container's header fields
   // and the block address table (454) follow the image, whose blocks may have changed in size
   // (an imported option board); the option board's list headers (block 17) are copies of a member that a
-  // set makes and the radio does not keep; a clone keeps the radio's own serial number.
+  // set makes and the radio does not keep; a clone keeps the radio's own serial number. The
+  // Sel Call mode bits (block 759 fields 777, 779, 782) take attribute 2 when a host sets the
+  // mode and read back with 1; the mode (field 874) still compares their values.
   Component readback(radio.generation());
   readback.check(read_device(radio, readback, "verifying"), "reading the radio back");
-  Ignore ignore{{1, 454}, {{4, 105}, {4, 106}, {4, 461}}, {17}};
+  Ignore ignore{{1, 454}, {{4, 105}, {4, 106}, {4, 461}, {759, 777}, {759, 779}, {759, 782}}, {17}};
   if (clone) ignore.fields.push_back({3, 83});
   const std::vector<std::string> found = differences(meant, snapshot(readback), ignore);
   if (found.empty()) {
@@ -249,6 +251,7 @@ int radio_create(const std::string& radio, const RadioOptions& options) {
   factory.band = options.band;
   factory.mobile = options.mobile;
   factory.channels = options.channels;
+  factory.market_class = options.market_class;
   cps::sim::SimulatedRadio made;
   try {
     made = cps::sim::make_gen1_radio(factory);

@@ -16,6 +16,7 @@ struct RadioOptions {
   std::string band = "VHF";
   bool mobile = false;
   int channels = 32;  // the factory channel list, 1 to 255
+  int market_class = 0;
 };
 
 // How a command treats the simulated radio: calls made to fail (see parse_injected_failure).

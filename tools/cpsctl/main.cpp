@@ -1,6 +1,7 @@
 // cpsctl: a command-line host of the codeplug services component, for people and scripts.
 #include "commands.h"
 #include "host.h"
+#include "sim/simulated_radio.h"
 
 #include <CLI/CLI.hpp>
 
@@ -60,10 +61,16 @@ int main(int argc, char** argv) {
       ->required()
       ->check(CLI::IsMember({1, 2}));
   create->add_option("--serial", radio_options.serial, "serial number (up to 10 characters)")->capture_default_str();
-  create->add_option("--model", radio_options.model, "model number (up to 16 characters)")->capture_default_str();
+  auto* model = create->add_option("--model", radio_options.model, "model number (up to 16 characters)")
+                    ->capture_default_str();
   create->add_option("--version", radio_options.version, "codeplug version, four digits up to 0799")->capture_default_str();
   create->add_option("--band", radio_options.band, "VHF or UHF")->capture_default_str();
   create->add_flag("--mobile", radio_options.mobile, "a mobile radio rather than a portable one");
+  create->add_option("--market-class", radio_options.market_class,
+                     "0, 1 or 2 (2: the \"Japan\" region); 1 and 2 take the factory's market-class-1 model "
+                     "unless --model names another")
+      ->capture_default_str()
+      ->check(CLI::IsMember({0, 1, 2}));
   create->add_option("--channels", radio_options.channels, "channels in the factory channel list, 1 to 255")
       ->capture_default_str();
 
@@ -153,7 +160,10 @@ int main(int argc, char** argv) {
   if (get_member->count() || set_member->count()) member_given = member;
 
   try {
-    if (create->parsed()) return cpsctl::radio_create(radio, radio_options);
+    if (create->parsed()) {
+      if (radio_options.market_class != 0 && model->count() == 0) radio_options.model = cps::sim::kMarketClass1Model;
+      return cpsctl::radio_create(radio, radio_options);
+    }
     if (read->parsed()) return cpsctl::read_radio(radio, output_file, device);
     if (write->parsed()) return cpsctl::write_radio(radio, codeplug, write_options);
     if (clone->parsed()) return cpsctl::clone_radio(radio, codeplug, write_options);

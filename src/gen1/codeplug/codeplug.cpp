@@ -210,7 +210,9 @@ RadioFacts Codeplug::radio_facts(const RadioIdentity& block3, const RadioInfo& b
   RadioFacts facts = cps::radio_facts(block3, block2, fixed_spacing_models);
   if (const BlockHandler* settings = handler(kRadioSettings); settings != nullptr && enabled(kRadioSettings)) {
     const FieldList entry = settings->block().entry(0);
-    facts.kani = entry.contains(kSignallingVariant) && entry.text(kSignallingVariant) == "Kani";
+    const std::string variant = entry.contains(kSignallingVariant) ? entry.text(kSignallingVariant) : "";
+    facts.kani = variant == "Kani";
+    facts.ippan = variant == "Ippan";
   }
   return facts;
 }

@@ -25,6 +25,7 @@ struct RadioFacts {
   bool conventional = true;              // field 62: conventional channels allowed
   bool field_55 = false;                 // field 55 reads "1"
   bool kani = false;                     // block 5 field 754 reads "Kani"
+  bool ippan = false;                    // block 5 field 754 reads "Ippan"
 };
 
 struct Gen1Context : RadioContext {

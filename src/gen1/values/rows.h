@@ -89,6 +89,17 @@ constexpr Choice kTones[] = {{0, "Default"}, {1, "2.100"}, {2, "2.225"}, {3, "2.
 // Emphasis of a channel (390) and a personality member (690).
 constexpr Choice kEmphasis[] = {{0, "None"}, {1, "De-Emphasis"}, {2, "Pre-Emphasis"},
                                        {3, "De-Emphasis and Pre-Emphasis"}, kChoiceEnd};
+// The choices of a signalling system's record (the FSD, Sel Call and SDT systems): when the
+// radio sends its ID, how it acknowledges, its call alert, automatic or manual operation, the
+// tone pair, and the silent modes.
+constexpr Choice kPrePostIds[] = {{0, "None"}, {1, "Pre Only"}, {2, "Post Only"}, {3, "Pre and Post"}, kChoiceEnd};
+constexpr Choice kAcknowledgeModes[] = {{0, "None"}, {1, "Manual"}, {2, "Auto w/o Carrier Override"},
+                                        {3, "Auto w/ Carrier Override"}, kChoiceEnd};
+constexpr Choice kCallAlerts[] = {{0, "None"}, {1, "Call Alert"}, {2, "Call Alert w/ Voice"}, kChoiceEnd};
+constexpr Choice kAutoManualModes[] = {{0, "None"}, {1, "Auto Only"}, {2, "Manual Only"}, {3, "Manual and Auto"},
+                                       kChoiceEnd};
+constexpr Choice kTonePairs[] = {{0, "1200 Hz or 1800 Hz"}, {1, "1200 Hz and 1800 Hz"}, kChoiceEnd};
+constexpr Choice kSilentModes[] = {{0, "Disabled"}, {1, "Per Command"}, {2, "Silent"}, {3, "non-Silent"}, kChoiceEnd};
 // Who programmed the radio: block 3 field 86, block 4 field 104.
 constexpr Choice kProgrammingSources[] = {{0, "Factory"}, {1, "Depot Tool"}, {2, "CPS"},
                                                  {3, "Field Tool"}, {4, "Tuner"}, kChoiceEnd};

@@ -1,0 +1,166 @@
+// The SDT systems (blocks 761/762): hand-made images both ways, the system and unit IDs, the
+// radio-kind default, the limits, refused input, and the channels a deletion rewrites.
+#include "gen1/blocks/sdt_systems.h"
+
+#include "gen1/block_directory.h"
+#include "gen1/radio.h"
+#include "support/error_code.h"
+#include "support/images.h"
+
+#include <gtest/gtest.h>
+
+namespace cps {
+namespace {
+
+using test::error_of;
+using test::Image;
+using test::patched;
+
+// The record of a new system on a mobile, byte by byte.
+const Image kDefaultRecord = {0x2D, 0x03, 20, 20, 20, 0, 0x11, 0x11, 0xE1, 0x11, 0, 64, 64, 10, 5,
+                              2,    0,    2,  0,  20, 1, 2, 0x1C, 0,    0,    0,    0, 0,  0,  0};
+
+Image image_of(const std::vector<Image>& records) {
+  Image image = {128, 30, static_cast<uint8_t>(records.size())};
+  for (const Image& record : records) image.insert(image.end(), record.begin(), record.end());
+  image.push_back(0);
+  return test::resealed(image);
+}
+
+TEST(SdtSystems, DefaultsPackToTheirBytes) {
+  SdtSystems block;
+  EXPECT_EQ(block.pack(761), image_of({kDefaultRecord}));
+  EXPECT_EQ(block.block().entry(0).get(856), (FieldValue{856, "1", 2}));
+  SdtSystems portable;
+  portable.base.mobile = 0;
+  portable.build_default();
+  EXPECT_EQ(portable.block().entry(0).text(834), "300");
+}
+
+// The second record: system ID "D0E7", unit ID "A0E", 828 "Call Alert w/ Voice", 834 = 7 x 25,
+// 839 = 17.0, 858 "non-Silent", 864/865 from nibbles 11 and 0, the bit of byte 23 without a
+// field ignored and written as 0.
+TEST(SdtSystems, ImageBothWays) {
+  Image second = kDefaultRecord;
+  second[1] = 0x80;
+  second[2] = 7;
+  second[6] = 0xD0;
+  second[7] = 0xE7;
+  second[8] = 0xEA;
+  second[9] = 0x0E;
+  second[10] = 170;
+  second[23] = 0x61;
+  second[24] = 0xB0;
+  const Image image = image_of({kDefaultRecord, second});
+  SdtSystems block;
+  block.unpack(761, image.data(), image.size());
+  const FieldList& entry = block.block().entry(1);
+  for (auto [id, text] : std::vector<std::pair<int32_t, const char*>>{
+           {828, "Call Alert w/ Voice"}, {833, "None"}, {834, "175"}, {837, "D0E7"}, {838, "A0E"}, {839, "17.0"},
+           {858, "non-Silent"}, {863, "1"}, {864, "120"}, {865, "10"}})
+    EXPECT_EQ(entry.text(id), text) << id;
+  EXPECT_EQ(block.pack(761), image);
+
+  Image spare_bit = image;
+  spare_bit[3 + 30 + 23] |= 0x80;
+  block.unpack(761, test::resealed(spare_bit).data(), spare_bit.size());
+  EXPECT_EQ(block.pack(761), image);
+}
+
+TEST(SdtSystems, SystemAndUnitIds) {
+  const std::vector<std::pair<FieldValue, int>> cases = {
+      {{837, "DEEE", 1}, 0},
+      {{837, "0000", 1}, err::kInvalidData},
+      {{837, "E000", 1}, err::kInvalidData},  // the first digit is at most D
+      {{837, "111F", 1}, err::kInvalidData},
+      {{837, "1a11", 1}, err::kInvalidData},
+      {{837, "111", 1}, err::kInvalidData},
+      {{838, "EEE", 1}, 0},
+      {{838, "F11", 1}, err::kInvalidData},
+      {{838, "E111", 1}, err::kInvalidData},
+  };
+  for (const auto& [field, code] : cases) {
+    SdtSystems block;
+    const BlockRecord before = block.block();
+    EXPECT_EQ(error_of([&] { block.set_field(0, field); }), code) << field.value;
+    if (code != 0) {
+      EXPECT_EQ(block.block(), before) << field.value;
+    } else {
+      EXPECT_EQ(block.block().entry(0).text(field.id), field.value);
+    }
+  }
+
+  SdtSystems block;
+  block.set_field(0, {837, "DEEE", 1});
+  block.set_field(0, {838, "0E0", 1});
+  const Image image = block.pack(761);
+  EXPECT_EQ(Image(image.begin() + 3 + 6, image.begin() + 3 + 10), (Image{0xDE, 0xEE, 0xE0, 0xE0}));
+
+  // Read from a radio: the unit ID's high nibble must be E, every digit within its row.
+  const Image good = image_of({kDefaultRecord});
+  for (const auto& [what, bytes] : std::vector<std::pair<const char*, test::Patch>>{
+           {"high nibble D", {{3 + 8, 0xD1}}}, {"unit digit F", {{3 + 9, 0x1F}}},
+           {"system digit F", {{3 + 7, 0xF1}}}, {"first digit E", {{3 + 6, 0xE1}}}}) {
+    const Image bad = patched(good, bytes);
+    EXPECT_EQ(error_of([&] { block.unpack(761, bad.data(), bad.size()); }), err::kInvalidData) << what;
+  }
+}
+
+// Every refused input leaves the block as it was.
+TEST(SdtSystems, RefusedInput) {
+  struct NoPasses final : BlockDirectory {
+    BlockHandler* find(int32_t) override { return nullptr; }
+    bool enabled(int32_t) override { return true; }
+    void references_deleted(int32_t, size_t) override {}
+    void references_moved(int32_t, size_t, size_t, size_t) override {}
+  } blocks;
+  SdtSystems block;
+  const BlockRecord one = block.block();
+  EXPECT_EQ(error_of([&] { block.delete_list(0, blocks); }), err::kBelowMinimum);
+  const Image good = image_of({kDefaultRecord}), aliases = test::resealed(Image(15, 0));
+  for (const auto& [image, code] : std::vector<std::pair<Image, int>>{
+           {Image(good.begin(), good.end() - 1), err::kShortImage},
+           {[&] { Image i = good; i[10] ^= 1; return i; }(), err::kChecksum},
+           {patched(good, {{3 + 1, 0xC3}}), err::kChoiceNotFound},  // call alert code 3
+           {patched(good, {{3 + 15, 21}}), err::kInvalidData}})     // 844 above 500
+    EXPECT_EQ(error_of([&] { block.unpack(761, image.data(), image.size()); }), code);
+  EXPECT_EQ(error_of([&] { block.unpack(762, aliases.data(), aliases.size()); }), err::kUnpackFailure);
+  EXPECT_EQ(error_of([&] { block.set_field(0, {751, "0", 1}); }), err::kFieldNotFound);
+  EXPECT_EQ(block.block(), one);
+  for (int i = 0; i < 3; ++i) block.add_list();
+  const BlockRecord full = block.block();
+  EXPECT_EQ(error_of([&] { block.add_list(); }), err::kAboveMaximum);
+  EXPECT_EQ(block.block(), full);
+}
+
+// A class-1 radio with three SDT systems; channel i names system i in field 418 and system 2 - i
+// in field 417, and channel 3 names Sel Call system 1.
+TEST(SdtSystems, DeletionKeepsTheType) {
+  Gen1Radio radio({}, {});
+  radio.codeplug.set_market_class(1);
+  radio.codeplug.flags().set_enabled(761, true);
+  Gen1Directory blocks(radio);
+  BlockHandler& channels = *blocks.find(38);
+  BlockHandler& systems = *blocks.find(761);
+  while (channels.block().entry_count() < 4) channels.add_list();
+  while (systems.block().entry_count() < 3) systems.add_list();
+  for (size_t i = 0; i < 3; ++i) {
+    for (int32_t type : {415, 416}) channels.set_field(i, {type, "SDT", 1});
+    channels.set_field(i, {418, std::to_string(i), 1});
+    channels.set_field(i, {417, std::to_string(2 - i), 1});
+  }
+  channels.set_field(3, {415, "ATIS", 1});
+  channels.set_field(3, {418, "2", 1});
+  systems.delete_list(2, blocks);
+
+  std::vector<std::string> seen;
+  for (size_t i = 0; i < 4; ++i) {
+    const FieldList& e = channels.block().entry(i);
+    seen.push_back(e.text(415) + " " + e.text(418) + " / " + e.text(416) + " " + e.text(417));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"SDT 0 / SDT 0", "SDT 1 / SDT 1", "SDT 0 / SDT 0", "ATIS 2 / None 255"}));
+  EXPECT_EQ(systems.block().header().text(48), "2");
+}
+
+}  // namespace
+}  // namespace cps
