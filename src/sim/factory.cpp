@@ -164,9 +164,11 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     info.base.minor = minor;
     info.base.mobile = mobile;
     info.build_default();
+    // Field 58: the radio holds DTMF signalling systems, which packing then builds and enables.
     set_texts(info, {{66, options.mobile ? "Mobile" : "Portable"},
                      {667, options.mobile ? "Vesk" : "Tobin"},
-                     {81, std::to_string(options.channels)}});
+                     {81, std::to_string(options.channels)},
+                     {58, "1"}});
 
     Codeplug codeplug;
     codeplug.base.version = major;

@@ -172,6 +172,10 @@ TEST(ReadDevice, FailingCallsKeepWhatWasRead) {
     EXPECT_EQ(object.radio_info().pack(2), radio.read(kInfoAddress, object.radio_info().pack(2).size()));
     Codeplug codeplug = object.codeplug();
     RadioInfo block2 = object.radio_info();
+    // Written back to the same radio, as a write does: the radio's own flags decide its
+    // capability blocks.
+    const std::vector<uint8_t> theirs = radio.read(kImageAddress, header.image_length());
+    codeplug.read_destination_flags(theirs.data(), theirs.size());
     const std::vector<uint8_t> image = codeplug.pack_image(object.radio_identity(), block2, true);
     EXPECT_EQ(image, radio.read(kImageAddress, image.size()));
     EXPECT_FALSE(object.radio_identity().base.mobile || object.codeplug().base.mobile);  // was mobile
