@@ -6,6 +6,8 @@
 #include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
 #include "gen1/blocks/fsd_systems.h"
+#include "gen1/blocks/dtmf_calls.h"
+#include "gen1/blocks/dtmf_systems.h"
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/programming_record.h"
@@ -102,7 +104,8 @@ constexpr Gen1Block kBlocks[] = {
     {.name = "dtmf_systems",
      .regions = {{{.id = 43, .methods = kList, .order = 21, .flag_byte = 8, .flag_bit = 0x20, .flag_rank = 47, .table_offset = 108},
                  {.id = 657, .methods = kList, .order = 22, .flag_byte = 5, .flag_bit = 0x40, .flag_rank = 49, .table_offset = 62}}},
-     .prep = Prep::Mobile, .slot = 19, .partners = {453, 38, 26, 3, 2}, .capability = {3, 43, 58}},
+     .prep = Prep::Mobile, .make = &make_handler<DtmfSystems>, .slot = 19, .partners = {453, 38, 26, 3, 2},
+     .capability = {3, 43, 58}},
     {.name = "alarm_settings",
      .regions = {{{.id = 30, .methods = kRecord, .order = 23, .flag_byte = 6, .flag_bit = 0x80, .flag_rank = 35, .table_offset = 80}}},
      .prep = Prep::Mobile, .slot = 20},
@@ -129,7 +132,7 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::Mobile, .slot = 26, .partners = {453, 23}},
     {.name = "dtmf_calls",
      .regions = {{{.id = 26, .methods = kList, .order = 31, .flag_byte = 6, .flag_bit = 0x08, .flag_rank = 31, .table_offset = 72}}},
-     .prep = Prep::Mobile, .slot = 27, .partners = {453, 23}},
+     .prep = Prep::Mobile, .make = &make_handler<DtmfCalls>, .slot = 27, .partners = {453, 23}},
     {.name = "personalities",
      .regions = {{{.id = 37, .methods = kList | m, .order = 33, .flag_byte = 7, .flag_bit = 0x40, .flag_rank = 41, .table_offset = 94},
                  {.id = 742, .methods = kList | m, .order = 34, .flag_byte = 7, .flag_bit = 0x80, .flag_rank = 51, .table_offset = 96},

@@ -44,6 +44,10 @@ void check_count(const ListFrame& frame, int64_t count) {
 
 }  // namespace
 
+uint8_t count_attribute(const ListFrame& frame) {
+  return frame.count_attribute != 0 ? frame.count_attribute : frame.header_attribute;
+}
+
 size_t frame_length(const ListFrame& frame, size_t record_size, size_t count) {
   return kHeaderLength + count * stride(frame, record_size) + 1;
 }
@@ -71,7 +75,8 @@ void unpack_frame(const ListFrame& frame, const uint8_t* image, size_t length, c
 
   BlockRecord record;
   for (int32_t id : {kFormatField, kRecordSizeField, kRecordCountField}) {
-    FieldValue field{id, decimal_text(image[id - kFormatField]), frame.header_attribute};
+    const uint8_t attribute = id == kRecordCountField ? count_attribute(frame) : frame.header_attribute;
+    FieldValue field{id, decimal_text(image[id - kFormatField]), attribute};
     check_frame_field(frame, field, base);
     record.add_header_field(field);
   }
@@ -150,7 +155,7 @@ BlockRecord default_frame(const ListFrame& frame, const BlockBase& base, size_t 
   const size_t size = required != 0 ? required : rows_size(frame.rows, base);
   record.add_header_field({kFormatField, decimal_text(frame.format), frame.header_attribute});
   record.add_header_field({kRecordSizeField, decimal_text(static_cast<int64_t>(size)), frame.header_attribute});
-  record.add_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count)), frame.header_attribute});
+  record.add_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count)), count_attribute(frame)});
   for (size_t i = 0; i < count; ++i) record.add_entry(layout::defaults(frame.rows, base));
   return record;
 }

@@ -33,6 +33,7 @@ struct ListFrame {
   uint8_t min_count = 1;           // the bounds of field 48 (a block may narrow them)
   uint8_t max_count = 1;
   uint8_t header_attribute = 2;    // of fields 46, 47 and 48
+  uint8_t count_attribute = 0;     // of field 48 where it differs from the other two (0: it does not)
   uint8_t format = 128;            // field 46 of a freshly built block
   bool record_checksums = false;   // each record followed by its own checksum byte
   bool keep_unused = false;        // bytes without a field keep what was unpacked (else 0)
@@ -64,6 +65,9 @@ BlockRecord take_frame(const ListFrame& frame, const BlockRecord& given, const B
 // The same with a record the caller gives up: entries in table form are moved, not copied (the
 // header is only read).
 BlockRecord take_frame(const ListFrame& frame, BlockRecord&& given, const BlockBase& base);
+
+// The attribute field 48 carries in a record the frame builds.
+uint8_t count_attribute(const ListFrame& frame);
 
 // A fresh block: header 46, 47, 48 and `count` entries of defaults.
 BlockRecord default_frame(const ListFrame& frame, const BlockBase& base, size_t count = 1);
