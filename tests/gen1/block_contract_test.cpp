@@ -14,6 +14,7 @@
 #include "platform/ole_util.h"
 #include "sim/simulated_radio.h"
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -128,7 +129,7 @@ class BlockContract : public testing::Test {
     ::unsetenv("CPSERVICES_MODELS");
     std::filesystem::remove(models_);
   }
-  const std::filesystem::path models_ = std::filesystem::temp_directory_path() / "cps-contract-models.json";
+  const std::filesystem::path models_ = std::filesystem::temp_directory_path() / ("cps-contract-models-" + std::to_string(::getpid()) + ".json");
 };
 
 TEST_F(BlockContract, EveryBlockInEveryForm) {

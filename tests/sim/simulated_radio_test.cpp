@@ -9,6 +9,7 @@
 #include "platform/ole_util.h"
 #include "engine/variant_codec.h"
 
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -309,7 +310,7 @@ TEST(FactoryRadio, DeletingATrunkingSystemRewritesChannelsAndScanLists) {
 
 // A model of the configured fixed-spacing list keeps 12.5 kHz in the radio whatever a host sets.
 TEST(FactoryRadio, FixedSpacingModelsWrite12_5) {
-  const std::filesystem::path models = std::filesystem::temp_directory_path() / "cps-fixed-models.json";
+  const std::filesystem::path models = std::filesystem::temp_directory_path() / ("cps-fixed-models-" + std::to_string(::getpid()) + ".json");
   std::ofstream(models) << R"({"gen1": {"fixed_spacing": ["M1FIXED"]}})";
   ::setenv("CPSERVICES_MODELS", models.c_str(), 1);
   SimulatedRadio radio = make_gen1_radio({.model = "M1FIXED"});
@@ -330,7 +331,7 @@ TEST(FactoryRadio, FixedSpacingModelsWrite12_5) {
 // Factory radios of market classes 1 and 2 hold the Sel Call and SDT systems. A read consults
 // only the model list, so both read back as class 1.
 TEST(FactoryRadio, MarketClassesOneAndTwoHoldTheirBlocks) {
-  const std::filesystem::path models = std::filesystem::temp_directory_path() / "cps-class-models.json";
+  const std::filesystem::path models = std::filesystem::temp_directory_path() / ("cps-class-models-" + std::to_string(::getpid()) + ".json");
   std::ofstream(models) << R"({"gen1": {"market_class_1": [")" << kMarketClass1Model << R"("]}})";
   ::setenv("CPSERVICES_MODELS", models.c_str(), 1);
   for (int market_class : {1, 2}) {
