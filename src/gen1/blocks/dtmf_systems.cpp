@@ -15,9 +15,6 @@ using layout::FieldDesc;
 
 constexpr uint8_t kSystemSize = 22;
 constexpr uint8_t kMaxSystems = 4;
-constexpr int32_t kAliasByte0 = 49;
-constexpr int32_t kAliasHeader3 = 465;
-constexpr int32_t kAliasHeader[] = {kAliasByte0, kAliasLength, kAliasHeader3};
 
 constexpr Choice kTransmitId[] = {{0, "None"}, {1, "Pre Only"}, {2, "Post Only"}, {3, "Pre and Post"}, kChoiceEnd};
 constexpr Choice kAcknowledge[] = {{0, "None"}, {1, "Manual"}, {2, "Auto w/o Carrier Override"},
@@ -69,72 +66,9 @@ constexpr ListFrame kFrame{.rows = kRows,
                            .count_attribute = 1,
                            .format = 128};
 
-// The alias header a record carries: structural values, each one byte of the alias image.
-void check_alias_header(const FieldValue& field) {
-  const int64_t value = parse_decimal(field.value);
-  if (value < 0 || value > 0xFF) raise(err::kInvalidData);
-}
-
-void set_count(BlockRecord& record) {
-  record.header().set_text(kRecordCountField, decimal_text(static_cast<int64_t>(record.entry_count())));
-}
-
 }  // namespace
 
-DtmfSystems::DtmfSystems() : Cloneable(kFrame) { build_default(); }
-
-// ---- Images -----------------------------------------------------------------------------------
-
-void DtmfSystems::unpack(int32_t id, const uint8_t* image, size_t length) {
-  if (id == kAliasImage) {
-    if (!unpacked_) raise(err::kUnpackFailure);
-    BlockRecord work = record_;
-    FieldList header;
-    for (int32_t field : {kFormatField, kRecordSizeField, kRecordCountField}) header.add(work.header().get(field));
-    work.header() = header;
-    for (size_t i = 0; i < work.entry_count(); ++i) work.entry(i).set_text(kAliasField, "");
-    unpack_alias_image(image, length, work);
-    record_ = std::move(work);
-    unpacked_ = false;  // the mark is used up
-    return;
-  }
-  if (id != kSystemImage) raise(err::kBlockNotSupported);
-  BlockRecord work;
-  unpack_frame(*frame_, image, length, base, work);
-  // The alias header stays until the alias image replaces it, so that the record is whole
-  // when a codeplug carries no alias image.
-  for (int32_t field : kAliasHeader)
-    if (record_.header().contains(field)) work.add_header_field(record_.get_header_field(field));
-  record_ = std::move(work);
-  unpacked_ = true;
-}
-
-std::vector<uint8_t> DtmfSystems::pack(int32_t id) {
-  if (id == kAliasImage) return pack_alias_image(record_, base);
-  if (id != kSystemImage) raise(err::kBlockNotSupported);
-  return pack_frame(*frame_, record_, base);
-}
-
-void DtmfSystems::build_default() {
-  BlockRecord record = default_frame(*frame_, base);
-  record.add_header_field({kAliasByte0, "132", 2});
-  record.add_header_field({kAliasLength, "16", 2});
-  record.add_header_field({kAliasHeader3, "0", 2});
-  record_ = std::move(record);
-  unpacked_ = false;
-}
-
-// ---- Setting ----------------------------------------------------------------------------------
-
-void DtmfSystems::set_block(const BlockRecord& given) {
-  BlockRecord candidate = take_frame(*frame_, given, base);
-  for (int32_t id : kAliasHeader) {
-    const FieldValue field = given.get_header_field(id);
-    check_alias_header(field);
-    candidate.add_header_field(field);
-  }
-  record_ = std::move(candidate);
-}
+DtmfSystems::DtmfSystems() : Cloneable(kFrame, {.image = kSystemImage, .aliases = kAliasImage}) { build_default(); }
 
 void DtmfSystems::check_field(const FieldValue& field) const {
   switch (field.id) {
@@ -142,35 +76,9 @@ void DtmfSystems::check_field(const FieldValue& field) const {
     case kRecordSizeField:
     case kRecordCountField:
       return check_frame_field(*frame_, field, base);
-    case kAliasByte0:
-    case kAliasLength:
-    case kAliasHeader3:
-      return check_alias_header(field);
     default:
       return FramedBlock::check_field(field);
   }
-}
-
-// ---- Systems ----------------------------------------------------------------------------------
-
-size_t DtmfSystems::add_list() {
-  const size_t count = record_.entry_count();
-  if (count + 1 > kFrame.max_count) raise(err::kAboveMaximum);
-  BlockRecord work = record_;
-  const size_t index = work.add_entry(layout::defaults(kRows, base));
-  set_count(work);
-  record_ = std::move(work);
-  return index;
-}
-
-void DtmfSystems::delete_list(size_t index, BlockDirectory& blocks) {
-  const size_t count = record_.entry_count();
-  if (count < size_t{kFrame.min_count} + 1) raise(err::kBelowMinimum);
-  if (index >= count) raise(err::kBadIndex);
-  // Channels (type "DTMF") and DTMF calls that name a system, as their rows declare.
-  blocks.references_deleted(kSystemImage, index);
-  record_.remove_entry(index);
-  set_count(record_);
 }
 
 }  // namespace cps

@@ -21,20 +21,10 @@ class DtmfSystems final : public Cloneable<DtmfSystems, FramedBlock> {
   // One system of defaults, format 128, alias header 132 / 16 / 0.
   DtmfSystems();
 
-  void unpack(int32_t id, const uint8_t* image, size_t length) override;
-  std::vector<uint8_t> pack(int32_t id) override;
-  void build_default() override;
-
-  // The frame's header and systems, then the alias header 49, 464 and 465 (104 when missing).
-  void set_block(const BlockRecord& given) override;
-  size_t add_list() override;
-  void delete_list(size_t index, BlockDirectory& blocks) override;
 
  protected:
+  // Header fields 46, 47 and 48 by the frame's rules, the alias header as bytes.
   void check_field(const FieldValue& field) const override;
-
- private:
-  bool unpacked_ = false;  // the system image is in; the alias image may follow (once)
 };
 
 }  // namespace cps

@@ -1,36 +1,130 @@
 #include "gen1/blocks/framed_block.h"
 
+#include "gen1/values/alias_table.h"
 #include "platform/errors.h"
 
 #include <algorithm>
 
 namespace cps {
 
-void FramedBlock::unpack(int32_t, const uint8_t* image, size_t length) {
+namespace {
+
+constexpr int32_t kAliasByte0 = 49;
+constexpr int32_t kAliasByte3 = 465;
+constexpr int32_t kAliasHeader[] = {kAliasByte0, kAliasLength, kAliasByte3};
+constexpr uint8_t kAliasHeaderAttribute = 2;
+
+bool in_alias_header(int32_t id) { return id == kAliasByte0 || id == kAliasLength || id == kAliasByte3; }
+
+}  // namespace
+
+void FramedBlock::unpack(int32_t id, const uint8_t* image, size_t length) {
+  if (has_aliases() && id == regions_.aliases) {
+    if (!image_unpacked_) raise(err::kUnpackFailure);
+    BlockRecord work = record_;
+    FieldList header;
+    for (int32_t field : {kFormatField, kRecordSizeField, kRecordCountField}) header.add(work.header().get(field));
+    work.header() = std::move(header);
+    for (size_t i = 0; i < work.entry_count(); ++i) work.entry(i).set_text(kAliasField, "");
+    unpack_alias_image(image, length, work);
+    record_ = std::move(work);
+    image_unpacked_ = false;  // the mark is used up
+    return;
+  }
+  if (has_aliases() && id != regions_.image) raise(err::kBlockNotSupported);
   BlockRecord record;
   std::vector<std::vector<uint8_t>> raw;
   unpack_frame(*frame_, image, length, base, record, &raw);
+  // The alias header stays until the alias image replaces it, so that the record is whole even
+  // when a codeplug carries no alias image.
+  if (has_aliases())
+    for (int32_t field : kAliasHeader)
+      if (record_.header().contains(field)) record.add_header_field(record_.get_header_field(field));
   record_ = std::move(record);
   raw_ = std::move(raw);
+  image_unpacked_ = has_aliases();
 }
 
-std::vector<uint8_t> FramedBlock::pack(int32_t) {
+std::vector<uint8_t> FramedBlock::pack(int32_t id) {
+  if (has_aliases() && id == regions_.aliases) return pack_alias_image(record_, base);
+  if (has_aliases() && id != regions_.image) raise(err::kBlockNotSupported);
   return pack_frame(*frame_, record_, base, frame_->keep_unused ? &raw_ : nullptr);
 }
 
+FieldList FramedBlock::default_entry() const { return layout::defaults(frame_->rows, base); }
+
+void FramedBlock::store_count(BlockRecord& record) const {
+  record.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(record.entry_count())),
+                           count_attribute(*frame_)});
+}
+
 void FramedBlock::build_default() {
-  record_ = default_frame(*frame_, base);
+  BlockRecord record = default_frame(*frame_, base, 0);
+  record.add_entry(default_entry());
+  store_count(record);
+  if (has_aliases()) {
+    record.add_header_field({kAliasByte0, "132", kAliasHeaderAttribute});
+    record.add_header_field({kAliasLength, decimal_text(regions_.alias_length), kAliasHeaderAttribute});
+    record.add_header_field({kAliasByte3, "0", kAliasHeaderAttribute});
+  }
+  record_ = std::move(record);
   raw_.clear();
+  image_unpacked_ = false;
 }
 
 void FramedBlock::set_block(const BlockRecord& given) {
   BlockRecord candidate = take_frame(*frame_, given, base);
+  if (has_aliases())
+    for (int32_t id : kAliasHeader) {
+      const FieldValue field = given.get_header_field(id);  // 104 when missing
+      check_field(field);
+      candidate.add_header_field(field);
+    }
   finish_record(candidate, given);
   record_ = std::move(candidate);
 }
 
 void FramedBlock::check_field(const FieldValue& field) const {
+  if (has_aliases() && in_alias_header(field.id)) {
+    const int64_t value = parse_decimal(field.value);
+    if (value < 0 || value > 0xFF) raise(err::kInvalidData);  // each is a byte of the alias image
+    return;
+  }
   layout::check(frame_->rows, field, base);
+}
+
+size_t FramedBlock::add_list() {
+  if (record_.entry_count() + 1 > max_entries()) raise(err::kAboveMaximum);
+  const size_t index = record_.add_entry(default_entry());
+  store_count(record_);
+  return index;
+}
+
+void FramedBlock::check_delete(size_t count, BlockDirectory&) const {
+  if (count <= frame_->min_count) raise(err::kBelowMinimum);
+}
+
+void FramedBlock::delete_list(size_t index, BlockDirectory& blocks) {
+  if (regions_.image == 0) return BlockHandler::delete_list(index, blocks);  // not a list of its own
+  const size_t count = record_.entry_count();
+  check_delete(count, blocks);
+  if (index >= count) raise(err::kBadIndex);
+  blocks.references_deleted(regions_.image, index);
+  record_.remove_entry(index);
+  store_count(record_);
+}
+
+void FramedBlock::adapt_entries_to_form() {
+  const FieldList fresh = layout::defaults(frame_->rows, base);
+  for (size_t i = 0; i < record_.entry_count(); ++i) {
+    const FieldList& old = record_.entry(i);
+    FieldList entry;
+    for (size_t k = 0; k < fresh.count(); ++k) {
+      const int32_t id = fresh.id_at(k);
+      entry.add(old.contains(id) ? old.get(id) : fresh.at(k));
+    }
+    record_.entry(i) = std::move(entry);
+  }
 }
 
 void FramedBlock::set_field(size_t index, const FieldValue& field) {

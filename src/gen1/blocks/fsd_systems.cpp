@@ -16,13 +16,9 @@ using layout::FieldDesc;
 
 constexpr uint8_t kRecordSize = 30;
 constexpr uint8_t kMaxSystems = 4;
-constexpr int32_t kAliasByte0 = 49;
-constexpr int32_t kAliasHeader3 = 465;
 constexpr uint8_t kFleetMarker = 0xE;  // the high nibble above the fleet identity's digits
 
 // The header fields a record carries, in the order it shows them.
-constexpr int32_t kFrameHeader[] = {kFormatField, kRecordSizeField, kRecordCountField};
-constexpr int32_t kAliasHeader[] = {kAliasByte0, kAliasLength, kAliasHeader3};
 
 bool class_12(const BlockBase& b) { return b.long_form(); }
 
@@ -175,17 +171,6 @@ constexpr ListFrame kFrame{.rows = kRows,
                            .header_attribute = 2,
                            .format = 128};
 
-FieldList frame_header(const FieldList& header) {
-  FieldList kept;
-  for (int32_t id : kFrameHeader)
-    if (header.contains(id)) kept.add(header.get(id));
-  return kept;
-}
-
-void set_count(BlockRecord& record) {
-  record.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(record.entry_count())), 2});
-}
-
 // A set system never has the identity "0000" (a radio's image may hold it).
 void check_system_id(const FieldList& entry) {
   if (entry.text(FsdSystems::kSystemId) == "0000") raise(err::kInvalidData);
@@ -193,56 +178,16 @@ void check_system_id(const FieldList& entry) {
 
 }  // namespace
 
-FsdSystems::FsdSystems() : Cloneable(kFrame) { build_default(); }
+FsdSystems::FsdSystems() : Cloneable(kFrame, {.image = kSystemImage, .aliases = kAliasImage}) { build_default(); }
 
 // ---- Images -------------------------------------------------------------------------------------
-
-void FsdSystems::unpack(int32_t id, const uint8_t* image, size_t length) {
-  if (id == kAliasImage) {
-    if (!unpacked_) raise(err::kUnpackFailure);
-    BlockRecord work = record_;
-    work.header() = frame_header(work.header());
-    for (size_t i = 0; i < work.entry_count(); ++i) work.entry(i).set_text(kAliasField, "");
-    unpack_alias_image(image, length, work);
-    record_ = std::move(work);
-    unpacked_ = false;  // used up
-    return;
-  }
-  if (id != kSystemImage) raise(err::kBlockNotSupported);
-  BlockRecord work;
-  unpack_frame(*frame_, image, length, base, work);
-  // The alias header stays until the alias image replaces it, so the record is whole even when
-  // a codeplug carries no alias image.
-  for (int32_t field : kAliasHeader)
-    if (record_.header().contains(field)) work.add_header_field(record_.get_header_field(field));
-  record_ = std::move(work);
-  unpacked_ = true;
-}
-
-std::vector<uint8_t> FsdSystems::pack(int32_t id) {
-  if (id == kAliasImage) return pack_alias_image(record_, base);
-  if (id != kSystemImage) raise(err::kBlockNotSupported);
-  return pack_frame(*frame_, record_, base);
-}
-
-void FsdSystems::build_default() {
-  BlockRecord record = default_frame(*frame_, base, 1);
-  record.add_header_field({kAliasByte0, "132", 2});
-  record.add_header_field({kAliasLength, "16", 2});
-  record.add_header_field({kAliasHeader3, "0", 2});
-  record_ = std::move(record);
-  unpacked_ = false;
-}
 
 // ---- Setting ------------------------------------------------------------------------------------
 
 void FsdSystems::check_field(const FieldValue& field) const {
   switch (field.id) {
-    case kAliasByte0:
-    case kAliasLength:
-    case kAliasHeader3:
     case kFormatField: {
-      // Passed through, as the byte they are packed into.
+      // Passed through, as the byte it is packed into.
       const int64_t value = parse_decimal(field.value);
       if (value < 0 || value > 0xFF) raise(err::kInvalidData);
       return;
@@ -255,14 +200,19 @@ void FsdSystems::check_field(const FieldValue& field) const {
   }
 }
 
+// Field 46 is packed as it stands: a byte (107), checked before the frame takes the rest.
 void FsdSystems::set_block(const BlockRecord& given) {
-  for (int32_t id : {kAliasByte0, kFormatField, kAliasLength, kAliasHeader3, kRecordSizeField, kRecordCountField})
-    check_field(given.get_header_field(id));  // 104 when missing
-  BlockRecord candidate = take_frame(*frame_, given, base);
-  for (size_t i = 0; i < candidate.entry_count(); ++i) check_system_id(candidate.entry(i));
-  for (int32_t id : kAliasHeader) candidate.add_header_field(given.get_header_field(id));
-  record_ = std::move(candidate);
+  check_field(given.get_header_field(kFormatField));  // 104 when missing
+  FramedBlock::set_block(given);
 }
+
+// No set system has the identity "0000".
+void FsdSystems::finish_record(const BlockRecord& candidate, const BlockRecord&) const {
+  for (size_t i = 0; i < candidate.entry_count(); ++i) check_system_id(candidate.entry(i));
+}
+
+// Field 751 comes and goes with the market class.
+void FsdSystems::adapt_to_form() { adapt_entries_to_form(); }
 
 void FsdSystems::set_field(size_t index, const FieldValue& field) {
   if (field.id == kSystemId && field.value == "0000") {
@@ -273,35 +223,5 @@ void FsdSystems::set_field(size_t index, const FieldValue& field) {
 }
 
 // ---- Systems ------------------------------------------------------------------------------------
-
-size_t FsdSystems::add_list() {
-  const size_t count = record_.entry_count();
-  if (count + 1 > kMaxSystems) raise(err::kAboveMaximum);
-  const size_t index = record_.add_entry(layout::defaults(kRows, base));
-  set_count(record_);
-  return index;
-}
-
-void FsdSystems::delete_list(size_t index, BlockDirectory& blocks) {
-  const size_t count = record_.entry_count();
-  if (count < 2) raise(err::kBelowMinimum);
-  if (index >= count) raise(err::kBadIndex);
-  blocks.references_deleted(kSystemImage, index);  // channels and FSD calls naming systems
-  record_.remove_entry(index);
-  set_count(record_);
-}
-
-void FsdSystems::adapt_to_form() {
-  const FieldList fresh = layout::defaults(kRows, base);
-  for (size_t i = 0; i < record_.entry_count(); ++i) {
-    const FieldList& old = record_.entry(i);
-    FieldList entry;
-    for (size_t k = 0; k < fresh.count(); ++k) {
-      const int32_t id = fresh.id_at(k);
-      entry.add(old.contains(id) ? old.get(id) : fresh.at(k));
-    }
-    record_.entry(i) = std::move(entry);
-  }
-}
 
 }  // namespace cps

@@ -25,27 +25,17 @@ class FsdSystems final : public Cloneable<FsdSystems, FramedBlock> {
 
   FsdSystems();
 
-  void unpack(int32_t id, const uint8_t* image, size_t length) override;
-  std::vector<uint8_t> pack(int32_t id) override;
   // One system of defaults; alias header 49 = 132, 464 = 16, 465 = 0.
-  void build_default() override;
-
   // Header fields 49, 46, 464, 465, 47, 48 (104 when missing, 107 out of their rules), 48
   // equal to the number of systems, every system through the table; no system "0000" (107).
   void set_block(const BlockRecord& given) override;
   void set_field(size_t index, const FieldValue& field) override;
-  // 117 for a fifth system.
-  size_t add_list() override;
-  // 116 for the last system; the references to it are rewritten first.
-  void delete_list(size_t index, BlockDirectory& blocks) override;
   // Field 751 comes and goes with the market class.
   void adapt_to_form() override;
 
  protected:
   void check_field(const FieldValue& field) const override;
-
- private:
-  bool unpacked_ = false;  // the system image was read and the alias image may follow
+  void finish_record(const BlockRecord& candidate, const BlockRecord& given) const override;
 };
 
 }  // namespace cps

@@ -6,11 +6,11 @@
 // image, block 762 its alias image.
 #pragma once
 
-#include "gen1/blocks/signalling_systems.h"
+#include "gen1/blocks/framed_block.h"
 
 namespace cps {
 
-class SdtSystems final : public Cloneable<SdtSystems, SignallingSystems> {
+class SdtSystems final : public Cloneable<SdtSystems, FramedBlock> {
  public:
   static constexpr int32_t kSystemImage = 761;
   static constexpr int32_t kAliasImage = 762;

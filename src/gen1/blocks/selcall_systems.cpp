@@ -177,8 +177,8 @@ SelCallSystems::SelCallSystems()
   build_default();
 }
 
-FieldList SelCallSystems::default_system() const {
-  FieldList entry = SignallingSystems::default_system();
+FieldList SelCallSystems::default_entry() const {
+  FieldList entry = FramedBlock::default_entry();
   entry.set_text(kIppanSwitch, radio_of(base).ippan ? "1" : "0");
   return entry;
 }

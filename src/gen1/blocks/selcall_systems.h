@@ -9,11 +9,11 @@
 // bits is refused (107). A new system's field 821 is 1 on an "Ippan" radio (block 5 field 754).
 #pragma once
 
-#include "gen1/blocks/signalling_systems.h"
+#include "gen1/blocks/framed_block.h"
 
 namespace cps {
 
-class SelCallSystems final : public Cloneable<SelCallSystems, SignallingSystems> {
+class SelCallSystems final : public Cloneable<SelCallSystems, FramedBlock> {
  public:
   static constexpr int32_t kSystemImage = 759;
   static constexpr int32_t kAliasImage = 760;
@@ -21,7 +21,7 @@ class SelCallSystems final : public Cloneable<SelCallSystems, SignallingSystems>
   SelCallSystems();
 
  protected:
-  FieldList default_system() const override;
+  FieldList default_entry() const override;
   void finish_record(const BlockRecord& candidate, const BlockRecord& given) const override;
 };
 

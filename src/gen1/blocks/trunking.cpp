@@ -6,6 +6,8 @@
 #include "gen1/values/rows.h"
 #include "platform/errors.h"
 
+#include <algorithm>
+
 namespace cps {
 
 namespace {
@@ -18,8 +20,6 @@ constexpr int32_t kPersonalityIndex = 716;
 constexpr int32_t kPersonalityMember = 717;
 constexpr int32_t kFallbackIndex = 727;
 constexpr int32_t kFallbackType = 729;
-constexpr int32_t kAliasByte0 = 49;
-constexpr int32_t kAliasHeader3 = 465;
 
 constexpr uint8_t kRecordSize = 18;
 constexpr int32_t kPersonalities = 37;  // the personality block, by its first ID
@@ -137,90 +137,25 @@ constexpr ListFrame kFrame{.rows = kRows,
                            .min_count = 0,
                            .max_count = 255,  // field 743 of block 2 narrows it
                            .header_attribute = 2,
+                           .count_attribute = 1,
                            .format = 192,
                            .record_checksums = true};
 
-// The alias header a record carries after its alias image.
-constexpr int32_t kAliasHeader[] = {kAliasByte0, kAliasLength, kAliasHeader3};
-
-// Field 48 carries attribute 1.
-void set_count(BlockRecord& record, size_t count) {
-  record.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(count)), 1});
-}
-
-FieldList frame_header(const FieldList& header) {
-  FieldList kept;
-  for (int32_t id : {kFormatField, kRecordSizeField, kRecordCountField})
-    if (header.contains(id)) kept.add(header.get(id));
-  return kept;
-}
-
 }  // namespace
 
-TrunkingSystems::TrunkingSystems() : Cloneable(kFrame) { build_default(); }
-
-// ---- Images -----------------------------------------------------------------------------------
-
-void TrunkingSystems::unpack(int32_t id, const uint8_t* image, size_t length) {
-  if (id == kAliasImage) {
-    if (!systems_unpacked_) raise(err::kUnpackFailure);
-    BlockRecord work = record_;
-    work.header() = frame_header(work.header());
-    for (size_t i = 0; i < work.entry_count(); ++i) work.entry(i).set_text(kAliasField, "");
-    unpack_alias_image(image, length, work);
-    record_ = std::move(work);
-    return;
-  }
-  BlockRecord work;
-  unpack_frame(*frame_, image, length, base, work);
-  set_count(work, work.entry_count());
-  // The alias header stays until the alias image replaces it.
-  for (int32_t field : kAliasHeader)
-    if (record_.header().contains(field)) work.add_header_field(record_.get_header_field(field));
-  record_ = std::move(work);
-  systems_unpacked_ = true;
+TrunkingSystems::TrunkingSystems()
+    : Cloneable(kFrame, {.image = kSystemImage, .aliases = kAliasImage, .alias_length = 8}) {
+  build_default();
 }
 
-std::vector<uint8_t> TrunkingSystems::pack(int32_t id) {
-  if (id == kAliasImage) return pack_alias_image(record_, base);
-  return FramedBlock::pack(id);
-}
-
-void TrunkingSystems::build_default() {
-  BlockRecord record = default_frame(*frame_, base, 1);
-  set_count(record, 1);
-  record.add_header_field({kAliasByte0, "132", 2});
-  record.add_header_field({kAliasLength, "8", 2});
-  record.add_header_field({kAliasHeader3, "0", 2});
-  record_ = std::move(record);
-  raw_.clear();
-  systems_unpacked_ = false;
-}
-
-void TrunkingSystems::adapt_to_form() {
-  const FieldList fresh = layout::defaults(kRows, base);
-  for (size_t i = 0; i < record_.entry_count(); ++i) {
-    FieldList& entry = record_.entry(i);
-    FieldList adapted;
-    for (size_t k = 0; k < fresh.count(); ++k) {
-      const int32_t id = fresh.at(k).id;
-      adapted.add(entry.contains(id) ? entry.get(id) : fresh.at(k));
-    }
-    entry = std::move(adapted);
-  }
-}
+void TrunkingSystems::adapt_to_form() { adapt_entries_to_form(); }
 
 // ---- Setting ----------------------------------------------------------------------------------
 
 void TrunkingSystems::check_field(const FieldValue& field) const {
   switch (field.id) {
     case kFormatField:
-    case kAliasByte0:
       return;  // passed through
-    case kAliasLength:
-    case kAliasHeader3:
-      parse_decimal(field.value);  // structural
-      return;
     case kRecordSizeField:
       if (parse_decimal(field.value) != kRecordSize) raise(err::kInvalidData);
       return;
@@ -235,26 +170,16 @@ void TrunkingSystems::check_field(const FieldValue& field) const {
   }
 }
 
-void TrunkingSystems::set_block(const BlockRecord& given) {
-  BlockRecord candidate = take_frame(*frame_, given, base);
+// The number of systems is held against field 743 of block 2 where block 2 has it.
+void TrunkingSystems::finish_record(const BlockRecord& candidate, const BlockRecord&) const {
   check_field(candidate.get_header_field(kRecordCountField));
-  for (int32_t id : kAliasHeader) {
-    const FieldValue field = given.get_header_field(id);  // 104 when missing
-    check_field(field);
-    candidate.add_header_field(field);
-  }
-  record_ = std::move(candidate);
 }
 
 // ---- Systems ----------------------------------------------------------------------------------
 
-size_t TrunkingSystems::add_list() {
-  const size_t count = record_.entry_count();
-  // A radio without field 743 takes no system.
-  if (static_cast<int64_t>(count) + 1 > radio_of(base).max_trunking_systems) raise(err::kAboveMaximum);
-  const size_t index = record_.add_entry(layout::defaults(kRows, base));
-  set_count(record_, count + 1);
-  return index;
+// A radio without field 743 takes no system.
+size_t TrunkingSystems::max_entries() const {
+  return static_cast<size_t>(std::max(radio_of(base).max_trunking_systems, 0));
 }
 
 void TrunkingSystems::delete_list(size_t index, BlockDirectory& blocks) {
@@ -278,7 +203,7 @@ void TrunkingSystems::remove_system(size_t index, BlockDirectory& blocks) {
   rewrite_deleted(kSystemImage, index, blocks, true);  // this block's own fallback channels
   record_.remove_entry(index);
   if (index < raw_.size()) raw_.erase(raw_.begin() + static_cast<std::ptrdiff_t>(index));
-  set_count(record_, record_.entry_count());
+  store_count(record_);
 }
 
 }  // namespace cps

@@ -24,12 +24,6 @@ class TrunkingSystems final : public Cloneable<TrunkingSystems, FramedBlock> {
 
   TrunkingSystems();
 
-  void unpack(int32_t id, const uint8_t* image, size_t length) override;
-  std::vector<uint8_t> pack(int32_t id) override;
-  void build_default() override;
-
-  void set_block(const BlockRecord& given) override;
-  size_t add_list() override;
   void delete_list(size_t index, BlockDirectory& blocks) override;
   // Deletes every system, last first, each with the reference passes of a deletion but without
   // the last-system check: for a radio that has no trunking.
@@ -40,11 +34,11 @@ class TrunkingSystems final : public Cloneable<TrunkingSystems, FramedBlock> {
 
  protected:
   void check_field(const FieldValue& field) const override;
+  void finish_record(const BlockRecord& candidate, const BlockRecord& given) const override;
+  size_t max_entries() const override;
 
  private:
   void remove_system(size_t index, BlockDirectory& blocks);
-
-  bool systems_unpacked_ = false;  // the alias image needs the systems' image first
 };
 
 }  // namespace cps
