@@ -96,8 +96,8 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   const std::set<int32_t> read_only = {2, 3, 453};
   // Built partners whose references come with the blocks they point at: the channel list's
   // signalling, phone and scan-list fields.
-  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {41, 38}, {42, 38},
-                                                          {43, 38}, {759, 38}, {761, 38}};
+  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {41, 38}, {43, 38},
+                                                          {759, 38}, {761, 38}};
   // Partners whose references reach the deleted block only through another block they are
   // cascaded from: personalities through the trunking entries that name them, block 34's
   // lists through the personality block.

@@ -176,6 +176,14 @@ constexpr RefTarget kTrunkingSystemTargets[] = {
 };
 constexpr RefSpec kTrunkingSystem{.type_field = kTrunkingKind, .targets = kTrunkingSystemTargets};
 
+// Fields 417 and 418 name a signalling system of the type in fields 416 and 415. A channel whose
+// system is deleted has no signalling there: type "None", index 0.
+constexpr RefTarget kSignallingTargets[] = {
+    {.block = 42, .type = "Duotone II", .reset_index = "0", .reset_type = "None"},
+};
+constexpr RefSpec kSignalling2{.type_field = 416, .targets = kSignallingTargets};
+constexpr RefSpec kSignalling1{.type_field = 415, .targets = kSignallingTargets};
+
 // ---- Set rules -------------------------------------------------------------------------------
 
 // The deviation follows the spacing; the host never sets it.
@@ -250,8 +258,8 @@ constexpr FieldDesc kRows[] = {
     named(choice(415, 14, 0x0F, kSignallingB, "None", 1, class_12), "signalling_1"),
     named(choice(416, 14, 0xF0, kSignallingA, "None", 1, class_0), "signalling_2"),
     named(choice(416, 14, 0xF0, kSignallingB, "None", 1, class_12), "signalling_2"),
-    number(417, 15, "255"),
-    number(418, 16, "255"),
+    {.id = 417, .offset = 15, .dflt = {"255"}, .ranges = &kGen1Ranges, .refers = &kSignalling2},
+    {.id = 418, .offset = 16, .dflt = {"255"}, .ranges = &kGen1Ranges, .refers = &kSignalling1},
     number(419, 17, "255"),
     number(420, 18, "255"),
     number(421, 19, "0", nullptr, 2),
