@@ -164,9 +164,11 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     info.base.minor = minor;
     info.base.mobile = mobile;
     info.build_default();
+    // Capabilities of the blocks this component can build: the pack gives them their defaults.
     set_texts(info, {{66, options.mobile ? "Mobile" : "Portable"},
                      {667, options.mobile ? "Vesk" : "Tobin"},
-                     {81, std::to_string(options.channels)}});
+                     {81, std::to_string(options.channels)},
+                     {59, "1"}});  // Duotone II systems (blocks 42, 467)
 
     Codeplug codeplug;
     codeplug.base.version = major;

@@ -4,7 +4,11 @@
 #include "gen1/blocks/duotone_systems.h"
 
 #include "gen1/block_directory.h"
+#include "gen1/device/flows.h"
 #include "gen1/radio.h"
+#include "interface/cp_services.h"
+#include "interface/guard.h"
+#include "sim/simulated_radio.h"
 #include "support/error_code.h"
 #include "support/images.h"
 
@@ -135,6 +139,16 @@ TEST(DuotoneSystems, DeletionRewritesChannelsAndCalls) {
                              : "Duotone II 1/None 255/0; None 255/Duotone II 2/1; FSD 1/None 255/2; ");
     EXPECT_EQ(systems.block().header().text(48), "2");
   }
+}
+
+// A factory radio holds a default system and the call list, and block 2 says so.
+TEST(DuotoneSystems, FactoryRadiosHoldThem) {
+  sim::SimulatedRadio radio = sim::make_gen1_radio();
+  CPServices object(nullptr);
+  ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
+  for (int32_t id : {42, 467, 25}) EXPECT_TRUE(object.radio().codeplug.enabled(id)) << id;
+  EXPECT_EQ(object.radio().block2.block().entry(0).text(59), "1");
+  EXPECT_EQ(object.radio().codeplug.handler(42)->block(), DuotoneSystems().block());
 }
 
 }  // namespace

@@ -172,6 +172,8 @@ TEST(ReadDevice, FailingCallsKeepWhatWasRead) {
     EXPECT_EQ(object.radio_info().pack(2), radio.read(kInfoAddress, object.radio_info().pack(2).size()));
     Codeplug codeplug = object.codeplug();
     RadioInfo block2 = object.radio_info();
+    // Packed for the same radio, as a write does: its own flags decide the blocks it may lack.
+    codeplug.read_destination_flags(radio.memory.data() + kImageAddress, header.image_length());
     const std::vector<uint8_t> image = codeplug.pack_image(object.radio_identity(), block2, true);
     EXPECT_EQ(image, radio.read(kImageAddress, image.size()));
     EXPECT_FALSE(object.radio_identity().base.mobile || object.codeplug().base.mobile);  // was mobile
