@@ -228,14 +228,19 @@ bool picks_labels(Layout rows, int32_t id) {
   return false;
 }
 
-// Every value of the row, checked on its way in and as it is unpacked.
-void check_value(const FieldDesc& row, std::string_view text, const BlockBase& base) {
+// Every value of the row, checked on its way in and as it is unpacked. `entry` holds the
+// entry's other fields where they are known (at least those before the row); a row tested only
+// in some entries is tested where none is given.
+void check_value(const FieldDesc& row, std::string_view text, const BlockBase& base,
+                 const FieldList* entry = nullptr) {
+  const RangeTable* ranges = row.ranges;
+  if (row.tested_when != nullptr && entry != nullptr && !row.tested_when(*entry)) ranges = nullptr;
   switch (row.codec) {
     case Codec::Unsigned:
     case Codec::Capped:
     case Codec::Signed:
     case Codec::Scaled:
-      encode(row, text, row.ranges);
+      encode(row, text, ranges);
       break;
     case Codec::Choice:
       if (row.picked != nullptr && !row.picked->echo) {
@@ -248,7 +253,7 @@ void check_value(const FieldDesc& row, std::string_view text, const BlockBase& b
     case Codec::Custom:
       if (row.custom == nullptr) raise(err::kUnexpected);
       if (row.custom->check != nullptr) row.custom->check(text, row, base);
-      if (row.ranges) row.ranges->check(row.id, parse_number(text));
+      if (ranges) ranges->check(row.id, parse_number(text));
       return;
     case Codec::Text:
     case Codec::Bcd:
@@ -322,7 +327,7 @@ void unpack(Layout rows, const uint8_t* entry, size_t size, const BlockBase& bas
   for (const FieldDesc& row : rows) {
     if (!exists(row, base)) continue;
     std::string text = decode(row, entry, size, base);
-    check_value(row, text, base);
+    check_value(row, text, base, &decoded);
     decoded.add(row.id, std::move(text), row.attribute);
   }
   for (size_t i = 0; i < decoded.count(); ++i) out.add(decoded.at(i));
@@ -346,7 +351,7 @@ void check(Layout rows, const FieldValue& field, const BlockBase& base) {
 
 void check_entry(Layout rows, const FieldList& entry, const BlockBase& base) {
   for (const FieldDesc& row : rows)
-    if (exists(row, base)) check_value(row, entry.text(row.id), base);
+    if (exists(row, base)) check_value(row, entry.text(row.id), base, &entry);
   for (size_t i = 0; i < entry.count(); ++i)
     if (find(rows, entry.at(i).id, base) == nullptr) raise(err::kFieldNotFound);
   check_picked(rows, entry, base);
@@ -365,7 +370,7 @@ FieldList take(Layout rows, const FieldList& given, const BlockBase& base) {
     in_order = in_order && next < given.count() && given.id_at(next) == row.id;
     const size_t at = in_order ? next++ : given.position_of(row.id);
     const std::string& text = given.text_at(at);
-    check_value(row, text, base);
+    check_value(row, text, base, &taken);
     taken.add(row.id, text, given.attribute_at(at));
   }
   check_picked(rows, taken, base);
@@ -383,7 +388,7 @@ FieldList take(Layout rows, FieldList&& given, const BlockBase& base) {
   // Every field is its row's: the checks come in the order take would run them.
   next = 0;
   for (const FieldDesc& row : rows)
-    if (exists(row, base)) check_value(row, given.text_at(next++), base);
+    if (exists(row, base)) check_value(row, given.text_at(next++), base, &given);
   check_picked(rows, given, base);
   return std::move(given);
 }
@@ -393,14 +398,14 @@ void set_field(Layout rows, FieldList& entry, const FieldValue& field, const Blo
   if (row == nullptr || row->set_by == SetBy::Refused) raise(err::kFieldNotFound);
   if (row->set_by == SetBy::Ignored) return;
   if (row->on_set == nullptr && !picks_labels(rows, field.id)) {
-    check_value(*row, field.value, base);
+    check_value(*row, field.value, base, &entry);
     entry.set(field);
     return;
   }
   FieldList work = entry;
   FieldValue value = field;
   if (row->on_set != nullptr) row->on_set(work, value, base);
-  check_value(*row, value.value, base);
+  check_value(*row, value.value, base, &work);
   work.set(value);
   check_picked(rows, work, base);
   entry = std::move(work);

@@ -63,6 +63,11 @@ enum class SetBy : uint8_t { Host, Refused, Ignored };
 // check pass.
 using SetRule = void (*)(FieldList& entry, FieldValue& field, const BlockBase& base);
 
+// Whether a row's range is tested for this entry, read from the entry's other fields (a tone
+// that the entry's format does not use is not tested). The fields it reads stand before the row
+// in the table, so they are in place while an entry is unpacked or taken row by row.
+using EntryCondition = bool (*)(const FieldList& entry);
+
 // A codec that no generic kind covers (hexadecimal digit strings, power levels, ...). On a
 // row of another kind, a `check` here runs after the kind's own check: a block's extra rule
 // for one field (a version text with an upper limit, the alias characters of a virtual row).
@@ -122,6 +127,9 @@ struct FieldDesc {
   const char* name = nullptr;       // a short snake_case name for people ("member_channel_index")
   SetBy set_by = SetBy::Host;
   SetRule on_set = nullptr;         // what setting this field alone also does
+  // Where the range row applies only to some entries: elsewhere the value need only be one its
+  // bits can hold (no range, no step). nullptr: always tested.
+  EntryCondition tested_when = nullptr;
 };
 
 using Layout = std::span<const FieldDesc>;
@@ -291,7 +299,8 @@ void pack(Layout rows, const FieldList& in, const BlockBase& base, uint8_t* entr
 
 // Checks one value against its row: 104 when no row of that ID exists in this form, 107 for a
 // number that is not one, is out of range, off its step or does not fit its bits, 108 for an
-// unknown label, and the custom check's own code.
+// unknown label, and the custom check's own code. Without an entry to read, a row tested only
+// in some entries is tested.
 void check(Layout rows, const FieldValue& field, const BlockBase& base);
 
 // Checks a whole entry: every row that exists, in table order, must have its field in the

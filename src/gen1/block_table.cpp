@@ -8,6 +8,8 @@
 #include "gen1/blocks/fsd_systems.h"
 #include "gen1/blocks/dtmf_calls.h"
 #include "gen1/blocks/dtmf_systems.h"
+#include "gen1/blocks/duotone_calls.h"
+#include "gen1/blocks/duotone_systems.h"
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/programming_record.h"
@@ -74,7 +76,8 @@ constexpr Gen1Block kBlocks[] = {
     {.name = "duotone_systems",
      .regions = {{{.id = 42, .methods = kList, .order = 9, .flag_byte = 8, .flag_bit = 0x10, .flag_rank = 46, .table_offset = 106},
                  {.id = 467, .methods = kList, .order = 10, .flag_byte = 5, .flag_bit = 0x20, .flag_rank = 27, .table_offset = 60}}},
-     .prep = Prep::Mobile, .slot = 11, .partners = {453, 38, 25, 3, 2}, .capability = {2, 42, 59}},
+     .prep = Prep::Mobile, .make = &make_handler<DuotoneSystems>, .slot = 11, .partners = {453, 38, 25, 3, 2},
+     .capability = {2, 42, 59}},
     {.name = "channel_list",
      .regions = {{{.id = 38, .methods = kList, .order = 11, .flag_byte = 8, .flag_bit = 0x01, .flag_rank = 42, .table_offset = 98},
                  {.id = 39, .methods = kList, .order = 12, .flag_byte = 8, .flag_bit = 0x02, .flag_rank = 43, .table_offset = 100}}},
@@ -129,7 +132,7 @@ constexpr Gen1Block kBlocks[] = {
      .unpack_minor = true},
     {.name = "duotone_calls",
      .regions = {{{.id = 25, .methods = kList, .order = 30, .flag_byte = 6, .flag_bit = 0x04, .flag_rank = 30, .table_offset = 70}}},
-     .prep = Prep::Mobile, .slot = 26, .partners = {453, 23}},
+     .prep = Prep::Mobile, .make = &make_handler<DuotoneCalls>, .slot = 26, .partners = {453, 23}},
     {.name = "dtmf_calls",
      .regions = {{{.id = 26, .methods = kList, .order = 31, .flag_byte = 6, .flag_bit = 0x08, .flag_rank = 31, .table_offset = 72}}},
      .prep = Prep::Mobile, .make = &make_handler<DtmfCalls>, .slot = 27, .partners = {453, 23}},

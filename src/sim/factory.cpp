@@ -184,12 +184,13 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     info.base.mobile = mobile;
     info.build_default();
     // FSD signalling, decode only: the codeplug carries FSD systems and no FSD call list; DTMF
-    // systems (58). Radios of market classes 1 and 2 hold the Sel Call and SDT systems (blocks
+    // systems (58) and Duotone II systems (59). Radios of market classes 1 and 2 hold the Sel Call and SDT systems (blocks
     // 759-762).
     const char* class_blocks = options.market_class != 0 ? "1" : "0";
     set_texts(info, {{60, "1"},
                      {71, "Decode Only"},
                      {58, "1"},
+                     {59, "1"},
                      {66, options.mobile ? "Mobile" : "Portable"},
                      {667, options.mobile ? "Vesk" : "Tobin"},
                      {81, std::to_string(options.channels)},

@@ -415,5 +415,37 @@ TEST(FieldLayout, PickedLabelsFollowTheOtherRow) {
   EXPECT_EQ(entry.text(2), "y");
 }
 
+// A range tested only where the entry's other fields say so: by the fields before it while an
+// entry is unpacked or taken, by the whole entry when one field is set, always when no entry is
+// given. Untested, a value must still fit its bits.
+constexpr Choice kToneUse[] = {{0, "used"}, {1, "unused"}, kChoiceEnd};
+bool tone_used(const FieldList& entry) { return !entry.contains(1) || entry.text(1) == "used"; }
+constexpr FieldDesc kTestedRows[] = {
+    {.id = 1, .codec = Codec::Choice, .dflt = {"used"}, .choices = kToneUse},
+    {.id = 372, .offset = 1, .width = 2, .codec = Codec::Scaled, .dflt = {"288.5"}, .ranges = &kGen1Ranges,
+     .scale = 0.1, .format = "%.1f", .tested_when = tone_used},
+};
+static_assert(layout_ok(kTestedRows, 3));
+
+TEST(FieldLayout, RangeTestedOnlyWhereTheEntrySays) {
+  const BlockBase& base = kPortable0;
+  for (auto [use, error] : {std::pair<uint8_t, int>{0, kBad}, {1, 0}}) {
+    const uint8_t bytes[3] = {use, 0, 0};  // a tone of 0.0
+    FieldList out;
+    EXPECT_EQ(error_of([&] { unpack(kTestedRows, bytes, 3, base, out); }), error) << int{use};
+  }
+  FieldList given;
+  given.add(372, "0.0", 1);
+  given.add(1, "unused", 1);
+  EXPECT_EQ(error_of([&] { take(kTestedRows, given, base); }), 0);
+  EXPECT_EQ(error_of([&] { check(kTestedRows, {372, "0.0", 1}, base); }), kBad);
+  FieldList entry = defaults(kTestedRows, base);
+  EXPECT_EQ(error_of([&] { set_field(kTestedRows, entry, {372, "0.0", 1}, base); }), kBad);
+  set_field(kTestedRows, entry, {1, "unused", 1}, base);
+  EXPECT_EQ(error_of([&] { set_field(kTestedRows, entry, {372, "0.0", 1}, base); }), 0);
+  EXPECT_EQ(error_of([&] { set_field(kTestedRows, entry, {372, "6553.6", 1}, base); }), kBad);
+  EXPECT_EQ(error_of([&] { check_entry(kTestedRows, entry, base); }), 0);
+}
+
 }  // namespace
 }  // namespace cps::layout

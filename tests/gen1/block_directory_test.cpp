@@ -152,11 +152,12 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   // its signalling variant. Partners not built yet are held to their declarations once they
   // are: block 8's member position (field 750) into block 6, block 24's system index (604) into
   // block 41.
-  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {42, 38}, {12, 32}, {41, 32},
-                                                          {759, 32}, {761, 32}, {759, 5}, {26, 23}};
-  // Partners handed along that hold no reference to the deleted block: a DTMF call names no
-  // channel.
-  const std::set<std::pair<int32_t, int32_t>> holds_none = {{38, 26}};
+  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {12, 32}, {41, 32},
+                                                          {759, 32}, {761, 32}, {759, 5}, {26, 23},
+                                                          {25, 23}};
+  // Partners handed along that hold no reference to the deleted block: a DTMF or Duotone II call
+  // names no channel.
+  const std::set<std::pair<int32_t, int32_t>> holds_none = {{38, 26}, {38, 25}};
   // Partners whose references reach the deleted block only through another block they are
   // cascaded from: personalities through the trunking entries that name them, block 34's
   // lists through the personality block.
@@ -188,6 +189,7 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   EXPECT_EQ(declared[38], (std::set<int32_t>{6, 12, 32}));
   EXPECT_EQ(declared[41], (std::set<int32_t>{38}));
   EXPECT_EQ(declared[11], (std::set<int32_t>{32}));
+  EXPECT_EQ(declared[42], (std::set<int32_t>{25, 38}));
   EXPECT_EQ(declared[43], (std::set<int32_t>{26, 38}));
   EXPECT_EQ(declared[759], (std::set<int32_t>{38}));
   EXPECT_EQ(declared[761], (std::set<int32_t>{38}));

@@ -180,7 +180,7 @@ constexpr RefSpec kTrunkingSystem{.type_field = kTrunkingKind, .targets = kTrunk
 // whose FSD system is deleted has no signalling there any more; one whose Sel Call system
 // ("ATIS") is deleted takes index 0 and the type "None", except that an "ATIS" in field 415
 // stays on a "Kani" radio (block 5 field 754); one whose SDT system is deleted keeps the type
-// "SDT" with index 0; one whose DTMF system is deleted signals nothing.
+// "SDT" with index 0; one whose DTMF or Duotone II system is deleted signals nothing.
 std::pair<std::string, std::string> atis_or_none(BlockDirectory& blocks, const std::pair<std::string, std::string>&) {
   const BlockHandler* channels = blocks.find(ChannelList::kChannelImage);
   const bool kani = channels != nullptr && radio_of(channels->base).kani;
@@ -191,6 +191,7 @@ constexpr RefTarget kSignalling1Targets[] = {
     {.block = 759, .type = "ATIS", .reset_rule = atis_or_none},
     {.block = 761, .type = "SDT", .reset_index = "0"},
     {.block = 43, .type = "DTMF", .reset_index = "0", .reset_type = "None"},
+    {.block = 42, .type = "Duotone II", .reset_index = "0", .reset_type = "None"},
 };
 constexpr RefSpec kSignalling1{.type_field = 415, .targets = kSignalling1Targets};
 constexpr RefTarget kSignalling2Targets[] = {
@@ -198,6 +199,7 @@ constexpr RefTarget kSignalling2Targets[] = {
     {.block = 759, .type = "ATIS", .reset_index = "0", .reset_type = "None"},
     {.block = 761, .type = "SDT", .reset_index = "0"},
     {.block = 43, .type = "DTMF", .reset_index = "0", .reset_type = "None"},
+    {.block = 42, .type = "Duotone II", .reset_index = "0", .reset_type = "None"},
 };
 constexpr RefSpec kSignalling2{.type_field = 416, .targets = kSignalling2Targets};
 

@@ -132,14 +132,6 @@ TEST(Codeplug, CapabilityBlocksFollowBlock2OrTheDestination) {
   EXPECT_FALSE(codeplug.enabled(466));
   EXPECT_EQ(radio.info.text(60), "0");
 
-  // Supported, but the codeplug cannot hold the block yet: the pack fails and changes nothing.
-  radio.info.set_field(0, {59, "1", 0});
-  const FieldList flags = codeplug.flags().fields();
-  EXPECT_EQ(error_of([&] { codeplug.pack_image(radio.identity, radio.info, false); }), err::kBlockNotSupported);
-  EXPECT_EQ(codeplug.flags().fields(), flags);
-  EXPECT_EQ(radio.info.text(59), "1");
-  radio.info.set_field(0, {59, "0", 0});
-
   // With the destination's flags, block 2 does not decide.
   radio.info.set_field(0, {61, "0", 0});
   Codeplug destination;
