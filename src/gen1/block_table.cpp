@@ -5,6 +5,7 @@
 #include "gen1/blocks/buttons.h"
 #include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
+#include "gen1/blocks/fsd_calls.h"
 #include "gen1/blocks/fsd_systems.h"
 #include "gen1/blocks/dtmf_calls.h"
 #include "gen1/blocks/dtmf_systems.h"
@@ -125,7 +126,7 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::Mobile, .slot = 24},
     {.name = "fsd_calls",
      .regions = {{{.id = 24, .methods = kList, .order = 29, .flag_byte = 6, .flag_bit = 0x02, .flag_rank = 29, .table_offset = 68}}},
-     .prep = Prep::Mobile, .slot = 25, .partners = {453, 23}, .capability = {4, 24, 60, true},
+     .prep = Prep::Mobile, .make = &make_handler<FsdCalls>, .slot = 25, .partners = {453, 23}, .capability = {4, 24, 60, true},
      .unpack_minor = true},
     {.name = "duotone_calls",
      .regions = {{{.id = 25, .methods = kList, .order = 30, .flag_byte = 6, .flag_bit = 0x04, .flag_rank = 30, .table_offset = 70}}},
