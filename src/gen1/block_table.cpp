@@ -11,6 +11,7 @@
 #include "gen1/blocks/dtmf_systems.h"
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
+#include "gen1/blocks/phone_systems.h"
 #include "gen1/blocks/programming_record.h"
 #include "gen1/blocks/scan_lists.h"
 #include "gen1/blocks/trunking.h"
@@ -120,7 +121,7 @@ constexpr Gen1Block kBlocks[] = {
     {.name = "phone_systems",
      .regions = {{{.id = 11, .methods = kList, .order = 27, .flag_byte = 3, .flag_bit = 0x80, .flag_rank = 14, .table_offset = 32},
                  {.id = 658, .methods = kList, .order = 28, .flag_byte = 5, .flag_bit = 0x80, .flag_rank = 50, .table_offset = 64}}},
-     .prep = Prep::Mobile, .slot = 23, .partners = {453, 38, 3, 2, 32}},
+     .prep = Prep::Mobile, .make = &make_handler<PhoneSystems>, .slot = 23, .partners = {453, 38, 3, 2, 32}},
     {.name = "call_references",
      .regions = {{{.id = 23, .methods = kList, .order = 32, .flag_byte = 6, .flag_bit = 0x01, .flag_rank = 28, .table_offset = 66}}},
      .prep = Prep::Mobile, .slot = 24},

@@ -1,8 +1,9 @@
 // The shape the signalling-system blocks of market classes 1 and 2 share (the Sel Call systems,
-// blocks 759/760, and the SDT systems, blocks 761/762): one to four 30-byte system records in a
-// list frame, and an alias image that follows the block's own image. Channels name a system by
-// a signalling type and an index, so deleting a system rewrites the channels that point at it
-// (the channel list declares those references) before the entry goes.
+// blocks 759/760, and the SDT systems, blocks 761/762), and the phone systems (blocks 11/658)
+// with them: one to four system records in a list frame, and an alias image that follows the
+// block's own image. Channels name a system by index (the signalling systems with a signalling
+// type), so deleting a system rewrites the blocks that point at it (they declare those
+// references) before the entry goes.
 //
 // The alias image can only be read after the block's own image in the same pass (130): the
 // block's image marks the block as unpacked, and reading the aliases uses the mark up.
@@ -24,7 +25,8 @@ class SignallingSystems : public FramedBlock {
 
   void unpack(int32_t id, const uint8_t* image, size_t length) override;
   std::vector<uint8_t> pack(int32_t id) override;
-  // Header 46 = 128, 47 = 30, 48 = 1, 49 = 132, 464 = the alias length, 465 = 0; one system.
+  // Header 46 = 128, 47 = the record size, 48 = 1, 49 = 132, 464 = the alias length, 465 = 0;
+  // one system.
   void build_default() override;
 
   // The frame's header and entries, then the alias header 49, 464 and 465 (104 when missing,
