@@ -5,6 +5,7 @@
 #include "gen1/blocks/buttons.h"
 #include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
+#include "gen1/blocks/fsd_calls.h"
 #include "gen1/blocks/fsd_systems.h"
 #include "gen1/blocks/dtmf_calls.h"
 #include "gen1/blocks/dtmf_systems.h"
@@ -12,6 +13,7 @@
 #include "gen1/blocks/duotone_systems.h"
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
+#include "gen1/blocks/phone_systems.h"
 #include "gen1/blocks/programming_record.h"
 #include "gen1/blocks/scan_lists.h"
 #include "gen1/blocks/trunking.h"
@@ -122,13 +124,13 @@ constexpr Gen1Block kBlocks[] = {
     {.name = "phone_systems",
      .regions = {{{.id = 11, .methods = kList, .order = 27, .flag_byte = 3, .flag_bit = 0x80, .flag_rank = 14, .table_offset = 32},
                  {.id = 658, .methods = kList, .order = 28, .flag_byte = 5, .flag_bit = 0x80, .flag_rank = 50, .table_offset = 64}}},
-     .prep = Prep::Mobile, .slot = 23, .partners = {453, 38, 3, 2, 32}},
+     .prep = Prep::Mobile, .make = &make_handler<PhoneSystems>, .slot = 23, .partners = {453, 38, 3, 2, 32}},
     {.name = "call_references",
      .regions = {{{.id = 23, .methods = kList, .order = 32, .flag_byte = 6, .flag_bit = 0x01, .flag_rank = 28, .table_offset = 66}}},
      .prep = Prep::Mobile, .slot = 24},
     {.name = "fsd_calls",
      .regions = {{{.id = 24, .methods = kList, .order = 29, .flag_byte = 6, .flag_bit = 0x02, .flag_rank = 29, .table_offset = 68}}},
-     .prep = Prep::Mobile, .slot = 25, .partners = {453, 23}, .capability = {4, 24, 60, true},
+     .prep = Prep::Mobile, .make = &make_handler<FsdCalls>, .slot = 25, .partners = {453, 23}, .capability = {4, 24, 60, true},
      .unpack_minor = true},
     {.name = "duotone_calls",
      .regions = {{{.id = 25, .methods = kList, .order = 30, .flag_byte = 6, .flag_bit = 0x04, .flag_rank = 30, .table_offset = 70}}},

@@ -183,12 +183,12 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     info.base.minor = minor;
     info.base.mobile = mobile;
     info.build_default();
-    // FSD signalling, decode only: the codeplug carries FSD systems and no FSD call list; DTMF
-    // systems (58) and Duotone II systems (59). Radios of market classes 1 and 2 hold the Sel Call and SDT systems (blocks
-    // 759-762).
+    // FSD signalling, decode and encode: the codeplug carries FSD systems and the FSD call list;
+    // DTMF systems (58) and Duotone II systems (59). Radios of market classes 1 and 2 hold the
+    // Sel Call and SDT systems (blocks 759-762).
     const char* class_blocks = options.market_class != 0 ? "1" : "0";
     set_texts(info, {{60, "1"},
-                     {71, "Decode Only"},
+                     {71, "Decode and Encode"},
                      {58, "1"},
                      {59, "1"},
                      {66, options.mobile ? "Mobile" : "Portable"},

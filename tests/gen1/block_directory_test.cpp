@@ -146,18 +146,16 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   }
   const std::set<int32_t> read_only = {2, 3, 453};
   // Built partners whose references come with the blocks they point at: the channel list's
-  // signalling, phone and scan-list fields; the call reference list's DTMF calls. The trunking
+  // signalling and scan-list fields; the call reference list's DTMF and FSD calls. The trunking
   // systems hold nothing of the FSD, Sel Call and SDT systems or of the scan lists (their FSD
   // switches name no system); block 5 is handed along with the Sel Call systems to be read for
   // its signalling variant. Partners not built yet are held to their declarations once they
-  // are: block 8's member position (field 750) into block 6, block 24's system index (604) into
-  // block 41.
-  const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {12, 32}, {41, 32},
-                                                          {759, 32}, {761, 32}, {759, 5}, {26, 23},
-                                                          {25, 23}};
-  // Partners handed along that hold no reference to the deleted block: a DTMF or Duotone II call
-  // names no channel.
-  const std::set<std::pair<int32_t, int32_t>> holds_none = {{38, 26}, {38, 25}};
+  // are: block 8's member position (field 750) into block 6.
+  const std::set<std::pair<int32_t, int32_t>> awaiting = {{12, 38}, {12, 32}, {41, 32}, {759, 32}, {761, 32},
+                                                          {759, 5}, {26, 23}, {25, 23}, {24, 23}};
+  // Partners handed along that hold no reference to the deleted block: a DTMF, Duotone II or FSD
+  // call names no channel.
+  const std::set<std::pair<int32_t, int32_t>> holds_none = {{38, 26}, {38, 25}, {38, 24}};
   // Partners whose references reach the deleted block only through another block they are
   // cascaded from: personalities through the trunking entries that name them, block 34's
   // lists through the personality block.
@@ -184,11 +182,11 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
       EXPECT_NE(declared[target].count(partner), awaiting.count({target, partner})) << target << " -> " << partner;
     }
   }
-  EXPECT_EQ(declared[32], (std::set<int32_t>{6, 12, 32, 38}));
+  EXPECT_EQ(declared[32], (std::set<int32_t>{6, 11, 12, 24, 32, 38}));
   EXPECT_EQ(declared[37], (std::set<int32_t>{32}));
   EXPECT_EQ(declared[38], (std::set<int32_t>{6, 12, 32}));
-  EXPECT_EQ(declared[41], (std::set<int32_t>{38}));
-  EXPECT_EQ(declared[11], (std::set<int32_t>{32}));
+  EXPECT_EQ(declared[41], (std::set<int32_t>{24, 38}));
+  EXPECT_EQ(declared[11], (std::set<int32_t>{32, 38}));
   EXPECT_EQ(declared[42], (std::set<int32_t>{25, 38}));
   EXPECT_EQ(declared[43], (std::set<int32_t>{26, 38}));
   EXPECT_EQ(declared[759], (std::set<int32_t>{38}));

@@ -203,6 +203,11 @@ constexpr RefTarget kSignalling2Targets[] = {
 };
 constexpr RefSpec kSignalling2{.type_field = 416, .targets = kSignalling2Targets};
 
+// Field 419 names a phone system; a channel whose phone system is deleted has none (255), and
+// 255 is never lowered.
+constexpr RefTarget kPhoneSystemTargets[] = {{.block = 11, .none_stays = true}};
+constexpr RefSpec kPhoneSystem{.targets = kPhoneSystemTargets};
+
 // ---- Set rules -------------------------------------------------------------------------------
 
 // The deviation follows the spacing; the host never sets it.
@@ -279,7 +284,7 @@ constexpr FieldDesc kRows[] = {
     named(choice(416, 14, 0xF0, kSignallingB, "None", 1, class_12), "signalling_2"),
     {.id = 417, .offset = 15, .dflt = {"255"}, .ranges = &kGen1Ranges, .refers = &kSignalling2, .name = "signalling_2_index"},
     {.id = 418, .offset = 16, .dflt = {"255"}, .ranges = &kGen1Ranges, .refers = &kSignalling1, .name = "signalling_1_index"},
-    number(419, 17, "255"),
+    {.id = 419, .offset = 17, .dflt = {"255"}, .ranges = &kGen1Ranges, .refers = &kPhoneSystem, .name = "phone_system"},
     number(420, 18, "255"),
     number(421, 19, "0", nullptr, 2),
     named(choice(422, 21, 0x03, kRxOffset, "CPS-Defined Frequency", 2), "rx_offset"),

@@ -134,11 +134,12 @@ void stamp_date_and_time(ProgrammingRecord& block4) {
 // block refers to a trunking system. What each block does is what its declared references say:
 // a channel on a system (744/745) falls back to the first channel group's first member (without
 // channel groups, conventional channel 0); a scan list member of type "LS Trunking" (443/446) is
-// removed and a designated channel of that type (438/441) becomes "Selected" with index 255;
-// blocks that refer to systems and are not built yet follow their own declarations when they
-// are. Aliases (424) and the scan lists' switches 435 and 436, which name no system, are left as
-// they are. Unlike a host's deletion the last system goes even where no channel remains: the
-// radio being written has no trunking.
+// removed and a designated channel of that type (438/441) becomes "Selected" with index 255; a
+// phone system on one (600/601) becomes "Unassigned" with index 255; an FSD call on one keeps
+// its mode and names none (605 = 255); blocks that refer to systems and are not built yet follow
+// their own declarations when they are. Aliases (424) and the scan lists' switches 435 and 436,
+// which name no system, are left as they are. Unlike a host's deletion the last system goes even
+// where no channel remains: the radio being written has no trunking.
 void downgrade_for_older_radio(Gen1Radio& radio) {
   const BlockBase& pair = radio.codeplug.base;
   if (pair.data_major() < kFirstTrunkingMajor || pair.target_major() >= kFirstTrunkingMajor) return;

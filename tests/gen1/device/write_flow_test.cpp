@@ -254,6 +254,9 @@ std::string trunking_references(CPServices& o) {
   for (size_t i = 0; i < channels.entry_count(); ++i)
     if (channels.entry(i).contains(744) && channels.entry(i).text(744) == "LS Trunking") found += "channel ";
   const ListBlockRecord scan = o.codeplug().handler(12)->lists();
+  const FieldList phone = o.codeplug().handler(11)->block().entry(0), call = o.codeplug().handler(24)->block().entry(0);
+  if (phone.text(600) == "LS Trunking" || phone.text(601) != "255") found += "phone ";
+  if (call.text(605) != "255") found += "call ";
   for (size_t l = 0; l < scan.list_count(); ++l) {
     if (scan.list(l).header().text(438) == "LS Trunking") found += "designated ";
     for (size_t j = 0; j < scan.member_count(l); ++j)
@@ -282,10 +285,15 @@ TEST(WriteFlowTest, TrunkingIsDroppedForAnOlderRadio) {
     scan.set_member_field(0, 1, {443, "LS Trunking", 1}, blocks);
     scan.set_field(0, {438, "LS Trunking", 1});
     scan.set_field(0, {441, "1", 1});
+    // Phone system 0 and FSD call 0 on trunking system 1.
+    blocks.find(11)->set_field(0, {600, "LS Trunking", 1});
+    blocks.find(11)->set_field(0, {601, "1", 1});
+    blocks.find(24)->set_field(0, {610, "LS Trunking", 2});
+    blocks.find(24)->set_field(0, {605, "1", 1});
     return object;
   };
   std::unique_ptr<CPServices> kept = trunked();
-  ASSERT_EQ(trunking_references(*kept), "channel designated member ");
+  ASSERT_EQ(trunking_references(*kept), "channel phone call designated member ");
   ASSERT_EQ(run(false, *kept, newer), S_OK);
   EXPECT_EQ(read_from(newer)->codeplug().handler(32)->block().entry_count(), 2u);
 
@@ -296,6 +304,7 @@ TEST(WriteFlowTest, TrunkingIsDroppedForAnOlderRadio) {
   EXPECT_EQ(object->codeplug().handler(38)->block().entry(3).text(424), "KEEP ME");
   std::unique_ptr<CPServices> again = read_from(older);
   for (int32_t id : {37, 32, 34}) EXPECT_FALSE(again->codeplug().enabled(id)) << id;
+  for (int32_t id : {11, 24}) EXPECT_TRUE(again->codeplug().enabled(id)) << id;
   EXPECT_EQ(trunking_references(*again), "");
   const ListBlockRecord scan_back = again->codeplug().handler(12)->lists();
   EXPECT_EQ(scan_back.list(0).header().text(438) + scan_back.list(0).header().text(441), "Selected255");
