@@ -3,12 +3,34 @@
 #include "gen1/block_table.h"
 #include "gen1/radio.h"
 
+#include <algorithm>
+#include <memory>
+
 namespace cps {
 
 namespace {
 
 // The first ID of the row that holds `block_id`: the name references use for the block.
 int32_t first_id(const Gen1Block& row) { return row.regions[0].id; }
+
+bool refers_to(const BlockHandler& handler, int32_t block_id) {
+  const std::vector<int32_t> targets = handler.referenced_blocks();
+  return std::find(targets.begin(), targets.end(), block_id) != targets.end();
+}
+
+// The blocks as they are, for a copy of one block to try its deletions on: it reads every
+// block, and hands no deletion along.
+class TrialDirectory final : public BlockDirectory {
+ public:
+  explicit TrialDirectory(BlockDirectory& blocks) : blocks_(blocks) {}
+  BlockHandler* find(int32_t block_id) override { return blocks_.find(block_id); }
+  bool enabled(int32_t block_id) override { return blocks_.enabled(block_id); }
+  void references_deleted(int32_t, size_t) override {}
+  void references_moved(int32_t, size_t, size_t, size_t) override {}
+
+ private:
+  BlockDirectory& blocks_;
+};
 
 }  // namespace
 
@@ -31,6 +53,19 @@ bool Gen1Directory::enabled(int32_t block_id) { return radio_.codeplug.enabled(b
 void Gen1Directory::references_deleted(int32_t block_id, size_t index) {
   const Gen1Block* row = gen1_block(block_id);
   if (!row) return;
+  // The entries a rewrite removes are deleted through their own block, which may refuse (a list
+  // at its fewest entries: 116). Each partner first tries its removals on a copy, so that a
+  // refusal fails the deletion before any block has changed.
+  for (int32_t partner : row->partners) {
+    if (partner == 0) continue;
+    BlockHandler* handler = find(partner);
+    if (!handler || !refers_to(*handler, first_id(*row))) continue;
+    const bool own = row->region(partner) != nullptr;
+    const std::unique_ptr<BlockHandler> trial = handler->clone();
+    const std::vector<size_t> removed = trial->rewrite_deleted(first_id(*row), index, *this, own || enabled(partner));
+    TrialDirectory unchanged(*this);
+    for (auto it = removed.rbegin(); it != removed.rend(); ++it) trial->delete_list(*it, unchanged);
+  }
   for (int32_t partner : row->partners) {
     if (partner == 0) continue;
     BlockHandler* handler = find(partner);

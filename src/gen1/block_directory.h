@@ -3,7 +3,9 @@
 // partners of that block rewrite the references their rows declare, in the registry's order:
 // each when block 453 enables it (references kept whatever the flags say excepted), the block
 // itself always. An entry that a rewrite removes is deleted through its own block, which rewrites
-// its own partners in turn.
+// its own partners in turn. Those removals are tried on a copy of each partner first: where a
+// partner refuses one (a list that may not lose its last entry, 116), the deletion fails before
+// any partner has changed.
 #pragma once
 
 #include "engine/block_handler.h"

@@ -3,6 +3,7 @@
 #include "gen1/blocks/accessory_pins.h"
 #include "gen1/blocks/availability_flags.h"
 #include "gen1/blocks/buttons.h"
+#include "gen1/blocks/call_references.h"
 #include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
 #include "gen1/blocks/fsd_calls.h"
@@ -127,7 +128,7 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::Mobile, .make = &make_handler<PhoneSystems>, .slot = 23, .partners = {453, 38, 3, 2, 32}},
     {.name = "call_references",
      .regions = {{{.id = 23, .methods = kList, .order = 32, .flag_byte = 6, .flag_bit = 0x01, .flag_rank = 28, .table_offset = 66}}},
-     .prep = Prep::Mobile, .slot = 24},
+     .prep = Prep::Mobile, .make = &make_handler<CallReferences>, .slot = 24},
     {.name = "fsd_calls",
      .regions = {{{.id = 24, .methods = kList, .order = 29, .flag_byte = 6, .flag_bit = 0x02, .flag_rank = 29, .table_offset = 68}}},
      .prep = Prep::Mobile, .make = &make_handler<FsdCalls>, .slot = 25, .partners = {453, 23}, .capability = {4, 24, 60, true},
