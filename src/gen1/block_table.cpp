@@ -6,6 +6,7 @@
 #include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
 #include "gen1/blocks/fsd_systems.h"
+#include "gen1/blocks/messages.h"
 #include "gen1/blocks/dtmf_calls.h"
 #include "gen1/blocks/dtmf_systems.h"
 #include "gen1/blocks/option_board.h"
@@ -111,7 +112,7 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::Mobile, .slot = 20},
     {.name = "messages",
      .regions = {{{.id = 29, .methods = kList, .order = 24, .flag_byte = 6, .flag_bit = 0x40, .flag_rank = 34, .table_offset = 78}}},
-     .prep = Prep::Mobile, .slot = 21},
+     .prep = Prep::Mobile, .make = &make_handler<MessageList>, .slot = 21},
     {.name = "dialling_digits",
      .regions = {{{.id = 9, .methods = kRecord | Q | M, .order = 25, .flag_byte = 3, .flag_bit = 0x20, .flag_rank = 12, .table_offset = 28},
                  {.id = 10, .methods = kRecord | Q | M, .order = 26, .flag_byte = 3, .flag_bit = 0x40, .flag_rank = 13, .table_offset = 30}}},
