@@ -5,6 +5,7 @@
 #include "gen1/blocks/buttons.h"
 #include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
+#include "gen1/blocks/dialling_digits.h"
 #include "gen1/blocks/fsd_systems.h"
 #include "gen1/blocks/messages.h"
 #include "gen1/blocks/dtmf_calls.h"
@@ -116,7 +117,7 @@ constexpr Gen1Block kBlocks[] = {
     {.name = "dialling_digits",
      .regions = {{{.id = 9, .methods = kRecord | Q | M, .order = 25, .flag_byte = 3, .flag_bit = 0x20, .flag_rank = 12, .table_offset = 28},
                  {.id = 10, .methods = kRecord | Q | M, .order = 26, .flag_byte = 3, .flag_bit = 0x40, .flag_rank = 13, .table_offset = 30}}},
-     .prep = Prep::MobileAndVersion, .slot = 22},
+     .prep = Prep::MobileAndVersion, .make = &make_handler<DiallingDigits>, .slot = 22},
     {.name = "phone_systems",
      .regions = {{{.id = 11, .methods = kList, .order = 27, .flag_byte = 3, .flag_bit = 0x80, .flag_rank = 14, .table_offset = 32},
                  {.id = 658, .methods = kList, .order = 28, .flag_byte = 5, .flag_bit = 0x80, .flag_rank = 50, .table_offset = 64}}},
