@@ -6,21 +6,23 @@
 #include "gen1/blocks/call_references.h"
 #include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
-#include "gen1/blocks/fsd_calls.h"
-#include "gen1/blocks/fsd_systems.h"
+#include "gen1/blocks/dialling_digits.h"
 #include "gen1/blocks/dtmf_calls.h"
 #include "gen1/blocks/dtmf_systems.h"
 #include "gen1/blocks/duotone_calls.h"
 #include "gen1/blocks/duotone_systems.h"
+#include "gen1/blocks/fsd_calls.h"
+#include "gen1/blocks/fsd_systems.h"
+#include "gen1/blocks/messages.h"
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/phone_systems.h"
 #include "gen1/blocks/programming_record.h"
 #include "gen1/blocks/scan_lists.h"
-#include "gen1/blocks/trunking.h"
-#include "gen1/blocks/trunking_groups.h"
 #include "gen1/blocks/sdt_systems.h"
 #include "gen1/blocks/selcall_systems.h"
+#include "gen1/blocks/trunking.h"
+#include "gen1/blocks/trunking_groups.h"
 #include "gen1/codeplug/address_table.h"
 
 #include <algorithm>
@@ -117,11 +119,11 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::Mobile, .slot = 20},
     {.name = "messages",
      .regions = {{{.id = 29, .methods = kList, .order = 24, .flag_byte = 6, .flag_bit = 0x40, .flag_rank = 34, .table_offset = 78}}},
-     .prep = Prep::Mobile, .slot = 21},
+     .prep = Prep::Mobile, .make = &make_handler<MessageList>, .slot = 21},
     {.name = "dialling_digits",
      .regions = {{{.id = 9, .methods = kRecord | Q | M, .order = 25, .flag_byte = 3, .flag_bit = 0x20, .flag_rank = 12, .table_offset = 28},
                  {.id = 10, .methods = kRecord | Q | M, .order = 26, .flag_byte = 3, .flag_bit = 0x40, .flag_rank = 13, .table_offset = 30}}},
-     .prep = Prep::MobileAndVersion, .slot = 22},
+     .prep = Prep::MobileAndVersion, .make = &make_handler<DiallingDigits>, .slot = 22},
     {.name = "phone_systems",
      .regions = {{{.id = 11, .methods = kList, .order = 27, .flag_byte = 3, .flag_bit = 0x80, .flag_rank = 14, .table_offset = 32},
                  {.id = 658, .methods = kList, .order = 28, .flag_byte = 5, .flag_bit = 0x80, .flag_rank = 50, .table_offset = 64}}},
