@@ -9,6 +9,7 @@
 #include "gen1/blocks/dtmf_calls.h"
 #include "gen1/blocks/dtmf_systems.h"
 #include "gen1/blocks/option_board.h"
+#include "gen1/blocks/option_switches.h"
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/programming_record.h"
 #include "gen1/blocks/scan_lists.h"
@@ -91,7 +92,7 @@ constexpr Gen1Block kBlocks[] = {
      .partners = {38, 3, 2, 32, 12}},
     {.name = "option_switches",
      .regions = {{{.id = 16, .methods = kRecord, .order = 17, .flag_byte = 4, .flag_bit = 0x10, .flag_rank = 18, .table_offset = 42}}},
-     .prep = Prep::Mobile, .slot = 15},
+     .prep = Prep::Mobile, .make = &make_handler<OptionSwitches>, .slot = 15},
     {.name = "option_board",
      .regions = {{{.id = 17, .methods = G | S | F | Q | m, .order = 18, .flag_byte = 4, .flag_bit = 0x20, .flag_rank = 19, .table_offset = 44}}},
      .kind = RecordKind::Lists, .prep = Prep::Mobile, .make = &make_handler<OptionBoard>, .slot = 16},
