@@ -13,6 +13,7 @@
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/programming_record.h"
 #include "gen1/blocks/scan_lists.h"
+#include "gen1/blocks/slot_17_block.h"
 #include "gen1/blocks/trunking.h"
 #include "gen1/blocks/trunking_groups.h"
 #include "gen1/blocks/sdt_systems.h"
@@ -98,7 +99,7 @@ constexpr Gen1Block kBlocks[] = {
      .kind = RecordKind::Lists, .prep = Prep::Mobile, .make = &make_handler<OptionBoard>, .slot = 16},
     {.name = "slot_17_block",
      .regions = {{{.id = 20, .methods = kRecord, .order = 19, .flag_byte = 5, .flag_bit = 0x01, .flag_rank = 22, .table_offset = 50}}},
-     .prep = Prep::Mobile, .slot = 17},
+     .prep = Prep::Mobile, .make = &make_handler<Slot17Block>, .slot = 17},
     {.name = "numeric_settings",
      .regions = {{{.id = 22, .methods = kRecord, .order = 20, .flag_byte = 5, .flag_bit = 0x04, .flag_rank = 24, .table_offset = 54}}},
      .prep = Prep::Mobile, .slot = 18},
