@@ -15,12 +15,14 @@
 #include "gen1/blocks/fsd_systems.h"
 #include "gen1/blocks/messages.h"
 #include "gen1/blocks/option_board.h"
+#include "gen1/blocks/option_switches.h"
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/phone_systems.h"
 #include "gen1/blocks/programming_record.h"
 #include "gen1/blocks/scan_lists.h"
 #include "gen1/blocks/sdt_systems.h"
 #include "gen1/blocks/selcall_systems.h"
+#include "gen1/blocks/slot_17_block.h"
 #include "gen1/blocks/trunking.h"
 #include "gen1/blocks/trunking_groups.h"
 #include "gen1/codeplug/address_table.h"
@@ -99,13 +101,13 @@ constexpr Gen1Block kBlocks[] = {
      .partners = {38, 3, 2, 32, 12}},
     {.name = "option_switches",
      .regions = {{{.id = 16, .methods = kRecord, .order = 17, .flag_byte = 4, .flag_bit = 0x10, .flag_rank = 18, .table_offset = 42}}},
-     .prep = Prep::Mobile, .slot = 15},
+     .prep = Prep::Mobile, .make = &make_handler<OptionSwitches>, .slot = 15},
     {.name = "option_board",
      .regions = {{{.id = 17, .methods = G | S | F | Q | m, .order = 18, .flag_byte = 4, .flag_bit = 0x20, .flag_rank = 19, .table_offset = 44}}},
      .kind = RecordKind::Lists, .prep = Prep::Mobile, .make = &make_handler<OptionBoard>, .slot = 16},
     {.name = "slot_17_block",
      .regions = {{{.id = 20, .methods = kRecord, .order = 19, .flag_byte = 5, .flag_bit = 0x01, .flag_rank = 22, .table_offset = 50}}},
-     .prep = Prep::Mobile, .slot = 17},
+     .prep = Prep::Mobile, .make = &make_handler<Slot17Block>, .slot = 17},
     {.name = "numeric_settings",
      .regions = {{{.id = 22, .methods = kRecord, .order = 20, .flag_byte = 5, .flag_bit = 0x04, .flag_rank = 24, .table_offset = 54}}},
      .prep = Prep::Mobile, .slot = 18},
