@@ -11,6 +11,7 @@
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/programming_record.h"
+#include "gen1/blocks/radio_settings.h"
 #include "gen1/blocks/scan_lists.h"
 #include "gen1/blocks/trunking.h"
 #include "gen1/blocks/trunking_groups.h"
@@ -52,7 +53,7 @@ constexpr Gen1Block kBlocks[] = {
      .make = &make_handler<ProgrammingRecord>, .slot = 4, .unpack_mobile = false},
     {.name = "radio_settings",
      .regions = {{{.id = 5, .methods = kRecord, .order = 2, .flag_byte = 3, .flag_bit = 0x02, .flag_rank = 8, .table_offset = 20}}},
-     .prep = Prep::MobileAndVersion, .slot = 5, .radio_source = true},
+     .prep = Prep::MobileAndVersion, .make = &make_handler<RadioSettings>, .slot = 5, .radio_source = true},
     {.name = "radio_options",
      .regions = {{{.id = 8, .methods = kRecord, .order = 3, .flag_byte = 3, .flag_bit = 0x10, .flag_rank = 11, .table_offset = 26}}},
      .prep = Prep::MobileAndVersion, .slot = 6},

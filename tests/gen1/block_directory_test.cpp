@@ -148,15 +148,15 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   // Built partners whose references come with the blocks they point at: the channel list's
   // signalling, phone and scan-list fields; the call reference list's DTMF calls. The trunking
   // systems hold nothing of the FSD, Sel Call and SDT systems or of the scan lists (their FSD
-  // switches name no system); block 5 is handed along with the Sel Call systems to be read for
-  // its signalling variant. Partners not built yet are held to their declarations once they
+  // switches name no system). Partners not built yet are held to their declarations once they
   // are: block 8's member position (field 750) into block 6, block 24's system index (604) into
   // block 41.
   const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {42, 38}, {12, 32}, {41, 32},
-                                                          {759, 32}, {761, 32}, {759, 5}, {26, 23}};
+                                                          {759, 32}, {761, 32}, {26, 23}};
   // Partners handed along that hold no reference to the deleted block: a DTMF call names no
-  // channel.
-  const std::set<std::pair<int32_t, int32_t>> holds_none = {{38, 26}};
+  // channel; block 5 is handed along with the Sel Call systems to be read for its signalling
+  // variant.
+  const std::set<std::pair<int32_t, int32_t>> holds_none = {{38, 26}, {759, 5}};
   // Partners whose references reach the deleted block only through another block they are
   // cascaded from: personalities through the trunking entries that name them, block 34's
   // lists through the personality block.
@@ -183,9 +183,9 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
       EXPECT_NE(declared[target].count(partner), awaiting.count({target, partner})) << target << " -> " << partner;
     }
   }
-  EXPECT_EQ(declared[32], (std::set<int32_t>{6, 12, 32, 38}));
+  EXPECT_EQ(declared[32], (std::set<int32_t>{5, 6, 12, 32, 38}));
   EXPECT_EQ(declared[37], (std::set<int32_t>{32}));
-  EXPECT_EQ(declared[38], (std::set<int32_t>{6, 12, 32}));
+  EXPECT_EQ(declared[38], (std::set<int32_t>{5, 6, 12, 32}));
   EXPECT_EQ(declared[41], (std::set<int32_t>{38}));
   EXPECT_EQ(declared[11], (std::set<int32_t>{32}));
   EXPECT_EQ(declared[43], (std::set<int32_t>{26, 38}));

@@ -39,6 +39,15 @@ class FramedBlock : public BlockHandler {
   // puts the old value back when they refuse it.
   virtual void finish_record(const BlockRecord& /*candidate*/, const BlockRecord& /*given*/) const {}
   virtual void check_field(const FieldValue& field) const;
+  // The record in the block's current form (mobile flag, version text, market class): every
+  // entry holds the form's fields in table order, with the values it had where it had them and
+  // the defaults where not; fields the form does not have are dropped, and a record size smaller
+  // than the form needs grows to it. For single-record blocks whose fields come and go with the
+  // form.
+  BlockRecord conformed(BlockRecord record) const;
+  // Packs the record as conformed gives it, leaving the record as it is: a block written into a
+  // radio of another version keeps the content the host sees.
+  std::vector<uint8_t> pack_conformed() const;
 
   const ListFrame* frame_;
   BlockRecord record_;

@@ -45,7 +45,7 @@ TEST(Codeplug, PackLaysOutHeaderBlocksAndChecksum) {
     EXPECT_EQ(table - flags, market_class == 0 ? 10u : 12u);
     EXPECT_EQ(image.size() - 1 - table, market_class == 0 ? 115u : 147u);
     EXPECT_EQ(codeplug.fields().text(100), std::to_string(image.size() - 1));
-    EXPECT_EQ(codeplug.addresses().address_of(5), 0);  // not enabled, no address
+    EXPECT_EQ(codeplug.addresses().address_of(20), 0);  // not enabled, no address
 
     // Unpacked into a fresh codeplug, the same image gives the same records and bytes.
     Codeplug back;
@@ -71,9 +71,9 @@ TEST(Codeplug, FailedUnpackKeepsWhatWasUnpacked) {
   Image flags_too_low = patched(image, 4, 0x2FF);
   Image enables_unbuilt = image;
   {
-    // Switch on block 5 (byte 3 of block 453, bit 0x02), whose handler the codeplug lacks.
+    // Switch on block 20 (byte 5 of block 453, bit 0x01), whose handler the codeplug lacks.
     const size_t flags = read_be(image.data() + 4, 2) - 0x300;
-    enables_unbuilt[flags + 3] |= 0x02;
+    enables_unbuilt[flags + 5] |= 0x01;
     enables_unbuilt[flags + 9] = checksum(enables_unbuilt.data() + flags, 9);
     enables_unbuilt = test::resealed(enables_unbuilt);
   }
@@ -99,7 +99,7 @@ TEST(Codeplug, FailedUnpackKeepsWhatWasUnpacked) {
     Codeplug parsed;
     parsed.parse_header(c.image.data(), c.image.size());
     EXPECT_EQ(codeplug.fields(), c.header ? parsed.fields() : header);
-    EXPECT_EQ(codeplug.flags().is_enabled(5), c.flags);
+    EXPECT_EQ(codeplug.flags().is_enabled(20), c.flags);
     if (!c.flags) {
       EXPECT_EQ(codeplug.flags().fields(), flags);
     }
