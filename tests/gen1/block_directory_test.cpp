@@ -149,14 +149,14 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   // signalling, phone and scan-list fields; the call reference list's DTMF calls. The trunking
   // systems hold nothing of the FSD, Sel Call and SDT systems or of the scan lists (their FSD
   // switches name no system). Partners not built yet are held to their declarations once they
-  // are: block 8's member position (field 750) into block 6, block 24's system index (604) into
-  // block 41.
+  // are: block 24's system index (604) into block 41.
   const std::set<std::pair<int32_t, int32_t>> awaiting = {{11, 38}, {12, 38}, {42, 38}, {12, 32}, {41, 32},
                                                           {759, 32}, {761, 32}, {26, 23}};
   // Partners handed along that hold no reference to the deleted block: a DTMF call names no
   // channel; block 5 is handed along with the Sel Call systems to be read for its signalling
-  // variant.
-  const std::set<std::pair<int32_t, int32_t>> holds_none = {{38, 26}, {759, 5}};
+  // variant; block 8 names no channel or system, its member position following the channel
+  // group members that such a deletion removes.
+  const std::set<std::pair<int32_t, int32_t>> holds_none = {{38, 26}, {759, 5}, {38, 8}, {32, 8}};
   // Partners whose references reach the deleted block only through another block they are
   // cascaded from: personalities through the trunking entries that name them, block 34's
   // lists through the personality block.
@@ -191,6 +191,7 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   EXPECT_EQ(declared[43], (std::set<int32_t>{26, 38}));
   EXPECT_EQ(declared[759], (std::set<int32_t>{38}));
   EXPECT_EQ(declared[761], (std::set<int32_t>{38}));
+  EXPECT_EQ(declared[6], (std::set<int32_t>{8}));
 }
 
 }  // namespace
