@@ -18,8 +18,8 @@ bool refers_to(const BlockHandler& handler, int32_t block_id) {
   return std::find(targets.begin(), targets.end(), block_id) != targets.end();
 }
 
-// The blocks as they are, for a copy of one block to try its deletions on: it reads every
-// block, and hands no deletion along.
+// The blocks as they are, for a copy of one block to try its rewrites and deletions on: it
+// reads every block, and hands no deletion (of an entry or of a member) along.
 class TrialDirectory final : public BlockDirectory {
  public:
   explicit TrialDirectory(BlockDirectory& blocks) : blocks_(blocks) {}
@@ -27,6 +27,7 @@ class TrialDirectory final : public BlockDirectory {
   bool enabled(int32_t block_id) override { return blocks_.enabled(block_id); }
   void references_deleted(int32_t, size_t) override {}
   void references_moved(int32_t, size_t, size_t, size_t) override {}
+  void references_member_deleted(int32_t, size_t, size_t) override {}
 
  private:
   BlockDirectory& blocks_;
@@ -62,8 +63,8 @@ void Gen1Directory::references_deleted(int32_t block_id, size_t index) {
     if (!handler || !refers_to(*handler, first_id(*row))) continue;
     const bool own = row->region(partner) != nullptr;
     const std::unique_ptr<BlockHandler> trial = handler->clone();
-    const std::vector<size_t> removed = trial->rewrite_deleted(first_id(*row), index, *this, own || enabled(partner));
     TrialDirectory unchanged(*this);
+    const std::vector<size_t> removed = trial->rewrite_deleted(first_id(*row), index, unchanged, own || enabled(partner));
     for (auto it = removed.rbegin(); it != removed.rend(); ++it) trial->delete_list(*it, unchanged);
   }
   for (int32_t partner : row->partners) {

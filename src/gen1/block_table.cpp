@@ -19,6 +19,8 @@
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/phone_systems.h"
 #include "gen1/blocks/programming_record.h"
+#include "gen1/blocks/radio_options.h"
+#include "gen1/blocks/radio_settings.h"
 #include "gen1/blocks/scan_lists.h"
 #include "gen1/blocks/sdt_systems.h"
 #include "gen1/blocks/selcall_systems.h"
@@ -61,10 +63,10 @@ constexpr Gen1Block kBlocks[] = {
      .make = &make_handler<ProgrammingRecord>, .slot = 4, .unpack_mobile = false},
     {.name = "radio_settings",
      .regions = {{{.id = 5, .methods = kRecord, .order = 2, .flag_byte = 3, .flag_bit = 0x02, .flag_rank = 8, .table_offset = 20}}},
-     .prep = Prep::MobileAndVersion, .slot = 5, .radio_source = true},
+     .prep = Prep::MobileAndVersion, .make = &make_handler<RadioSettings>, .slot = 5, .radio_source = true},
     {.name = "radio_options",
      .regions = {{{.id = 8, .methods = kRecord, .order = 3, .flag_byte = 3, .flag_bit = 0x10, .flag_rank = 11, .table_offset = 26}}},
-     .prep = Prep::MobileAndVersion, .slot = 6},
+     .prep = Prep::MobileAndVersion, .make = &make_handler<RadioOptions>, .slot = 6},
     {.name = "accessory_pins",
      .regions = {{{.id = 19, .methods = kRecord, .order = 5, .flag_byte = 4, .flag_bit = 0x80, .flag_rank = 21, .table_offset = 48}}},
      .make = &make_handler<AccessoryPins>, .slot = 7, .unpack_mobile = false, .portable_only = true},

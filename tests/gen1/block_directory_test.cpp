@@ -147,14 +147,13 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
   const std::set<int32_t> read_only = {2, 3, 453};
   // Built partners whose references come with the blocks they point at: the channel list's
   // signalling and scan-list fields. The trunking systems hold nothing of the FSD, Sel Call and
-  // SDT systems or of the scan lists (their FSD switches name no system); block 5 is handed along
-  // with the Sel Call systems to be read for its signalling variant. Partners not built yet are
-  // held to their declarations once they are: block 8's member position (field 750) into block 6.
-  const std::set<std::pair<int32_t, int32_t>> awaiting = {{12, 38}, {12, 32}, {41, 32}, {759, 32}, {761, 32},
-                                                          {759, 5}};
+  // SDT systems or of the scan lists (their FSD switches name no system).
+  const std::set<std::pair<int32_t, int32_t>> awaiting = {{12, 38}, {12, 32}, {41, 32}, {759, 32}, {761, 32}};
   // Partners handed along that hold no reference to the deleted block: a DTMF, Duotone II or FSD
-  // call names no channel.
-  const std::set<std::pair<int32_t, int32_t>> holds_none = {{38, 26}, {38, 25}, {38, 24}};
+  // call names no channel; block 5 is handed along with the Sel Call systems to be read for its
+  // signalling variant; block 8 names no channel or system, its member position following the
+  // channel group members that such a deletion removes.
+  const std::set<std::pair<int32_t, int32_t>> holds_none = {{38, 26}, {38, 25}, {38, 24}, {759, 5}, {38, 8}, {32, 8}};
   // Partners whose references reach the deleted block only through another block they are
   // cascaded from: personalities through the trunking entries that name them, block 34's
   // lists through the personality block.
@@ -181,15 +180,16 @@ TEST(Gen1Directory, DeclaredReferencesMatchThePartners) {
       EXPECT_NE(declared[target].count(partner), awaiting.count({target, partner})) << target << " -> " << partner;
     }
   }
-  EXPECT_EQ(declared[32], (std::set<int32_t>{6, 11, 12, 24, 32, 38}));
+  EXPECT_EQ(declared[32], (std::set<int32_t>{5, 6, 11, 12, 24, 32, 38}));
   EXPECT_EQ(declared[37], (std::set<int32_t>{32}));
-  EXPECT_EQ(declared[38], (std::set<int32_t>{6, 12, 32}));
+  EXPECT_EQ(declared[38], (std::set<int32_t>{5, 6, 12, 32}));
   EXPECT_EQ(declared[41], (std::set<int32_t>{24, 38}));
   EXPECT_EQ(declared[11], (std::set<int32_t>{32, 38}));
   EXPECT_EQ(declared[42], (std::set<int32_t>{25, 38}));
   EXPECT_EQ(declared[43], (std::set<int32_t>{26, 38}));
   EXPECT_EQ(declared[759], (std::set<int32_t>{38}));
   EXPECT_EQ(declared[761], (std::set<int32_t>{38}));
+  EXPECT_EQ(declared[6], (std::set<int32_t>{8}));
   // Block 23 names calls of all three call lists by block ID, so the FSD and Duotone II call
   // lists (24, 25) find its declarations waiting: their delete hands block 23 along
   // (references_deleted with their own ID, before the call goes) and fails with block 23's 116.

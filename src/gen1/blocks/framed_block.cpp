@@ -143,6 +143,29 @@ void FramedBlock::set_field(size_t index, const FieldValue& field) {
   }
 }
 
+BlockRecord FramedBlock::conformed(BlockRecord record) const {
+  const FieldList fresh = layout::defaults(frame_->rows, base);
+  for (size_t i = 0; i < record.entry_count(); ++i) {
+    FieldList& entry = record.entry(i);
+    FieldList taken;
+    taken.reserve(fresh.count());
+    for (size_t k = 0; k < fresh.count(); ++k) {
+      const int32_t id = fresh.id_at(k);
+      taken.add(entry.contains(id) ? entry.get(id) : fresh.at(k));
+    }
+    entry = std::move(taken);
+  }
+  // A record laid out for a smaller form grows to the size this form needs.
+  const std::string needed = default_frame(*frame_, base, 0).header().text(kRecordSizeField);
+  if (parse_decimal(record.header().text(kRecordSizeField)) < parse_decimal(needed))
+    record.header().set_text(kRecordSizeField, needed);
+  return record;
+}
+
+std::vector<uint8_t> FramedBlock::pack_conformed() const {
+  return pack_frame(*frame_, conformed(record_), base, frame_->keep_unused ? &raw_ : nullptr);
+}
+
 std::vector<size_t> FramedBlock::rewrite_deleted(int32_t block_id, size_t index, BlockDirectory& blocks,
                                                  bool enabled) {
   std::vector<size_t> removed;

@@ -70,6 +70,15 @@ class FramedBlock : public BlockHandler {
   // form adds get their defaults, rows it drops go.
   void adapt_entries_to_form();
   bool has_aliases() const { return regions_.aliases != 0; }
+  // The record in the block's current form (mobile flag, version text, market class): every
+  // entry holds the form's fields in table order, with the values it had where it had them and
+  // the defaults where not; fields the form does not have are dropped, and a record size smaller
+  // than the form needs grows to it. For single-record blocks whose fields come and go with the
+  // form.
+  BlockRecord conformed(BlockRecord record) const;
+  // Packs the record as conformed gives it, leaving the record as it is: a block written into a
+  // radio of another version keeps the content the host sees.
+  std::vector<uint8_t> pack_conformed() const;
 
   const ListFrame* frame_;
   Regions regions_;

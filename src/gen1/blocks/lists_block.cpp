@@ -167,11 +167,14 @@ std::vector<size_t> ListsBlock::rewrite_deleted(int32_t block_id, size_t index, 
                                                                blocks, enabled) == Rewrite::Remove;
         return;
       }
-      // A member whose reference goes is removed from its list.
+      // A member whose reference goes is removed from its list, and leaves it as a deleted
+      // member does: the blocks that name members by position follow.
       for (size_t j = list.entry_count(); j-- > 0;)
         if (rewrite_deleted_reference(*row.refers, row.id, list.entry(j), block_id, index, blocks, enabled) ==
-            Rewrite::Remove)
+            Rewrite::Remove) {
+          blocks.references_member_deleted(regions_.lists, i, j);
           list.remove_entry(j);
+        }
     });
     if (remove_list) removed.push_back(i);
   }

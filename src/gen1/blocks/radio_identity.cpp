@@ -1,5 +1,6 @@
 #include "gen1/blocks/radio_identity.h"
 
+#include "gen1/values/power_level.h"
 #include "gen1/values/range_table.h"
 #include "platform/errors.h"
 #include "engine/field_layout.h"
@@ -68,33 +69,6 @@ void limit_encode(std::string_view text, uint8_t* entry, const FieldDesc& row, c
 }
 constexpr CustomCodec kLimitCodec{limit_decode, limit_encode, nullptr};
 
-// ---- Power levels: p = byte / 25, shown as p^2 rounded to the nearest 0.5 -----------------------
-
-double power_of(uint32_t byte) {
-  const double p = byte / 25.0;
-  return std::floor(2 * p * p + 0.5) / 2;
-}
-
-// The byte for a level: the one already stored when it shows the level (so an unchanged level
-// keeps the radio's byte), else the smallest that does; 107 when no byte shows it.
-uint8_t power_byte(double level, uint8_t stored) {
-  if (power_of(stored) == level) return stored;
-  for (uint32_t byte = 0; byte <= 0xFF; ++byte)
-    if (power_of(byte) == level) return static_cast<uint8_t>(byte);
-  raise(err::kInvalidData);
-}
-
-std::string power_decode(const uint8_t* entry, const FieldDesc& row, const BlockBase&) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", power_of(entry[row.offset]));
-  return text;
-}
-void power_encode(std::string_view text, uint8_t* entry, const FieldDesc& row, const BlockBase&) {
-  entry[row.offset] = power_byte(parse_number(text), entry[row.offset]);
-}
-void power_check(std::string_view text, const FieldDesc&, const BlockBase&) { power_byte(parse_number(text), 0); }
-constexpr CustomCodec kPowerCodec{power_decode, power_encode, power_check};
-
 // Attribute 0 except the band (89) and fields 93-95 and 99, which are 2. Defaults: a VHF radio
 // for North America, 136-174 MHz, codeplug version 07.20 programmed at the factory; power
 // levels 25 W and 1 W on a mobile, 5 W and 1 W on a portable. Field 84 holds its 16 bytes as
@@ -124,13 +98,13 @@ constexpr FieldDesc kRows[] = {
     {.id = 94, .offset = 62, .width = 2, .attribute = 2},
     {.id = 95, .offset = 64, .width = 10, .codec = Codec::Text, .attribute = 2, .dflt = {""}},
     {.id = 96, .offset = 74, .codec = Codec::Custom, .attribute = 0, .dflt = {"25.0", "5.0"},
-     .ranges = &kGen1Ranges, .when = portable, .custom = &kPowerCodec},  // W
+     .ranges = &kGen1Ranges, .when = portable, .custom = &kPowerLevel},  // W
     {.id = 96, .offset = 74, .codec = Codec::Custom, .attribute = 0, .dflt = {"25.0", "5.0"},
-     .when = mobile, .custom = &kPowerCodec},
+     .when = mobile, .custom = &kPowerLevel},
     {.id = 97, .offset = 75, .codec = Codec::Custom, .attribute = 0, .dflt = {"1.0"},
-     .ranges = &kGen1Ranges, .when = portable, .custom = &kPowerCodec},  // W
+     .ranges = &kGen1Ranges, .when = portable, .custom = &kPowerLevel},  // W
     {.id = 97, .offset = 75, .codec = Codec::Custom, .attribute = 0, .dflt = {"1.0"},
-     .when = mobile, .custom = &kPowerCodec},
+     .when = mobile, .custom = &kPowerLevel},
     {.id = kRegion, .offset = 81, .codec = Codec::Choice, .attribute = 2,
      .dflt = {"North America"}, .choices = kRegions},
 };

@@ -151,7 +151,9 @@ TEST(ChannelGroups, ChannelDeletion) {
   for (bool enabled : {true, false}) {
     ChannelGroups block = make();
     block.unpack(6, image.data(), image.size());
+    blocks.log.clear();
     EXPECT_TRUE(block.rewrite_deleted(38, 1, blocks, enabled).empty());
+    EXPECT_EQ(blocks.log, enabled ? "M6.0.0M6.1.0" : "");  // the members removed, as deleted members
     EXPECT_EQ(members(block.lists(), 0), enabled ? "2: Conventional 0 1 LS Trunking 0 1"
                                                  : "3: Conventional 0 1 Conventional 0 2 LS Trunking 0 1");
     EXPECT_EQ(members(block.lists(), 1), enabled ? "0:" : "1: Conventional 0 1");

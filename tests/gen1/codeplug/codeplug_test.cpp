@@ -45,7 +45,7 @@ TEST(Codeplug, PackLaysOutHeaderBlocksAndChecksum) {
     EXPECT_EQ(table - flags, market_class == 0 ? 10u : 12u);
     EXPECT_EQ(image.size() - 1 - table, market_class == 0 ? 115u : 147u);
     EXPECT_EQ(codeplug.fields().text(100), std::to_string(image.size() - 1));
-    EXPECT_EQ(codeplug.addresses().address_of(5), 0);  // not enabled, no address
+    EXPECT_EQ(codeplug.addresses().address_of(41), 0);  // not enabled (block 2 field 60), no address
 
     // Unpacked into a fresh codeplug, the same image gives the same records and bytes.
     Codeplug back;
@@ -64,19 +64,15 @@ TEST(Codeplug, FailedUnpackKeepsWhatWasUnpacked) {
   Radio radio;
   Codeplug source;
   source.programming_record().set_field(0, {104, "Tuner", 0});
+  source.flags().set_enabled(20, false);  // the image's flags differ from a new codeplug's
   const Image image = source.pack_image(radio.identity, radio.info, false);
 
   Image off_by_one = patched(image, 2, static_cast<uint16_t>(image.size() - 1));
   off_by_one[image.size() - 1] ^= 0x01;
   Image flags_too_low = patched(image, 4, 0x2FF);
-  Image enables_unbuilt = image;
-  {
-    // Switch on block 5 (byte 3 of block 453, bit 0x02), whose handler the codeplug lacks.
-    const size_t flags = read_be(image.data() + 4, 2) - 0x300;
-    enables_unbuilt[flags + 3] |= 0x02;
-    enables_unbuilt[flags + 9] = checksum(enables_unbuilt.data() + flags, 9);
-    enables_unbuilt = test::resealed(enables_unbuilt);
-  }
+  // Block 16, unpacked after block 4, with a broken checksum.
+  const Image bad_block =
+      test::patched(image, {{source.addresses().address_of(16) - 0x300u, 0x01}});
   struct Case {
     const char* what;
     const Image& image;
@@ -86,7 +82,7 @@ TEST(Codeplug, FailedUnpackKeepsWhatWasUnpacked) {
   } cases[] = {
       {"image checksum", off_by_one, off_by_one.size(), err::kChecksum, true, false, false},
       {"block 453 below 0x300", flags_too_low, flags_too_low.size(), err::kInvalidData, true, false, false},
-      {"a block without a handler", enables_unbuilt, enables_unbuilt.size(), err::kUnpackFailure, true, true, true},
+      {"a later block's checksum", bad_block, bad_block.size(), err::kChecksum, true, true, true},
       {"shorter than its header says", image, image.size() - 1, err::kShortImage, true, false, false},
       {"no header", image, 5, err::kShortImage, false, false, false},
   };
@@ -99,7 +95,7 @@ TEST(Codeplug, FailedUnpackKeepsWhatWasUnpacked) {
     Codeplug parsed;
     parsed.parse_header(c.image.data(), c.image.size());
     EXPECT_EQ(codeplug.fields(), c.header ? parsed.fields() : header);
-    EXPECT_EQ(codeplug.flags().is_enabled(5), c.flags);
+    EXPECT_EQ(codeplug.flags().is_enabled(20), !c.flags);
     if (!c.flags) {
       EXPECT_EQ(codeplug.flags().fields(), flags);
     }

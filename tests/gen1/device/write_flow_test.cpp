@@ -262,6 +262,9 @@ std::string trunking_references(CPServices& o) {
     for (size_t j = 0; j < scan.member_count(l); ++j)
       if (scan.get_member_field(l, j, 443).value == "LS Trunking") found += "member ";
   }
+  const FieldList settings = o.codeplug().handler(5)->block().entry(0);
+  for (int32_t type : {746, 748})
+    if (settings.contains(type) && settings.text(type) == "LS Trunking") found += "settings ";
   return found;
 }
 
@@ -285,15 +288,19 @@ TEST(WriteFlowTest, TrunkingIsDroppedForAnOlderRadio) {
     scan.set_member_field(0, 1, {443, "LS Trunking", 1}, blocks);
     scan.set_field(0, {438, "LS Trunking", 1});
     scan.set_field(0, {441, "1", 1});
-    // Phone system 0 and FSD call 0 on trunking system 1.
+    // Phone system 0 and FSD call 0 on trunking system 1; block 5's two references.
     blocks.find(11)->set_field(0, {600, "LS Trunking", 1});
     blocks.find(11)->set_field(0, {601, "1", 1});
     blocks.find(24)->set_field(0, {610, "LS Trunking", 2});
     blocks.find(24)->set_field(0, {605, "1", 1});
+    BlockHandler& settings = *blocks.find(5);
+    settings.set_field(0, {746, "LS Trunking", 1});
+    settings.set_field(0, {747, "1", 1});
+    settings.set_field(0, {748, "LS Trunking", 1});
     return object;
   };
   std::unique_ptr<CPServices> kept = trunked();
-  ASSERT_EQ(trunking_references(*kept), "channel phone call designated member ");
+  ASSERT_EQ(trunking_references(*kept), "channel phone call designated member settings settings ");
   ASSERT_EQ(run(false, *kept, newer), S_OK);
   EXPECT_EQ(read_from(newer)->codeplug().handler(32)->block().entry_count(), 2u);
 
@@ -301,6 +308,8 @@ TEST(WriteFlowTest, TrunkingIsDroppedForAnOlderRadio) {
   ASSERT_EQ(run(false, *object, older), S_OK);
   EXPECT_EQ(object->codeplug().handler(32)->block().entry_count(), 0u);
   EXPECT_EQ(trunking_references(*object), "");
+  const FieldList settings = object->codeplug().handler(5)->block().entry(0);
+  EXPECT_EQ(settings.text(747) + settings.text(749), "00");
   EXPECT_EQ(object->codeplug().handler(38)->block().entry(3).text(424), "KEEP ME");
   std::unique_ptr<CPServices> again = read_from(older);
   for (int32_t id : {37, 32, 34}) EXPECT_FALSE(again->codeplug().enabled(id)) << id;

@@ -1,0 +1,309 @@
+// Block 5: a hand-made image both ways, the forms of the mobile flag, market class and version
+// text, refused images and sets leaving the block as it was, the channel references a deletion
+// rewrites, and the signalling variant reaching the blocks that read it.
+#include "gen1/blocks/radio_settings.h"
+#include "gen1/values/radio_context.h"
+
+#include "engine/variant_codec.h"
+#include "gen1/block_directory.h"
+#include "gen1/radio.h"
+#include "interface/cp_services.h"
+#include "platform/ole_util.h"
+#include "support/error_code.h"
+#include "support/images.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace cps {
+namespace {
+
+using test::error_of;
+using Bytes = std::vector<uint8_t>;
+
+RadioSettings make(uint8_t mobile = 0, const char* version = "07", int32_t market_class = 0) {
+  RadioSettings block;
+  block.base.mobile = mobile;
+  block.base.version = version;
+  own_context(block.base).market_class = market_class;
+  block.build_default();
+  return block;
+}
+
+// A portable, class 0, version 07 record of 57 bytes; byte k of the record is image byte k + 3.
+const Bytes kRecord = {
+    0x21, 0x92, 0x85, 0x82, 0x7F, 0x40, 0x7F, 0x86, 0x0A, 0x04,  // 0-9
+    0x05, 0xA3, 0x09, 0xEC, 0x01, 0x02, 0x03, 0x04, 0x05, 0x1E,  // 10-19
+    0xFF, 0x04, 0x01, 0xE0, 0x01, 0x06, 0xFF, 0x5A, 0x1F, 0x02,  // 20-29
+    0xC3, 0x80, 0x38, 0x19, 0x01, 0x02, 0x24, 0x1B, 'Z',  'O',   // 30-39
+    'N',  'E',  ' ',  'A',  ' ',  ' ',  0x11, 0x22, 0x33, 0x44,  // 40-49
+    0x01, 0x02, 0x03, 0x04, 0x05, 0x00, 0x07};                   // 50-56
+
+Bytes image_of(const Bytes& record) {
+  Bytes image = {0x80, static_cast<uint8_t>(record.size()), 0x01};
+  image.insert(image.end(), record.begin(), record.end());
+  image.push_back(0);
+  return test::resealed(image);
+}
+// The golden image with record bytes changed.
+Bytes with(const test::Patch& record_bytes) { return test::patched(image_of(kRecord), record_bytes, 3); }
+
+TEST(RadioSettings, GoldenImageBothWays) {
+  RadioSettings block = make();
+  const Bytes golden = image_of(kRecord);
+  block.unpack(5, golden.data(), golden.size());
+  const FieldList& e = block.block().entry(0);
+  const std::vector<std::pair<int32_t, const char*>> expected = {
+      {107, "1"}, {108, "0"}, {111, "1"}, {118, "1"}, {117, "Open Squelch"}, {115, "1"},
+      {447, "Programmable-Menu/Numeric Mic"}, {124, "Musical"}, {121, "1"}, {119, "1"}, {131, "1"}, {125, "1"},
+      {132, "635"}, {133, "64"}, {134, "127"}, {137, "Bypassed post-limiter 3kHz LP filter"},
+      {136, "Improved Audio"}, {135, "3000"}, {138, "10"}, {139, "1000"}, {140, "Advanced Option Interface"},
+      {144, "1"}, {143, "0"}, {142, "1"}, {141, "750"}, {147, "Suspend All Scan"}, {145, "1"}, {148, "-20"},
+      {149, "1"}, {153, "5"}, {154, "30"}, {155, "255"}, {156, "100"}, {157, "480"}, {158, "1"},
+      {159, "1.50"}, {160, "63.75"}, {161, "46.5"}, {162, "3.0"}, {881, "1"}, {884, "1"}, {163, "4.5"},
+      {882, "1"}, {164, "5.0"}, {165, "1.0"}, {746, "LS Trunking"}, {747, "2"}, {169, "Accessory Connector"},
+      {168, "6.0"}, {173, "Ext Mic Audio"}, {172, "Flat Tx Audio"}, {171, "1"}, {170, "1"}, {174, "ZONE A  "},
+      {175, "Channel/Group Alias"}, {176, "Frequency XQ"}, {177, "Zone Alias"}, {178, "Clock/Status"},
+      {181, "1"}, {180, "0"}, {179, "1"}, {748, "Conventional"}, {749, "7"}};
+  for (auto [id, text] : expected) EXPECT_EQ(e.text(id), text) << id;
+  for (int32_t absent : {114, 470, 752, 754, 755, 756, 166, 167, 659, 660}) EXPECT_FALSE(e.contains(absent)) << absent;
+  EXPECT_EQ(e.get(108).attribute + e.get(156).attribute + e.get(107).attribute + e.get(747).attribute, 6);
+  EXPECT_EQ(block.block().header().text(47), "57");
+  // Bytes without a field (record byte 27, bytes 46-49 in class 0, bit 0x01 of byte 3) survive.
+  EXPECT_EQ(block.pack(5), golden);
+}
+
+// The same bytes through every form: what a field shows, or the code the image fails with.
+TEST(RadioSettings, FormsShowTheirOwnFields) {
+  struct Case {
+    uint8_t mobile;
+    const char* version;
+    int32_t market_class;
+    test::Patch bytes;
+    int32_t field;
+    const char* text;  // nullptr: the form has no such field
+    int code = 0;
+  };
+  const Case cases[] = {
+      {0, "03", 1, {{34, 0x41}}, 754, "Kani"},
+      {0, "03", 1, {{34, 0x41}}, 746, "LS Trunking"},
+      {0, "03", 2, {{34, 0x81}}, 754, "Ippan"},
+      {0, "02", 1, {{34, 0x41}}, 166, "66"},
+      {0, "02", 0, {}, 660, "7"},
+      {0, "02", 0, {}, 659, "0"},
+      {0, "01", 0, {}, 748, nullptr},
+      {1, "07", 0, {{1, 0x02}}, 114, "Programmable-Menu/Numeric"},
+      {1, "07", 0, {}, 470, "3.0"},
+      {1, "07", 0, {}, 164, nullptr},
+      {1, "07", 0, {}, 884, nullptr},
+      {0, "06", 0, {}, 882, "1"},
+      {0, "05", 0, {}, 881, nullptr},
+      {0, "07", 1, {}, 755, "287454020"},  // 0x11223344
+      {0, "07", 2, {}, 756, "16909060"},   // 0x01020304
+      {0, "07", 1, {}, 175, nullptr},
+      // Refused images.
+      {0, "07", 0, {{13, 5}}, 148, nullptr, err::kChoiceNotFound},
+      {0, "07", 0, {{7, 0x80}}, 135, nullptr, err::kInvalidData},  // 0 x 500 is below 500
+      {1, "07", 0, {{1, 0x05}}, 114, nullptr, err::kChoiceNotFound},
+      {0, "03", 1, {{34, 0xC1}}, 754, nullptr, err::kChoiceNotFound},
+      {0, "07", 0, {{32, 0}}, 164, nullptr, err::kInvalidData},  // 0 W
+      {1, "07", 0, {{29, 0}}, 470, nullptr, err::kInvalidData},  // held to 162's row
+      {0, "07", 0, {{50, 5}}, 175, nullptr, err::kChoiceNotFound},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.field << " v" << c.version << " class " << c.market_class);
+    RadioSettings block = make(c.mobile, c.version, c.market_class);
+    const BlockRecord before = block.block();
+    const Bytes image = with(c.bytes);
+    EXPECT_EQ(error_of([&] { block.unpack(5, image.data(), image.size()); }), c.code);
+    if (c.code != 0) {
+      EXPECT_EQ(block.block(), before);
+      continue;
+    }
+    const FieldList& e = block.block().entry(0);
+    if (c.text == nullptr) {
+      EXPECT_FALSE(e.contains(c.field));
+    } else {
+      EXPECT_EQ(e.text(c.field), c.text);
+    }
+    EXPECT_EQ(block.pack(5), image);
+  }
+}
+
+TEST(RadioSettings, SetsCheckEveryValueFirst) {
+  RadioSettings block = make();
+  for (FieldValue f : {FieldValue{148, "+50", 1}, {135, "16000", 1}, {164, "25.0", 1}, {174, "ABC", 1}})
+    block.set_field(0, f);
+  const Bytes packed = block.pack(5);
+  EXPECT_EQ(packed[3 + 13], 50);
+  EXPECT_EQ(packed[3 + 7] & 0x3F, 32);
+  EXPECT_EQ(packed[3 + 32], 125);  // (125 / 25)^2 = 25 W
+  EXPECT_EQ(Bytes(packed.begin() + 3 + 38, packed.begin() + 3 + 46), (Bytes{'A', 'B', 'C', ' ', ' ', ' ', ' ', ' '}));
+
+  const BlockRecord good = block.block();
+  const struct { FieldValue field; int code; } refused[] = {
+      {{148, "-15", 1}, err::kChoiceNotFound}, {{135, "750", 1}, err::kInvalidData},
+      {{159, "0.10", 1}, err::kInvalidData},   {{164, "0.7", 1}, err::kInvalidData},
+      {{754, "Kani", 1}, err::kFieldNotFound}, {{114, "No Keypad", 1}, err::kFieldNotFound},
+      {{47, "57", 2}, err::kFieldNotFound},    {{157, "abc", 1}, err::kInvalidData},
+  };
+  for (const auto& r : refused) {
+    EXPECT_EQ(error_of([&] { block.set_field(0, r.field); }), r.code) << r.field.id;
+    EXPECT_EQ(block.block(), good);
+  }
+
+  // "02": 659 stands for a type that form does not store and reads 0 only.
+  RadioSettings v02 = make(0, "02");
+  EXPECT_EQ(error_of([&] { v02.set_field(0, {659, "1", 1}); }), err::kInvalidData);
+  v02.set_field(0, {659, "0", 1});
+}
+
+// Packed for another version (a write into an older or newer radio), the record is laid out in
+// that version's form, fields it lacks taking their defaults; the record itself stays.
+TEST(RadioSettings, PackingForAnotherVersion) {
+  RadioSettings block = make(0, "07");
+  block.set_field(0, {747, "3", 1});
+  const BlockRecord kept = block.block();
+  block.base.version = "02";
+  const Bytes old = block.pack(5);
+  ASSERT_EQ(old.size(), 57u + 4u);
+  EXPECT_EQ(old[3 + 34], 0);  // 166 = 1
+  EXPECT_EQ(block.block(), kept);
+  RadioSettings reader = make(0, "02");
+  reader.unpack(5, old.data(), old.size());
+  EXPECT_EQ(reader.block().entry(0).text(166), "1");
+
+  RadioSettings first = make(0, "01");
+  ASSERT_EQ(first.block().header().text(47), "55");
+  first.base.version = "07";
+  const Bytes grown = first.pack(5);
+  ASSERT_EQ(grown.size(), 57u + 4u);
+  RadioSettings newer = make(0, "07");
+  newer.unpack(5, grown.data(), grown.size());
+  EXPECT_EQ(newer.block().entry(0).text(748), "Conventional");
+}
+
+// ---- On a whole radio ---------------------------------------------------------------------------
+
+// A portable 07.xx radio that takes three trunking systems, with three channels and three systems.
+Gen1Radio trunked_radio() {
+  Gen1Radio radio({}, {});
+  BlockRecord info = radio.block2.block();
+  for (auto [id, text] : {std::pair(61, "1"), {66, "Portable"}, {667, "Tobin"}, {743, "3"}})
+    info.entry(0).set_text(id, text);
+  radio.block2.set_block(info);
+  radio.codeplug.base.mobile = radio.mobile_flag();
+  radio.codeplug.reset();
+  for (int32_t id : {37, 742, 36, 741, 32, 33, 34, 35}) radio.codeplug.flags().set_enabled(id, true);
+  radio.refresh_facts();
+  Gen1Directory blocks(radio);
+  while (blocks.find(38)->block().entry_count() < 3) blocks.find(38)->add_list();
+  blocks.find(37)->add_list();
+  while (blocks.find(32)->block().entry_count() < 3) blocks.find(32)->add_list();
+  return radio;
+}
+
+std::string channels_of(const BlockHandler& settings) {
+  const FieldList& e = settings.block().entry(0);
+  return e.text(746) + "/" + e.text(747) + " " + e.text(748) + "/" + e.text(749);
+}
+
+void point(BlockHandler& settings, const char* type1, const char* index1, const char* type2, const char* index2) {
+  settings.set_field(0, {746, type1, 1});
+  settings.set_field(0, {747, index1, 1});
+  settings.set_field(0, {748, type2, 1});
+  settings.set_field(0, {749, index2, 1});
+}
+
+// The default and second channels follow deletions of the channel or system they name: a deleted
+// channel falls back to channel 0; a deleted system to index 0, on trunking while another system
+// remains and conventional once the last goes. References of the other kind are left alone.
+TEST(RadioSettings, ChannelReferencesFollowDeletions) {
+  Gen1Radio radio = trunked_radio();
+  Gen1Directory blocks(radio);
+  BlockHandler& settings = *blocks.find(5);
+  BlockHandler& systems = *blocks.find(32);
+  BlockHandler& channels = *blocks.find(38);
+  ASSERT_TRUE(radio.codeplug.enabled(5));
+
+  point(settings, "LS Trunking", "1", "LS Trunking", "2");
+  systems.delete_list(1, blocks);
+  EXPECT_EQ(channels_of(settings), "LS Trunking/0 LS Trunking/1");
+  systems.delete_list(1, blocks);  // two systems before it: the reference stays on trunking
+  EXPECT_EQ(channels_of(settings), "LS Trunking/0 LS Trunking/0");
+  systems.delete_list(0, blocks);  // the last one
+  EXPECT_EQ(channels_of(settings), "Conventional/0 Conventional/0");
+
+  point(settings, "Conventional", "1", "Conventional", "2");
+  channels.delete_list(1, blocks);
+  EXPECT_EQ(channels_of(settings), "Conventional/0 Conventional/1");
+
+  // Trunking references ignore channel deletions; a block the flags leave out keeps everything.
+  Gen1Radio other = trunked_radio();
+  Gen1Directory other_blocks(other);
+  BlockHandler& other_settings = *other_blocks.find(5);
+  point(other_settings, "LS Trunking", "1", "Conventional", "2");
+  other_blocks.find(38)->delete_list(0, other_blocks);
+  EXPECT_EQ(channels_of(other_settings), "LS Trunking/1 Conventional/1");
+  other.codeplug.flags().set_enabled(5, false);
+  other_blocks.find(32)->delete_list(0, other_blocks);
+  other_blocks.find(38)->delete_list(0, other_blocks);
+  EXPECT_EQ(channels_of(other_settings), "LS Trunking/1 Conventional/1");
+}
+
+HRESULT set_field(CPServices& o, LONG block, FieldValue field) {
+  ScopedVariant v;
+  encode_field(field, v.get());
+  return o.SetFieldAt(block, 0, *v);
+}
+std::string field_of(CPServices& o, LONG block, LONG field, BYTE index) {
+  ScopedVariant v;
+  EXPECT_EQ(o.GetFieldAt(block, field, index, v.get()), S_OK);
+  return decode_field(*v).value;
+}
+
+// The signalling variant set through the interface reaches the blocks that read it: a "Kani"
+// radio with a data port gives new channels ATIS signalling, an "Ippan" radio switches field 821
+// of new Sel Call systems on. Without block 5 neither happens.
+TEST(RadioSettings, SignallingVariantReachesTheBlocksThatReadIt) {
+  CPServices object(nullptr);
+  BlockRecord identity = object.radio_identity().block();
+  identity.entry(0).set_text(99, "Japan");
+  ScopedVariant v;
+  encode_block_record(identity, v.get());
+  ASSERT_EQ(object.SetBlockData(3, v.get()), S_OK);
+  ASSERT_EQ(object.market_class(), 2);
+  ASSERT_EQ(set_field(object, 2, {55, "1", 0}), S_OK);
+  ASSERT_TRUE(object.codeplug().enabled(5));
+  object.codeplug().flags().set_enabled(759, true);
+
+  BYTE channel = 0, system = 0;
+  ASSERT_EQ(set_field(object, 5, {754, "Kani", 1}), S_OK);
+  ASSERT_EQ(object.AddList(38, &channel), S_OK);
+  EXPECT_EQ(field_of(object, 38, 415, channel), "ATIS");
+
+  ASSERT_EQ(set_field(object, 5, {754, "Ippan", 1}), S_OK);
+  ASSERT_EQ(object.AddList(38, &channel), S_OK);
+  EXPECT_EQ(field_of(object, 38, 415, channel), "None");
+  ASSERT_EQ(object.AddList(759, &system), S_OK);
+  EXPECT_EQ(field_of(object, 759, 821, system), "1");
+
+  // A refused value changes neither the block nor the facts.
+  EXPECT_EQ(set_field(object, 5, {754, "Both", 1}), static_cast<HRESULT>(0x8004096C));
+  ASSERT_EQ(object.AddList(759, &system), S_OK);
+  EXPECT_EQ(field_of(object, 759, 821, system), "1");
+
+  // Block 5 disabled: no variant, whatever its record says.
+  BlockRecord settings = object.codeplug().handler(5)->block();
+  object.codeplug().flags().set_enabled(5, false);
+  ScopedVariant again;
+  encode_block_record(settings, again.get());
+  ASSERT_EQ(object.SetBlockData(5, again.get()), S_OK);
+  ASSERT_EQ(object.AddList(759, &system), S_OK);
+  EXPECT_EQ(field_of(object, 759, 821, system), "0");
+}
+
+}  // namespace
+}  // namespace cps
