@@ -1,6 +1,7 @@
 #include "gen1/block_table.h"
 
 #include "gen1/blocks/accessory_pins.h"
+#include "gen1/blocks/alert_settings.h"
 #include "gen1/blocks/availability_flags.h"
 #include "gen1/blocks/buttons.h"
 #include "gen1/blocks/channel_groups.h"
@@ -64,7 +65,7 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::Mobile, .make = &make_handler<Buttons>, .slot = 8},
     {.name = "alert_settings",
      .regions = {{{.id = 40, .methods = kRecord, .order = 6, .flag_byte = 8, .flag_bit = 0x04, .flag_rank = 44, .table_offset = 102}}},
-     .prep = Prep::Mobile, .slot = 9},
+     .prep = Prep::Mobile, .make = &make_handler<AlertSettings>, .slot = 9},
     {.name = "fsd_systems",
      .regions = {{{.id = 41, .methods = kList, .order = 7, .flag_byte = 8, .flag_bit = 0x08, .flag_rank = 45, .table_offset = 104},
                  {.id = 466, .methods = kList, .order = 8, .flag_byte = 5, .flag_bit = 0x10, .flag_rank = 26, .table_offset = 58}}},
