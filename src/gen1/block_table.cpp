@@ -9,6 +9,7 @@
 #include "gen1/blocks/fsd_systems.h"
 #include "gen1/blocks/dtmf_calls.h"
 #include "gen1/blocks/dtmf_systems.h"
+#include "gen1/blocks/numeric_settings.h"
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/personality.h"
 #include "gen1/blocks/programming_record.h"
@@ -101,7 +102,7 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::Mobile, .slot = 17},
     {.name = "numeric_settings",
      .regions = {{{.id = 22, .methods = kRecord, .order = 20, .flag_byte = 5, .flag_bit = 0x04, .flag_rank = 24, .table_offset = 54}}},
-     .prep = Prep::Mobile, .slot = 18},
+     .prep = Prep::Mobile, .make = &make_handler<NumericSettings>, .slot = 18},
     {.name = "dtmf_systems",
      .regions = {{{.id = 43, .methods = kList, .order = 21, .flag_byte = 8, .flag_bit = 0x20, .flag_rank = 47, .table_offset = 108},
                  {.id = 657, .methods = kList, .order = 22, .flag_byte = 5, .flag_bit = 0x40, .flag_rank = 49, .table_offset = 62}}},
