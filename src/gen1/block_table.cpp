@@ -1,6 +1,7 @@
 #include "gen1/block_table.h"
 
 #include "gen1/blocks/accessory_pins.h"
+#include "gen1/blocks/alarm_settings.h"
 #include "gen1/blocks/alert_settings.h"
 #include "gen1/blocks/availability_flags.h"
 #include "gen1/blocks/buttons.h"
@@ -110,7 +111,7 @@ constexpr Gen1Block kBlocks[] = {
      .capability = {3, 43, 58}},
     {.name = "alarm_settings",
      .regions = {{{.id = 30, .methods = kRecord, .order = 23, .flag_byte = 6, .flag_bit = 0x80, .flag_rank = 35, .table_offset = 80}}},
-     .prep = Prep::Mobile, .slot = 20},
+     .prep = Prep::Mobile, .make = &make_handler<AlarmSettings>, .slot = 20},
     {.name = "messages",
      .regions = {{{.id = 29, .methods = kList, .order = 24, .flag_byte = 6, .flag_bit = 0x40, .flag_rank = 34, .table_offset = 78}}},
      .prep = Prep::Mobile, .slot = 21},
