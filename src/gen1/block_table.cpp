@@ -1,6 +1,8 @@
 #include "gen1/block_table.h"
 
 #include "gen1/blocks/accessory_pins.h"
+#include "gen1/blocks/alarm_settings.h"
+#include "gen1/blocks/alert_settings.h"
 #include "gen1/blocks/availability_flags.h"
 #include "gen1/blocks/buttons.h"
 #include "gen1/blocks/call_references.h"
@@ -14,6 +16,7 @@
 #include "gen1/blocks/fsd_calls.h"
 #include "gen1/blocks/fsd_systems.h"
 #include "gen1/blocks/messages.h"
+#include "gen1/blocks/numeric_settings.h"
 #include "gen1/blocks/option_board.h"
 #include "gen1/blocks/option_switches.h"
 #include "gen1/blocks/personality.h"
@@ -75,7 +78,7 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::Mobile, .make = &make_handler<Buttons>, .slot = 8},
     {.name = "alert_settings",
      .regions = {{{.id = 40, .methods = kRecord, .order = 6, .flag_byte = 8, .flag_bit = 0x04, .flag_rank = 44, .table_offset = 102}}},
-     .prep = Prep::Mobile, .slot = 9},
+     .prep = Prep::Mobile, .make = &make_handler<AlertSettings>, .slot = 9},
     {.name = "fsd_systems",
      .regions = {{{.id = 41, .methods = kList, .order = 7, .flag_byte = 8, .flag_bit = 0x08, .flag_rank = 45, .table_offset = 104},
                  {.id = 466, .methods = kList, .order = 8, .flag_byte = 5, .flag_bit = 0x10, .flag_rank = 26, .table_offset = 58}}},
@@ -112,7 +115,7 @@ constexpr Gen1Block kBlocks[] = {
      .prep = Prep::Mobile, .make = &make_handler<Slot17Block>, .slot = 17},
     {.name = "numeric_settings",
      .regions = {{{.id = 22, .methods = kRecord, .order = 20, .flag_byte = 5, .flag_bit = 0x04, .flag_rank = 24, .table_offset = 54}}},
-     .prep = Prep::Mobile, .slot = 18},
+     .prep = Prep::Mobile, .make = &make_handler<NumericSettings>, .slot = 18},
     {.name = "dtmf_systems",
      .regions = {{{.id = 43, .methods = kList, .order = 21, .flag_byte = 8, .flag_bit = 0x20, .flag_rank = 47, .table_offset = 108},
                  {.id = 657, .methods = kList, .order = 22, .flag_byte = 5, .flag_bit = 0x40, .flag_rank = 49, .table_offset = 62}}},
@@ -120,7 +123,7 @@ constexpr Gen1Block kBlocks[] = {
      .capability = {3, 43, 58}},
     {.name = "alarm_settings",
      .regions = {{{.id = 30, .methods = kRecord, .order = 23, .flag_byte = 6, .flag_bit = 0x80, .flag_rank = 35, .table_offset = 80}}},
-     .prep = Prep::Mobile, .slot = 20},
+     .prep = Prep::Mobile, .make = &make_handler<AlarmSettings>, .slot = 20},
     {.name = "messages",
      .regions = {{{.id = 29, .methods = kList, .order = 24, .flag_byte = 6, .flag_bit = 0x40, .flag_rank = 34, .table_offset = 78}}},
      .prep = Prep::Mobile, .make = &make_handler<MessageList>, .slot = 21},

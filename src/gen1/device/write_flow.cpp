@@ -15,6 +15,7 @@
 #include "gen1/device/device_link.h"
 #include "gen1/device/flows.h"
 #include "gen1/block_directory.h"
+#include "gen1/blocks/alert_settings.h"
 #include "gen1/blocks/trunking.h"
 #include "gen1/radio.h"
 #include "platform/errors.h"
@@ -136,16 +137,20 @@ void stamp_date_and_time(ProgrammingRecord& block4) {
 // channel groups, conventional channel 0); a scan list member of type "LS Trunking" (443/446) is
 // removed and a designated channel of that type (438/441) becomes "Selected" with index 255; a
 // phone system on one (600/601) becomes "Unassigned" with index 255; an FSD call on one keeps
-// its mode and names none (605 = 255); blocks that refer to systems and are not built yet follow
-// their own declarations when they are. Aliases (424) and the scan lists' switches 435 and 436,
-// which name no system, are left as they are. Unlike a host's deletion the last system goes even
-// where no channel remains: the radio being written has no trunking.
+// its mode and names none (605 = 255); block 5's references (746-749) follow their own rules;
+// block 40's system (313/314) becomes "Conventional" 255, and its mode (301), which no deletion
+// touches, is switched off first where that system was a trunking system. Aliases (424) and the
+// scan lists' switches 435 and 436, which name no system, are left as they are. Unlike a host's
+// deletion the last system goes even where no channel remains: the radio being written has no
+// trunking.
 void downgrade_for_older_radio(Gen1Radio& radio) {
   const BlockBase& pair = radio.codeplug.base;
   if (pair.data_major() < kFirstTrunkingMajor || pair.target_major() >= kFirstTrunkingMajor) return;
   auto* trunking = dynamic_cast<TrunkingSystems*>(radio.codeplug.handler(kTrunkingBlock));
   if (trunking == nullptr || trunking->block().entry_count() == 0) return;
   Gen1Directory blocks(radio);
+  auto* alerts = dynamic_cast<AlertSettings*>(radio.codeplug.handler(AlertSettings::kBlockId));
+  if (alerts != nullptr && blocks.enabled(AlertSettings::kBlockId)) alerts->disable_trunking_mode();
   trunking->delete_all(blocks);
 }
 

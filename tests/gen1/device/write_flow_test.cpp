@@ -265,6 +265,8 @@ std::string trunking_references(CPServices& o) {
   const FieldList settings = o.codeplug().handler(5)->block().entry(0);
   for (int32_t type : {746, 748})
     if (settings.contains(type) && settings.text(type) == "LS Trunking") found += "settings ";
+  const FieldList alerts = o.codeplug().handler(40)->block().entry(0);
+  if (alerts.text(314) == "LS Trunking") found += "alerts ";
   return found;
 }
 
@@ -275,7 +277,7 @@ TEST(WriteFlowTest, TrunkingIsDroppedForAnOlderRadio) {
   SimulatedRadio source = radio_with({.version = "0720"}), older = radio_with({.version = "0220"}),
                  newer = radio_with({.version = "0320"});
   // Two systems; channel 2 on system 1, the scan list's member 1 and its designated channel on
-  // trunking systems.
+  // trunking systems, block 40's mode on system 0.
   auto trunked = [&] {
     std::unique_ptr<CPServices> object = read_from(source);
     Gen1Directory blocks(object->radio());
@@ -288,7 +290,7 @@ TEST(WriteFlowTest, TrunkingIsDroppedForAnOlderRadio) {
     scan.set_member_field(0, 1, {443, "LS Trunking", 1}, blocks);
     scan.set_field(0, {438, "LS Trunking", 1});
     scan.set_field(0, {441, "1", 1});
-    // Phone system 0 and FSD call 0 on trunking system 1; block 5's two references.
+    // Phone system 0 and FSD call 0 on trunking system 1; block 5's two references; block 40.
     blocks.find(11)->set_field(0, {600, "LS Trunking", 1});
     blocks.find(11)->set_field(0, {601, "1", 1});
     blocks.find(24)->set_field(0, {610, "LS Trunking", 2});
@@ -297,12 +299,18 @@ TEST(WriteFlowTest, TrunkingIsDroppedForAnOlderRadio) {
     settings.set_field(0, {746, "LS Trunking", 1});
     settings.set_field(0, {747, "1", 1});
     settings.set_field(0, {748, "LS Trunking", 1});
+    BlockHandler& alerts = *blocks.find(40);
+    alerts.set_field(0, {314, "LS Trunking", 1});
+    alerts.set_field(0, {313, "0", 1});
+    alerts.set_field(0, {301, "Silent", 1});
     return object;
   };
   std::unique_ptr<CPServices> kept = trunked();
-  ASSERT_EQ(trunking_references(*kept), "channel phone call designated member settings settings ");
+  ASSERT_EQ(trunking_references(*kept), "channel phone call designated member settings settings alerts ");
   ASSERT_EQ(run(false, *kept, newer), S_OK);
-  EXPECT_EQ(read_from(newer)->codeplug().handler(32)->block().entry_count(), 2u);
+  std::unique_ptr<CPServices> newer_back = read_from(newer);
+  EXPECT_EQ(newer_back->codeplug().handler(32)->block().entry_count(), 2u);
+  EXPECT_EQ(newer_back->codeplug().handler(40)->block().entry(0).text(301), "Silent");
 
   std::unique_ptr<CPServices> object = trunked();
   ASSERT_EQ(run(false, *object, older), S_OK);
@@ -318,6 +326,8 @@ TEST(WriteFlowTest, TrunkingIsDroppedForAnOlderRadio) {
   const ListBlockRecord scan_back = again->codeplug().handler(12)->lists();
   EXPECT_EQ(scan_back.list(0).header().text(438) + scan_back.list(0).header().text(441), "Selected255");
   EXPECT_EQ(scan_back.member_count(0), 4u);  // channels 0, 2, 3 and the selected channel
+  const FieldList alerts_back = again->codeplug().handler(40)->block().entry(0);
+  EXPECT_EQ(alerts_back.text(301) + " " + alerts_back.text(314) + " " + alerts_back.text(313), "Disabled Conventional 255");
   EXPECT_EQ(again->codeplug().handler(38)->block().entry(3).text(424), "KEEP ME");
 }
 

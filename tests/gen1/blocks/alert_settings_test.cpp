@@ -1,0 +1,82 @@
+// Block 40: a hand-made image both ways, refused input that changes nothing, and the system
+// reference rewritten when a trunking system or a channel is deleted.
+#include "gen1/blocks/alert_settings.h"
+
+#include "gen1/block_directory.h"
+#include "gen1/radio.h"
+#include "support/error_code.h"
+#include "support/images.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace cps {
+namespace {
+
+using test::error_of;
+using Image = std::vector<uint8_t>;
+
+// Switches 285, 287, 290, 292; alerts "Alert 3", "Standard", "Alert 7"; 296 = 255, 298 = 127;
+// mode "Silent w/Voice" with 302 = 7 x 20; 303, 305, 309 on; 310 = 15; trunking system 1.
+const Image kGolden = test::resealed({128, 16, 1, 0xA5, 2, 255, 200, 255, 0, 127, 6, 0x01, 0xE3, 0x45, 15, 33, 0, 1, 0x01, 0});
+
+TEST(AlertSettings, GoldenImageAndRefusedInput) {
+  AlertSettings block;
+  block.unpack(40, kGolden.data(), kGolden.size());
+  std::string shown;
+  for (int32_t id : {285, 286, 292, 293, 294, 296, 298, 299, 301, 302, 303, 309, 310, 313, 314})
+    shown += block.block().entry(0).text(id) + ",";
+  EXPECT_EQ(shown, "1,0,1,Alert 3,Standard,255,127,Alert 7,Silent w/Voice,140,1,1,15,1,LS Trunking,");
+  EXPECT_EQ(block.block().entry(0).get(303).attribute, 2);
+  EXPECT_EQ(block.pack(40), kGolden);
+
+  const BlockRecord good = block.block();
+  struct Case { test::Patch image; FieldValue field; int code; } cases[] = {
+      {{{4, 7}}, {}, err::kChoiceNotFound},      // alert codes are 0..6 and 255
+      {{{7, 0}}, {}, err::kInvalidData},         // 296 starts at 1
+      {{{12, 0xE4}}, {}, err::kChoiceNotFound},  // mode 4
+      {{{18, 0x11}}, {}, err::kInvalidData},     // 315 admits only 0
+      {{{18, 0x02}}, {}, err::kChoiceNotFound},  // system type 2
+      {{}, {302, "150", 1}, err::kInvalidData},   {{}, {302, "130", 1}, err::kInvalidData},
+      {{}, {298, "128", 1}, err::kInvalidData},   {{}, {293, "Alert 8", 1}, err::kChoiceNotFound},
+      {{}, {47, "17", 2}, err::kInvalidData},     {{}, {46, "1", 2}, err::kFieldNotFound},
+  };
+  for (const Case& c : cases) {
+    const Image image = test::patched(kGolden, c.image);
+    EXPECT_EQ(error_of([&] { c.field.id ? block.set_field(0, c.field) : block.unpack(40, image.data(), image.size()); }),
+              c.code) << c.field.id;
+    EXPECT_EQ(block.block(), good);
+  }
+}
+
+// After trunking system 1 or channel 1 is deleted, a reference to it names no system
+// ("Conventional" 255), one above it moves down, 255 and references to the other block stay.
+// Where block 453 does not enable block 40, nothing changes.
+TEST(AlertSettings, DeletedSystemsAndChannels) {
+  struct Case { int32_t deleted; const char* before; const char* after; } cases[] = {
+      {32, "LS Trunking 1", "Conventional 255"}, {32, "LS Trunking 2", "LS Trunking 1"},
+      {32, "LS Trunking 0", "LS Trunking 0"},    {32, "LS Trunking 255", "LS Trunking 255"},
+      {32, "Conventional 2", "Conventional 2"},  {38, "Conventional 1", "Conventional 255"},
+      {38, "Conventional 3", "Conventional 2"},  {38, "Conventional 255", "Conventional 255"},
+      {38, "LS Trunking 3", "LS Trunking 3"},
+  };
+  for (const Case& c : cases)
+    for (bool enabled : {true, false}) {
+      Gen1Radio radio({}, {});
+      radio.codeplug.reset();
+      radio.codeplug.flags().set_enabled(40, enabled);
+      Gen1Directory blocks(radio);
+      BlockHandler& alerts = *blocks.find(40);
+      const std::string before = c.before;
+      alerts.set_field(0, {314, before.substr(0, before.rfind(' ')), 1});
+      alerts.set_field(0, {313, before.substr(before.rfind(' ') + 1), 1});
+      blocks.references_deleted(c.deleted, 1);
+      const FieldList& entry = alerts.block().entry(0);
+      EXPECT_EQ(entry.text(314) + " " + entry.text(313), enabled ? c.after : c.before) << c.deleted << " " << c.before;
+    }
+}
+
+}  // namespace
+}  // namespace cps
