@@ -43,13 +43,9 @@ constexpr ListFrame kFrame{.rows = kRows,
                            .header_attribute = 2,
                            .format = 128};
 
-void set_count(BlockRecord& record) {
-  record.header().set_text(kRecordCountField, decimal_text(static_cast<int64_t>(record.entry_count())));
-}
-
 }  // namespace
 
-CallReferences::CallReferences() : Cloneable(kFrame) { build_default(); }
+CallReferences::CallReferences() : Cloneable(kFrame, {.image = kBlockId}) { build_default(); }
 
 void CallReferences::check_field(const FieldValue& field) const {
   if (field.id == kFormatField || field.id == kRecordSizeField || field.id == kRecordCountField)
@@ -58,22 +54,13 @@ void CallReferences::check_field(const FieldValue& field) const {
     FramedBlock::check_field(field);
 }
 
-size_t CallReferences::add_list() {
-  if (record_.entry_count() + 1 > kFrame.max_count) raise(err::kAboveMaximum);
-  BlockRecord work = record_;
-  const size_t index = work.add_entry(layout::defaults(kRows, base));
-  set_count(work);
-  record_ = std::move(work);
-  return index;
-}
-
 // Nothing refers to a reference, so a deletion hands no block along.
-void CallReferences::delete_list(size_t index, BlockDirectory&) {
+void CallReferences::delete_list(size_t index, BlockDirectory& blocks) {
   const size_t count = record_.entry_count();
-  if (count < size_t{kFrame.min_count} + 1) raise(err::kBelowMinimum);
+  check_delete(count, blocks);
   if (index >= count) raise(err::kBadIndex);
   record_.remove_entry(index);
-  set_count(record_);
+  store_count(record_);
 }
 
 void CallReferences::remove_type(std::string_view label) {
@@ -82,7 +69,7 @@ void CallReferences::remove_type(std::string_view label) {
   for (size_t i = work.entry_count(); i-- > 0;)
     if (work.entry(i).text(kTypeField) == label) work.remove_entry(i);
   if (work.entry_count() < kFrame.min_count) raise(err::kBelowMinimum);
-  set_count(work);
+  store_count(work);
   record_ = std::move(work);
 }
 

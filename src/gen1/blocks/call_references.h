@@ -24,7 +24,7 @@ class CallReferences final : public Cloneable<CallReferences, FramedBlock> {
   // One reference ("Duotone II", 0), format 128.
   CallReferences();
 
-  size_t add_list() override;
+  // 116 for the last reference, 105 for a bad index; nothing refers to a reference.
   void delete_list(size_t index, BlockDirectory& blocks) override;
 
   // Drops every reference of one signalling type ("FSD", "Duotone II", "DTMF"), for a codeplug

@@ -54,38 +54,15 @@ constexpr ListFrame kFrame{.rows = kRows,
                            .format = 128,
                            .record_checksums = true};
 
-void set_count(BlockRecord& record) {
-  record.header().set_text(kRecordCountField, decimal_text(static_cast<int64_t>(record.entry_count())));
-}
-
 }  // namespace
 
-DtmfCalls::DtmfCalls() : Cloneable(kFrame) { build_default(); }
+DtmfCalls::DtmfCalls() : Cloneable(kFrame, {.image = kBlockId}) { build_default(); }
 
 void DtmfCalls::check_field(const FieldValue& field) const {
   if (field.id == kFormatField || field.id == kRecordSizeField || field.id == kRecordCountField)
     check_frame_field(*frame_, field, base);
   else
     FramedBlock::check_field(field);
-}
-
-size_t DtmfCalls::add_list() {
-  if (record_.entry_count() + 1 > kFrame.max_count) raise(err::kAboveMaximum);
-  BlockRecord work = record_;
-  const size_t index = work.add_entry(layout::defaults(kRows, base));
-  set_count(work);
-  record_ = std::move(work);
-  return index;
-}
-
-void DtmfCalls::delete_list(size_t index, BlockDirectory& blocks) {
-  const size_t count = record_.entry_count();
-  if (count < size_t{kFrame.min_count} + 1) raise(err::kBelowMinimum);
-  if (index >= count) raise(err::kBadIndex);
-  // The call reference list drops its references to the call ("DTMF", index).
-  blocks.references_deleted(kBlockId, index);
-  record_.remove_entry(index);
-  set_count(record_);
 }
 
 }  // namespace cps

@@ -19,8 +19,6 @@ class DtmfCalls final : public Cloneable<DtmfCalls, FramedBlock> {
   // One call of defaults, format 128.
   DtmfCalls();
 
-  size_t add_list() override;
-  void delete_list(size_t index, BlockDirectory& blocks) override;
 
  protected:
   void check_field(const FieldValue& field) const override;

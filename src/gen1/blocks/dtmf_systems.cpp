@@ -16,10 +16,6 @@ using layout::FieldDesc;
 constexpr uint8_t kSystemSize = 22;
 constexpr uint8_t kMaxSystems = 4;
 
-constexpr Choice kTransmitId[] = {{0, "None"}, {1, "Pre Only"}, {2, "Post Only"}, {3, "Pre and Post"}, kChoiceEnd};
-constexpr Choice kAcknowledge[] = {{0, "None"}, {1, "Manual"}, {2, "Auto w/o Carrier Override"},
-                                   {3, "Auto w/ Carrier Override"}, kChoiceEnd};
-constexpr Choice kCallAlert[] = {{0, "None"}, {1, "Call Alert"}, {2, "Call Alert w/ Voice"}, kChoiceEnd};
 constexpr Choice kSideTone[] = {{0, "None"}, {1, "Tone"}, {2, "Digit"}, {3, "ID"}, kChoiceEnd};
 
 using rows::choice;
@@ -30,16 +26,16 @@ using rows::scaled;
 
 // Bytes 4, 5, 20 and 21, bit 0x08 and bits 0xC0 of byte 0 carry nothing and pack as 0.
 constexpr FieldDesc kRows[] = {
-    named(choice(493, 0, 0x03, kTransmitId, "Pre Only"), "transmit_id"),
+    named(choice(493, 0, 0x03, kPrePostIds, "Pre Only"), "transmit_id"),
     flag(492, 0, 0x04, "1"),
     flag(491, 0, 0x10, "0"),
     flag(490, 0, 0x20, "1"),
-    named(choice(499, 1, 0x03, kAcknowledge, "Auto w/ Carrier Override"), "acknowledge"),
+    named(choice(499, 1, 0x03, kAcknowledgeModes, "Auto w/ Carrier Override"), "acknowledge"),
     flag(498, 1, 0x04, "0"),
     flag(496, 1, 0x08, "1"),
     flag(497, 1, 0x10, "1"),
     flag(495, 1, 0x20, "0"),
-    named(choice(494, 1, 0xC0, kCallAlert, "Call Alert"), "call_alert"),
+    named(choice(494, 1, 0xC0, kCallAlerts, "Call Alert"), "call_alert"),
     scaled(500, 2, 0xFF, 25, "500"),  // ms
     scaled(501, 3, 0xFF, 25, "500"),  // ms
     named(custom(502, 6, 0xFF, 4, kDtmfDigitString, {"11111111"}), "dtmf_string_1"),

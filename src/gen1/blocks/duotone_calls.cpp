@@ -56,28 +56,8 @@ constexpr ListFrame kFrame{.rows = kRows,
                            .format = 128,
                            .record_checksums = true};
 
-void set_count(BlockRecord& record, size_t count) {
-  record.header().set_text(kRecordCountField, decimal_text(static_cast<int64_t>(count)));
-}
-
 }  // namespace
 
-DuotoneCalls::DuotoneCalls() : Cloneable(kFrame) { build_default(); }
-
-size_t DuotoneCalls::add_list() {
-  const size_t count = record_.entry_count();
-  if (count + 1 > frame_->max_count) raise(err::kAboveMaximum);
-  set_count(record_, count + 1);
-  return record_.add_entry(layout::defaults(kRows, base));
-}
-
-void DuotoneCalls::delete_list(size_t index, BlockDirectory& blocks) {
-  const size_t count = record_.entry_count();
-  if (count < size_t{frame_->min_count} + 1) raise(err::kBelowMinimum);
-  if (index >= count) raise(err::kBadIndex);
-  blocks.references_deleted(kBlockId, index);  // the call reference list (block 23)
-  record_.remove_entry(index);
-  set_count(record_, count - 1);
-}
+DuotoneCalls::DuotoneCalls() : Cloneable(kFrame, {.image = kBlockId}) { build_default(); }
 
 }  // namespace cps

@@ -18,8 +18,6 @@ class DuotoneCalls final : public Cloneable<DuotoneCalls, FramedBlock> {
 
   DuotoneCalls();
 
-  size_t add_list() override;
-  void delete_list(size_t index, BlockDirectory& blocks) override;
 };
 
 }  // namespace cps

@@ -18,9 +18,6 @@ constexpr int32_t kFormat = 376;
 constexpr uint8_t kRecordSize = 19;
 // The alias header fields a record carries after its alias image, in record order.
 
-constexpr Choice kAcknowledge[] = {{0, "None"}, {1, "Manual"}, {2, "Auto w/o Carrier Override"},
-                                   {3, "Auto w/ Carrier Override"}, kChoiceEnd};
-constexpr Choice kCallAlert[] = {{0, "None"}, {1, "Call Alert"}, {2, "Call Alert w/ Voice"}, kChoiceEnd};
 // Which tones follow which, and which are long.
 constexpr Choice kFormats[] = {{0, "A-B"},
                                {1, "A-B/A-C"},
@@ -67,12 +64,12 @@ using rows::with_attribute;
 constexpr FieldDesc kRows[] = {
     flag(362, 0, 0x10),
     flag(363, 0, 0x20, "1"),
-    named(choice(364, 1, 0x03, kAcknowledge, "Auto w/ Carrier Override"), "acknowledge"),
+    named(choice(364, 1, 0x03, kAcknowledgeModes, "Auto w/ Carrier Override"), "acknowledge"),
     flag(365, 1, 0x04),
     flag(366, 1, 0x08, "1"),
     flag(367, 1, 0x10, "1"),
     flag(368, 1, 0x20),
-    named(choice(369, 1, 0xC0, kCallAlert, "Call Alert"), "call_alert"),
+    named(choice(369, 1, 0xC0, kCallAlerts, "Call Alert"), "call_alert"),
     scaled(370, 2, 0xFF, 25, "500"),
     scaled(371, 3, 0xFF, 25, "500"),
     named(choice(kFormat, 14, 0xFF, kFormats, "A-B"), "tone_format"),

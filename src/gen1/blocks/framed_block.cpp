@@ -53,9 +53,13 @@ std::vector<uint8_t> FramedBlock::pack(int32_t id) {
 
 FieldList FramedBlock::default_entry() const { return layout::defaults(frame_->rows, base); }
 
+// A count the record holds keeps its attribute.
 void FramedBlock::store_count(BlockRecord& record) const {
-  record.set_header_field({kRecordCountField, decimal_text(static_cast<int64_t>(record.entry_count())),
-                           count_attribute(*frame_)});
+  const std::string count = decimal_text(static_cast<int64_t>(record.entry_count()));
+  if (record.header().contains(kRecordCountField))
+    record.header().set_text(kRecordCountField, count);
+  else
+    record.add_header_field({kRecordCountField, count, count_attribute(*frame_)});
 }
 
 void FramedBlock::build_default() {

@@ -105,13 +105,9 @@ constexpr ListFrame kFrame{.rows = kRows,
                            .format = 128,
                            .record_checksums = true};
 
-void set_count(BlockRecord& record) {
-  record.header().set_text(kRecordCountField, decimal_text(static_cast<int64_t>(record.entry_count())));
-}
-
 }  // namespace
 
-FsdCalls::FsdCalls() : Cloneable(kFrame) { build_default(); }
+FsdCalls::FsdCalls() : Cloneable(kFrame, {.image = kBlockId}) { build_default(); }
 
 void FsdCalls::set_block(const BlockRecord& given) {
   BlockRecord candidate = take_frame(*frame_, given, base);
@@ -127,23 +123,8 @@ void FsdCalls::check_field(const FieldValue& field) const {
     FramedBlock::check_field(field);
 }
 
-size_t FsdCalls::add_list() {
-  if (record_.entry_count() + 1 > kFrame.max_count) raise(err::kAboveMaximum);
-  BlockRecord work = record_;
-  const size_t index = work.add_entry(layout::defaults(kRows, base));
-  set_count(work);
-  record_ = std::move(work);
-  return index;
-}
-
-void FsdCalls::delete_list(size_t index, BlockDirectory& blocks) {
-  const size_t count = record_.entry_count();
+void FsdCalls::check_delete(size_t count, BlockDirectory&) const {
   if (count < 2) raise(err::kBelowMinimum);
-  if (index >= count) raise(err::kBadIndex);
-  // The call reference list drops its references to the call ("FSD", index).
-  blocks.references_deleted(kBlockId, index);
-  record_.remove_entry(index);
-  set_count(record_);
 }
 
 }  // namespace cps

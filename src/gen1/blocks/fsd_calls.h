@@ -26,10 +26,10 @@ class FsdCalls final : public Cloneable<FsdCalls, FramedBlock> {
 
   // As the frame takes it; no call set here holds the target ID "0000".
   void set_block(const BlockRecord& given) override;
-  size_t add_list() override;
-  void delete_list(size_t index, BlockDirectory& blocks) override;
 
  protected:
+  // The last call cannot be deleted (116), though a list may hold none.
+  void check_delete(size_t count, BlockDirectory& blocks) const override;
   void check_field(const FieldValue& field) const override;
 };
 

@@ -82,14 +82,6 @@ constexpr CustomCodec kFleetCodec{fleet_decode, fleet_encode, fleet_check};
 
 // ---- The record ---------------------------------------------------------------------------------
 
-constexpr Choice kTransmitIds[] = {{0, "None"}, {1, "Pre Only"}, {2, "Post Only"}, {3, "Pre and Post"}, kChoiceEnd};
-constexpr Choice kAcknowledge[] = {{0, "None"}, {1, "Manual"}, {2, "Auto w/o Carrier Override"},
-                                   {3, "Auto w/ Carrier Override"}, kChoiceEnd};
-constexpr Choice kCallAlert[] = {{0, "None"}, {1, "Call Alert"}, {2, "Call Alert w/ Voice"}, kChoiceEnd};
-constexpr Choice kAutoManual[] = {{0, "None"}, {1, "Auto Only"}, {2, "Manual Only"}, {3, "Manual and Auto"},
-                                  kChoiceEnd};
-constexpr Choice kTones[] = {{0, "1200 Hz or 1800 Hz"}, {1, "1200 Hz and 1800 Hz"}, kChoiceEnd};
-constexpr Choice kCommands[] = {{0, "Disabled"}, {1, "Per Command"}, {2, "Silent"}, {3, "non-Silent"}, kChoiceEnd};
 
 using rows::choice;
 using rows::custom;
@@ -97,6 +89,7 @@ using rows::flag;
 using rows::named;
 using rows::number;
 using rows::scaled;
+using rows::tens;
 using rows::with_attribute;
 using rows::with_default;
 
@@ -104,25 +97,19 @@ using rows::with_default;
 constexpr FieldDesc counter(int32_t id, uint16_t offset, const char* dflt) {
   return with_attribute(number(id, offset, dflt), 2);
 }
-// Ten-second steps counted from 10: (stored + 1) x 10.
-constexpr FieldDesc tens(int32_t id, uint8_t mask) {
-  return {.id = id, .offset = 24, .mask = mask, .codec = Codec::Scaled, .dflt = {"10"}, .ranges = &kGen1Ranges,
-          .scale = 10, .bias = 10};
-}
-
 // 30 bytes; byte 5, bytes 28-29, bits 0xC0 of byte 0 and 0xFE of byte 27 carry no field.
 constexpr FieldDesc kRows[] = {
-    named(choice(316, 0, 0x03, kTransmitIds, "Pre Only"), "transmit_id"),
+    named(choice(316, 0, 0x03, kPrePostIds, "Pre Only"), "transmit_id"),
     flag(317, 0, 0x04, "1"),
     flag(318, 0, 0x08, "1"),
     flag(319, 0, 0x10, "0"),
     flag(320, 0, 0x20, "1"),
-    named(choice(321, 1, 0x03, kAcknowledge, "Auto w/ Carrier Override"), "acknowledge"),
+    named(choice(321, 1, 0x03, kAcknowledgeModes, "Auto w/ Carrier Override"), "acknowledge"),
     flag(322, 1, 0x04),
     flag(323, 1, 0x08),
     flag(324, 1, 0x10),
     flag(325, 1, 0x20),
-    named(choice(326, 1, 0xC0, kCallAlert, "None"), "call_alert"),
+    named(choice(326, 1, 0xC0, kCallAlerts, "None"), "call_alert"),
     with_default(scaled(327, 2, 0xFF, 25, "500"), {"500", "300"}),  // ms; shorter on a portable
     scaled(328, 3, 0xFF, 25, "500"),
     scaled(329, 4, 0xFF, 25, "500"),
@@ -141,9 +128,9 @@ constexpr FieldDesc kRows[] = {
     scaled(341, 19, 0xFF, 25, "500"),
     counter(342, 20, "1"),
     counter(343, 21, "2"),
-    choice(344, 22, 0x03, kAutoManual, "None"),
+    choice(344, 22, 0x03, kAutoManualModes, "None"),
     with_attribute(flag(345, 22, 0x04), 2),
-    choice(346, 22, 0x08, kTones, "1200 Hz and 1800 Hz"),
+    choice(346, 22, 0x08, kTonePairs, "1200 Hz and 1800 Hz"),
     flag(347, 22, 0x10, "1"),
     flag(348, 22, 0x20),
     flag(349, 22, 0x40),
@@ -153,7 +140,7 @@ constexpr FieldDesc kRows[] = {
     flag(353, 23, 0x04),
     flag(354, 23, 0x08),
     flag(355, 23, 0x10),
-    choice(356, 23, 0x60, kCommands, "Disabled"),
+    choice(356, 23, 0x60, kSilentModes, "Disabled"),
     tens(357, 0x0F),
     tens(358, 0xF0),
     number(359, 25, "0"),

@@ -33,7 +33,7 @@ constexpr ListFrame kFrame{.rows = kRows,
 
 }  // namespace
 
-MessageList::MessageList() : Cloneable(kFrame) { build_default(); }
+MessageList::MessageList() : Cloneable(kFrame, {.image = kBlockId}) { build_default(); }
 
 void MessageList::build_default() {
   record_ = default_frame(kFrame, base, kEntries);
@@ -45,20 +45,6 @@ void MessageList::check_field(const FieldValue& field) const {
     check_frame_field(*frame_, field, base);
   else
     FramedBlock::check_field(field);
-}
-
-// The count never changes: both operations fail at the fixed eight before anything else.
-size_t MessageList::add_list() {
-  if (record_.entry_count() + 1 > kFrame.max_count) raise(err::kAboveMaximum);
-  const size_t index = record_.add_entry(layout::defaults(kRows, base));
-  record_.header().set_text(kRecordCountField, decimal_text(static_cast<int64_t>(record_.entry_count())));
-  return index;
-}
-
-void MessageList::delete_list(size_t index, BlockDirectory&) {
-  if (record_.entry_count() < size_t{kFrame.min_count} + 1) raise(err::kBelowMinimum);
-  record_.remove_entry(index);  // 105 for a bad index
-  record_.header().set_text(kRecordCountField, decimal_text(static_cast<int64_t>(record_.entry_count())));
 }
 
 }  // namespace cps

@@ -18,8 +18,6 @@ class MessageList final : public Cloneable<MessageList, FramedBlock> {
   MessageList();
 
   void build_default() override;
-  size_t add_list() override;
-  void delete_list(size_t index, BlockDirectory& blocks) override;
 
  protected:
   void check_field(const FieldValue& field) const override;

@@ -83,12 +83,8 @@ using rows::flag;
 using rows::named;
 using rows::number;
 using rows::scaled;
+using rows::tens;
 using rows::with_attribute;
-
-constexpr FieldDesc tens(int32_t id, uint8_t mask) {
-  return {.id = id, .offset = 24, .mask = mask, .codec = Codec::Scaled, .dflt = {"10"}, .ranges = &kGen1Ranges,
-          .scale = 10, .bias = 10};
-}
 
 // The FSD system's record. Within bytes 0, 1, 22, 23 and 24 the field IDs run from the high bits
 // down, as in the Sel Call systems. Record bytes 5, 28 and 29, bit 0x80 of byte 23 and bits 0xFE

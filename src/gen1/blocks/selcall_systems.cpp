@@ -88,14 +88,9 @@ using rows::flag;
 using rows::named;
 using rows::number;
 using rows::scaled;
+using rows::tens;
 using rows::with_attribute;
 using rows::with_rule;
-
-// A time in tens: the stored nibble plus one, times ten.
-constexpr FieldDesc tens(int32_t id, uint8_t mask) {
-  return {.id = id, .offset = 24, .mask = mask, .codec = Codec::Scaled, .dflt = {"10"}, .ranges = &kGen1Ranges,
-          .scale = 10, .bias = 10};
-}
 
 // In the order the record shows them. Record bytes 5 and 28, bit 0x02 of byte 6, bits 0xFE of
 // byte 27 and bits 0x07 of byte 29 carry no field.

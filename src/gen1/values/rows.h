@@ -44,6 +44,12 @@ constexpr FieldDesc custom(int32_t id, uint16_t offset, uint8_t mask, uint8_t wi
           .attribute = attribute, .dflt = dflt, .custom = &codec, .shares_bits = shares_bits};
 }
 
+// Ten-second steps counted from 10, in a nibble of byte 24 of a signalling system: (stored + 1) x 10.
+constexpr FieldDesc tens(int32_t id, uint8_t mask) {
+  return {.id = id, .offset = 24, .mask = mask, .codec = Codec::Scaled, .dflt = {"10"}, .ranges = &kGen1Ranges,
+          .scale = 10, .bias = 10};
+}
+
 // ---- Modifiers ------------------------------------------------------------------------------
 
 constexpr FieldDesc with_rule(FieldDesc row, layout::SetRule rule) {
