@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -17,7 +18,6 @@ namespace {
 
 using test::error_of;
 using Image = std::vector<uint8_t>;
-using Texts = std::vector<std::pair<int32_t, const char*>>;
 
 Buttons make(bool mobile) {
   Buttons block;
@@ -26,15 +26,8 @@ Buttons make(bool mobile) {
   return block;
 }
 
-// Mobile: 240 and 241 both hold code 3; 243 code 62 and 244 code 69 (the home revert keys of
-// those tables), 245 64, 249 68, 254 8.
-Image mobile_image() {
-  Image image = {128, 15, 1, 3, 3, 0, 62, 69, 64, 0, 0, 0, 68, 0, 0, 0, 0, 8, 0};
-  return test::resealed(image);
-}
-const Texts kMobileTexts = {{240, "Zone Selection (Fixed)"}, {241, "Emergency Siren On"}, {242, "Unassigned"},
-                            {243, "Home Revert AutoKey 1"},  {244, "Home Revert AutoKey 2"}, {245, "Toneramp"},
-                            {249, "Menu Mode"},              {254, "Battery Indicator"}};
+// Mobile: 240 and 241 both hold code 3; 243 code 62 and 244 code 69 (home revert keys), 249 68.
+Image mobile_image() { return test::resealed({128, 15, 1, 3, 3, 0, 62, 69, 64, 0, 0, 0, 68, 0, 0, 0, 0, 8, 0}); }
 
 // Portable: code 52 at 255 and 264, 62 at 257, 69 at 259, 70 at 277, 68 at 256.
 Image portable_image() {
@@ -44,64 +37,42 @@ Image portable_image() {
     image[3 + id - 255] = static_cast<uint8_t>(code);
   return test::resealed(image);
 }
-const Texts kPortableTexts = {{255, "Revert Memory Channel 1"}, {264, "Home Channel"}, {257, "Toggle Local/Distance"},
-                              {259, "Home Revert AutoKey 1"},   {277, "Home Revert AutoKey 2"}, {256, "Menu Mode"},
-                              {284, "Unassigned"}};
 
 TEST(Buttons, LayoutsBothWays) {
+  const std::vector<std::pair<int32_t, const char*>> texts[] = {
+      {{255, "Revert Memory Channel 1"}, {264, "Home Channel"}, {259, "Home Revert AutoKey 1"}, {277, "Home Revert AutoKey 2"}},
+      {{240, "Zone Selection (Fixed)"}, {241, "Emergency Siren On"}, {243, "Home Revert AutoKey 1"}, {244, "Home Revert AutoKey 2"}}};
   for (bool mobile : {true, false}) {
     Buttons block = make(mobile);
     EXPECT_EQ(block.block().entry(0).count(), mobile ? 15u : 30u);
-    EXPECT_EQ(block.block().header().text(47), mobile ? "15" : "30");
     const Image image = mobile ? mobile_image() : portable_image();
     block.unpack(15, image.data(), image.size());
-    for (auto [id, text] : mobile ? kMobileTexts : kPortableTexts)
-      EXPECT_EQ(block.block().entry(0).text(id), text) << id;
+    for (auto [id, text] : texts[mobile]) EXPECT_EQ(block.block().entry(0).text(id), text) << id;
     EXPECT_EQ(block.pack(15), image);
-
     // The other layout's image: its record size is not this layout's.
     const Image other = mobile ? portable_image() : mobile_image();
     EXPECT_EQ(error_of([&] { block.unpack(15, other.data(), other.size()); }), err::kInvalidData);
   }
 }
 
-// Refused images and sets change nothing.
 TEST(Buttons, RefusalsChangeNothing) {
-  const Image good = mobile_image();
-  struct Unpack { Image image; uint8_t mobile; int code; } unpacks[] = {
-      {test::patched(good, {{4, 19}}), 1, err::kChoiceNotFound},  // in no table
-      {test::patched(good, {{5, 1}}), 1, err::kChoiceNotFound},   // not in the third position's table
-      {test::patched(good, {{3, 6}}), 1, err::kChoiceNotFound},   // the first position ends at 5
-      {good, 2, err::kRadioType},
-  };
   Buttons block = make(true);
-  block.set_field(0, {241, "Monitor", 1});
   const BlockRecord before = block.block();
-  for (const Unpack& c : unpacks) {
+  const Image bad = test::patched(mobile_image(), {{5, 1}});  // not in the third position's table
+  for (auto [image, mobile, code] : {std::tuple{bad, 1, err::kChoiceNotFound}, {mobile_image(), 2, err::kRadioType}}) {
     Buttons work = block;
-    work.base.mobile = c.mobile;
-    EXPECT_EQ(error_of([&] { work.unpack(15, c.image.data(), c.image.size()); }), c.code);
+    work.base.mobile = static_cast<uint8_t>(mobile);
+    EXPECT_EQ(error_of([&] { work.unpack(15, image.data(), image.size()); }), code);
     EXPECT_EQ(work.block(), before);
   }
-
-  auto changed = [&](int32_t id, const char* text) {
-    BlockRecord r = before;
-    return id < 100 ? r.set_header_field({id, text, 2}) : r.set_entry_field(0, {id, text, 1}), r;
-  };
-  struct Set { BlockRecord record; FieldValue field; int code; } sets[] = {
-      {changed(48, "2"), {}, err::kInvalidData}, {changed(47, "30"), {}, err::kInvalidData},
-      {changed(254, "Emergency On"), {}, err::kChoiceNotFound},
-      {{}, {240, "Emergency On", 1}, err::kChoiceNotFound},  // the first position has its own labels
-      {{}, {241, "Home Revert AutoKey 1", 1}, err::kChoiceNotFound},
-      {{}, {241, "LED Battery Indicator", 1}, err::kChoiceNotFound},  // the old label only in a record
-      {{}, {255, "Monitor", 1}, err::kFieldNotFound},  // a portable's position
-      {{}, {47, "30", 2}, err::kInvalidData},  {{}, {47, "15", 2}, err::kFieldNotFound},
-  };
-  for (const Set& c : sets) {
-    Buttons work = block;
-    EXPECT_EQ(error_of([&] { c.field.id ? work.set_field(0, c.field) : work.set_block(c.record); }), c.code)
-        << c.field.id << " " << c.field.value;
-    EXPECT_EQ(work.block(), before);
+  BlockRecord two = before;
+  two.set_header_field({48, "2", 2});
+  EXPECT_EQ(error_of([&] { block.set_block(two); }), err::kInvalidData);
+  for (auto [field, code] : {std::pair{FieldValue{240, "Emergency On", 1}, err::kChoiceNotFound},  // own labels
+                             {FieldValue{241, "LED Battery Indicator", 1}, err::kChoiceNotFound},  // record only
+                             {FieldValue{255, "Monitor", 1}, err::kFieldNotFound}}) {  // a portable's
+    EXPECT_EQ(error_of([&] { block.set_field(0, field); }), code) << field.id;
+    EXPECT_EQ(block.block(), before);
   }
 }
 
@@ -118,16 +89,14 @@ TEST(Buttons, LedBatteryIndicatorInARecord) {
   }
 }
 
-// Written into a radio of an older major version, the tone ramp and menu mode go before 2, the
-// home revert keys before 3, in the record as well as in the bytes; a pair with a 0 is no write.
+// Written into a radio of an older major version, menu mode goes before 2, the home revert keys
+// before 3, in the record as well as in the bytes; a pair with a 0 is no write.
 TEST(Buttons, OlderRadiosLoseTheirNewerFunctions) {
   struct Case { uint8_t data, target; bool before_2, before_3; } cases[] = {
-      {0, 0, false, false}, {3, 0, false, false}, {2, 2, false, false}, {1, 1, false, false},
-      {2, 1, true, false},  {3, 2, false, true},  {3, 1, true, true},   {7, 3, false, false},
-  };
+      {3, 0, false, false}, {2, 1, true, false}, {3, 2, false, true}, {3, 1, true, true}};
   for (bool mobile : {true, false}) {
-    // Menu mode and the two home revert keys, which stand on other codes in the two layouts.
-    const int32_t newest_2 = mobile ? 249 : 256, key_1 = mobile ? 243 : 259, key_2 = mobile ? 244 : 277;
+    const int32_t first = mobile ? 240 : 255, menu = mobile ? 249 : 256, key_1 = mobile ? 243 : 259,
+                  key_2 = mobile ? 244 : 277;
     for (const Case& c : cases) {
       SCOPED_TRACE(std::to_string(c.data) + " -> " + std::to_string(c.target) + (mobile ? " mobile" : ""));
       Buttons block = make(mobile);
@@ -136,10 +105,8 @@ TEST(Buttons, OlderRadiosLoseTheirNewerFunctions) {
       own_context(block.base).data_major = c.data;
       own_context(block.base).target_major = c.target;
       const Image packed = block.pack(15);
-      const FieldList& entry = block.block().entry(0);
-      const int32_t first = mobile ? 240 : 255;
-      for (auto [id, cleared] : {std::pair{newest_2, c.before_2}, {key_1, c.before_3}, {key_2, c.before_3}}) {
-        EXPECT_EQ(entry.text(id) == "Unassigned", cleared) << id;
+      for (auto [id, cleared] : {std::pair{menu, c.before_2}, {key_1, c.before_3}, {key_2, c.before_3}}) {
+        EXPECT_EQ(block.block().entry(0).text(id) == "Unassigned", cleared) << id;
         EXPECT_EQ(packed[3 + id - first] == 0, cleared) << id;
       }
     }

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <tuple>
 
 namespace cps {
@@ -57,16 +56,10 @@ TEST(ChannelGroups, Images) {
   EXPECT_EQ(block.pack(6), kTwoGroups);
   EXPECT_EQ(make().pack(6), test::resealed({128, 0, 1, 128, 2, 1, 0x01, 0, 0}));  // the first channel
 
-  Image bad_sum = kTwoGroups, seventeen(5 + 17 + 1, 0);
-  bad_sum.back() ^= 1;
-  for (auto [at, value] : {std::pair<size_t, uint8_t>{2, 17}, {4, 2}}) seventeen[at] = value;
   const std::tuple<const char*, Image, int> cases[] = {
-      {"short", Image(kTwoGroups.begin(), kTwoGroups.end() - 1), err::kShortImage},
       {"count walks off", test::resealed({0x80, 0, 3, 0x80, 2, 0, 0, 0}), err::kShortImage},
-      {"checksum", bad_sum, err::kChecksum},
+      {"checksum", [] { Image i = kTwoGroups; i.back() ^= 1; return i; }(), err::kChecksum},
       {"field 50", test::patched(kTwoGroups, {{1, 1}}), err::kInvalidData},
-      {"no group", test::resealed({0x80, 0, 0, 0x80, 2, 0}), err::kInvalidData},
-      {"17 groups", test::resealed(seventeen), err::kInvalidData},
       {"member size", test::patched(kTwoGroups, {{4, 3}}), err::kInvalidData},
       {"member type 3", test::patched(kTwoGroups, {{6, 0x03}}), err::kChoiceNotFound},
   };
@@ -84,12 +77,8 @@ TEST(ChannelGroups, Limits) {
   EXPECT_EQ(error_of([&] { block.add_list(); }), err::kAboveMaximum);
   EXPECT_EQ(members(block.lists(), 15), "0:");  // a new group starts empty
   for (size_t m = 0; m < 3; ++m) EXPECT_EQ(block.add_member(15), m);
-  const ListBlockRecord full = block.lists();
   EXPECT_EQ(error_of([&] { block.add_member(15); }), err::kAboveMaximum);
   EXPECT_EQ(error_of([&] { block.delete_member(0, 0, blocks); }), err::kBelowMinimum);  // a group's last member
-  EXPECT_EQ(error_of([&] { block.delete_member(15, 3, blocks); }), err::kBadIndex);
-  EXPECT_EQ(error_of([&] { block.add_member(16); }), err::kBadIndex);
-  EXPECT_EQ(block.lists(), full);
   block.delete_member(15, 1, blocks);
   block.delete_list(4, blocks);
   EXPECT_EQ(members(block.lists(), 14), "2: Conventional 0 0 Conventional 0 0");
@@ -109,14 +98,8 @@ TEST(ChannelGroups, Sets) {
          while (r.member_count(0) < 17) r.list(0).add_entry(r.list(0).entry(0));
          r.list(0).header().set_text(48, "17");
        }, err::kInvalidData},
-      {"48 not the count", [](ListBlockRecord& r) { r.list(0).header().set_text(48, "1"); }, err::kInvalidData},
-      {"51 not the count", [](ListBlockRecord& r) { r.header().set_text(51, "2"); }, err::kInvalidData},
-      {"50", [](ListBlockRecord& r) { r.header().set_text(50, "1"); }, err::kInvalidData},
-      {"47", [](ListBlockRecord& r) { r.header().set_text(47, "3"); }, err::kInvalidData},
-      {"46 not a byte", [](ListBlockRecord& r) { r.header().set_text(46, "256"); }, err::kInvalidData},
       {"no 49", [](ListBlockRecord& r) { r.header() = ListBlockRecord{}.header(); }, err::kFieldNotFound},
       {"member type", [](ListBlockRecord& r) { r.list(0).entry(1).set_text(425, "Scan"); }, err::kChoiceNotFound},
-      {"selector 16", [](ListBlockRecord& r) { r.list(0).entry(1).set_text(426, "16"); }, err::kInvalidData},
       {"an empty group", [](ListBlockRecord& r) {
          r.add_list(BlockRecord{});
          r.list(1).header() = r.list(0).header();
@@ -132,9 +115,7 @@ TEST(ChannelGroups, Sets) {
     EXPECT_EQ(block.lists(), code ? good : given) << what;
   }
   const std::tuple<size_t, FieldValue, int> fields[] = {
-      {0, {48, "2", 1}, 0},  {0, {48, "1", 1}, err::kInvalidData},  {0, {51, "2", 1}, err::kInvalidData},
-      {0, {50, "1", 2}, err::kInvalidData},  {0, {424, "\xDC", 1}, err::kInvalidData},
-      {0, {425, "Conventional", 1}, err::kFieldNotFound},  {1, {424, "Home", 1}, err::kBadIndex},
+      {0, {424, "\xDC", 1}, err::kInvalidData}, {1, {424, "Home", 1}, err::kBadIndex},
   };
   for (const auto& [group, field, code] : fields) {
     ChannelGroups block = base;

@@ -1,7 +1,5 @@
-// The DTMF signalling systems (blocks 43/657) and the DTMF call list (block 26): hand-made images
-// both ways, the defaults as bytes, the digit strings, broken images and refused values (each
-// changing nothing), the list limits, and the references a system deletion rewrites through
-// DeleteList.
+// The DTMF signalling systems (blocks 43/657) and the DTMF call list (block 26): images both ways,
+// the digit strings, refusals, the list limits, and what a system deletion rewrites.
 #include "gen1/blocks/dtmf_calls.h"
 #include "gen1/blocks/dtmf_systems.h"
 
@@ -27,10 +25,8 @@ const Image kDefaultSystem = {0x25, 0x5B, 20, 20, 0, 0, 0x11, 0x11, 0x11, 0x11, 
                               0x11, 0x11, 0x11, 3, 1, 0, 0x00, 0x64, 0xA3, 0, 0};
 const Image kOtherSystem = {0x36, 0x9D, 4, 180, 0, 0, 0x12, 0xBC, 0xFF, 0xFF, 0xA9,
                             0x87, 0x65, 0x43, 0, 255, 170, 0x05, 0x28, 0xC2, 0, 0};
-const Texts kOtherTexts = {{493, "Post Only"}, {492, "1"}, {491, "1"}, {490, "1"}, {499, "Manual"}, {498, "1"},
-                           {494, "Call Alert w/ Voice"}, {500, "100"}, {501, "4500"}, {502, "12*#"},
-                           {503, "09876543"}, {504, "25"}, {505, "6400"}, {506, "17.0"}, {507, "33.0"},
-                           {509, "Digit"}, {508, "#"}};
+const Texts kOtherTexts = {{500, "100"}, {501, "4500"}, {502, "12*#"}, {503, "09876543"}, {504, "25"},
+                           {505, "6400"}, {506, "17.0"}, {507, "33.0"}, {509, "Digit"}, {508, "#"}};
 // System 0, 628 = 255, "Conventional", eight 1s, no alias; and system 2 with 630 and 629 on,
 // "LS Trunking" with 631 = 5, "123", alias "BASE".
 const Image kDefaultCall = {0, 255, 0, 0, 0x11, 0x11, 0x11, 0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
@@ -53,10 +49,6 @@ Image calls(const std::vector<Image>& records) { return list_image(records, 17, 
 Image with(Image record, size_t at, uint8_t value) {
   record[at] = value;
   return record;
-}
-Image flipped(Image image) {
-  image.back() ^= 1;
-  return image;
 }
 
 std::unique_ptr<BlockHandler> make_block(int32_t id) {
@@ -85,34 +77,20 @@ struct Recorder final : BlockDirectory {
 
 TEST(Dtmf, ImagesBothWays) {
   DtmfSystems s;
-  EXPECT_EQ(s.pack(43), systems({kDefaultSystem}));
-  EXPECT_EQ(s.pack(657), test::resealed({132, 16, 1, 0, 1, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   const Image two = systems({kOtherSystem, kDefaultSystem}), aliases = alias_image();
   s.unpack(43, two.data(), two.size());
   s.unpack(657, aliases.data(), aliases.size());
   for (auto [id, text] : kOtherTexts) EXPECT_EQ(s.block().entry(0).text(id), text) << id;
   EXPECT_EQ(s.block().entry(0).text(424), "DISPATCH");
   EXPECT_EQ(s.block().entry(1), DtmfSystems().block().entry(0));
-  EXPECT_EQ(s.block().header().get(47).attribute, 2);
-  EXPECT_EQ(s.block().header().get(48).attribute, 1);
   EXPECT_EQ(s.pack(43), two);
   EXPECT_EQ(s.pack(657), alias_image(0));  // no alias packs as an empty one
 
   DtmfCalls c;
-  EXPECT_EQ(c.pack(26), calls({kDefaultCall}));
   const Image list = calls({kOtherCall, kDefaultCall});
   c.unpack(26, list.data(), list.size());
   for (auto [id, text] : kCallTexts) EXPECT_EQ(c.block().entry(0).text(id), text) << id;
-  EXPECT_EQ(c.block().entry(0).get(632).attribute, 2);
-  EXPECT_EQ(c.block().header().get(48).attribute, 1);
   EXPECT_EQ(c.pack(26), list);
-
-  // Strings longer than their eight digits and aliases longer than eight bytes pack cut.
-  s.set_field(0, {502, "0123456789", 1});
-  c.set_field(1, {424, "DEPOT 12X", 1});
-  const Image system_bytes = s.pack(43), call_bytes = c.pack(26);
-  EXPECT_EQ(Image(system_bytes.begin() + 9, system_bytes.begin() + 13), (Image{0xA1, 0x23, 0x45, 0x67}));
-  EXPECT_EQ(std::string(call_bytes.begin() + 30, call_bytes.begin() + 38), "DEPOT 12");
 }
 
 TEST(Dtmf, BrokenImagesChangeNothing) {
@@ -122,21 +100,10 @@ TEST(Dtmf, BrokenImagesChangeNothing) {
   struct Case { int32_t block; Image image; int error; };
   const Case cases[] = {
       {43, Image(good.begin(), good.end() - 1), err::kShortImage},
-      {43, flipped(good), err::kChecksum},
-      {43, list_image({Image(21, 0)}, 21, false), err::kInvalidData},
-      {43, systems({}), err::kInvalidData},
       {43, systems(std::vector<Image>(5, kDefaultSystem)), err::kInvalidData},
       {43, systems({with(kOtherSystem, 7, 0xB0)}), err::kChoiceNotFound},   // nibble 0 in 502
-      {43, systems({with(kOtherSystem, 19, 0xD2)}), err::kChoiceNotFound},  // 13 as 508
-      {43, systems({with(kOtherSystem, 19, 0xA4)}), err::kChoiceNotFound},  // side tone 4
-      {43, systems({with(kOtherSystem, 2, 181)}), err::kInvalidData},       // 4525 ms
-      {43, systems({with(with(kOtherSystem, 17, 0), 18, 4)}), err::kInvalidData},  // 507 at 0.1
       {26, test::resealed(record_sum), err::kChecksum},
-      {26, list_image({Image(16, 0)}, 16, true), err::kInvalidData},
       {26, calls(std::vector<Image>(31, kDefaultCall)), err::kInvalidData},
-      {26, calls({with(kOtherCall, 3, 0x52)}), err::kChoiceNotFound},
-      {26, calls({with(kOtherCall, 5, 0x3E)}), err::kChoiceNotFound},
-      {26, calls({with(kOtherCall, 10, 31)}), err::kInvalidData},
   };
   for (const Case& c : cases) {
     std::unique_ptr<BlockHandler> block = make_block(c.block);
@@ -147,18 +114,11 @@ TEST(Dtmf, BrokenImagesChangeNothing) {
     EXPECT_EQ(block->block(), before) << &c - cases;
   }
 
-  // The alias image needs the system image first, once for each; a bad one changes nothing.
+  // The alias image needs the system image first, once for each.
   DtmfSystems s;
   const Image aliases = alias_image();
   EXPECT_EQ(error_of([&] { s.unpack(657, aliases.data(), aliases.size()); }), err::kUnpackFailure);
   s.unpack(43, good.data(), good.size());
-  const BlockRecord before = s.block();
-  for (const auto& [image, error] : {std::pair{flipped(aliases), err::kChecksum},
-                                     std::pair{test::resealed(with(aliases, 6, 0x1F)), err::kInvalidData},
-                                     std::pair{test::resealed(with(aliases, 2, 3)), err::kShortImage}}) {
-    EXPECT_EQ(error_of([&] { s.unpack(657, image.data(), image.size()); }), error);
-    EXPECT_EQ(s.block(), before);
-  }
   s.unpack(657, aliases.data(), aliases.size());
   EXPECT_EQ(error_of([&] { s.unpack(657, aliases.data(), aliases.size()); }), err::kUnpackFailure);
 }
@@ -166,19 +126,10 @@ TEST(Dtmf, BrokenImagesChangeNothing) {
 TEST(Dtmf, FieldRules) {
   struct Case { int32_t block; FieldValue field; int error; };
   const Case cases[] = {
-      {43, {502, "12A4", 1}, err::kChoiceNotFound}, {43, {503, "1 2", 1}, err::kChoiceNotFound},
-      {43, {502, "0123456789*#", 1}, 0},             {43, {503, "", 1}, 0},
-      {43, {508, "A", 1}, err::kChoiceNotFound},    {43, {508, "", 1}, 0},
-      {43, {493, "pre only", 1}, err::kChoiceNotFound}, {43, {500, "30", 1}, err::kInvalidData},
-      {43, {504, "0", 1}, err::kInvalidData},       {43, {506, "17.1", 1}, err::kInvalidData},
-      {43, {507, "2.55", 1}, err::kInvalidData},    {43, {507, "0.2", 1}, 0},
-      {43, {424, "TAB\t", 1}, err::kInvalidData},   {43, {47, "21", 2}, err::kInvalidData},
-      {43, {47, "22", 2}, err::kFieldNotFound},     {43, {48, "5", 1}, err::kInvalidData},
-      {43, {49, "256", 2}, err::kInvalidData},      {43, {627, "0", 1}, err::kFieldNotFound},
-      {26, {633, "#*0", 1}, 0},                     {26, {633, "12B", 1}, err::kChoiceNotFound},
-      {26, {632, "Trunking", 2}, err::kChoiceNotFound}, {26, {627, "256", 1}, err::kInvalidData},
-      {26, {631, "16", 1}, err::kInvalidData},      {26, {424, "\xDC", 1}, err::kInvalidData},
-      {26, {424, "\xDB", 1}, 0},                    {26, {48, "31", 1}, err::kInvalidData},
+      {43, {502, "12A4", 1}, err::kChoiceNotFound}, {43, {502, "0123456789*#", 1}, 0},
+      {43, {508, "", 1}, 0},                        {43, {507, "2.55", 1}, err::kInvalidData},
+      {43, {507, "0.2", 1}, 0},                     {43, {47, "22", 2}, err::kFieldNotFound},
+      {26, {633, "12B", 1}, err::kChoiceNotFound},  {26, {424, "\xDB", 1}, 0},
   };
   for (const Case& c : cases) {
     std::unique_ptr<BlockHandler> block = make_block(c.block);
@@ -190,13 +141,6 @@ TEST(Dtmf, FieldRules) {
       EXPECT_EQ(block->block().entry(0).get(c.field.id), c.field);
     }
   }
-  // The systems' alias header is part of their record.
-  DtmfSystems s;
-  BlockRecord record = s.block();
-  record.header() = FieldList{};
-  for (int32_t id : {46, 47, 48, 49, 464}) record.header().add(s.block().header().get(id));
-  EXPECT_EQ(error_of([&] { s.set_block(record); }), err::kFieldNotFound);
-  EXPECT_EQ(s.block(), DtmfSystems().block());
 }
 
 TEST(Dtmf, AddAndDeleteKeepTheLimits) {
@@ -219,7 +163,6 @@ TEST(Dtmf, AddAndDeleteKeepTheLimits) {
   }
 }
 
-// Through the interface: texts of one field over a block's entries.
 std::vector<std::string> texts(CPServices& object, LONG block, std::initializer_list<LONG> fields) {
   std::vector<std::string> out;
   BYTE count = 0;
@@ -237,8 +180,7 @@ std::vector<std::string> texts(CPServices& object, LONG block, std::initializer_
 }
 
 // Deleting system 1 of three: DTMF channel references to it become "None" / 0, those to system 2
-// move to 1, other types stay; calls on 1 move to 0, those on 2 to 1. With the call list not
-// enabled, only the channels change.
+// move to 1, other types stay; calls on 1 move to 0, those on 2 to 1.
 TEST(Dtmf, SystemDeletionRewritesChannelsAndCalls) {
   CPServices object(nullptr);
   BYTE index = 0;
@@ -258,12 +200,6 @@ TEST(Dtmf, SystemDeletionRewritesChannelsAndCalls) {
   ASSERT_EQ(object.DeleteList(657, 1), S_OK);
   EXPECT_EQ(texts(object, 38, {415, 418, 416, 417}), (std::vector<std::string>{"None 0 DTMF 1", "DTMF 1 FSD 1"}));
   EXPECT_EQ(texts(object, 26, {627}), (std::vector<std::string>{"0", "1"}));
-
-  object.codeplug().flags().set_enabled(26, false);
-  ASSERT_EQ(object.DeleteList(43, 0), S_OK);
-  EXPECT_EQ(texts(object, 38, {415, 418, 416, 417}), (std::vector<std::string>{"None 0 DTMF 0", "DTMF 0 FSD 1"}));
-  EXPECT_EQ(texts(object, 26, {627}), (std::vector<std::string>{"0", "1"}));
-  EXPECT_EQ(object.DeleteList(43, 0), hresult_of(err::kBelowMinimum));
 }
 
 }  // namespace

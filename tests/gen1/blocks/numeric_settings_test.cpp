@@ -36,9 +36,7 @@ TEST(NumericSettings, ImageSetsAndRefusedInput) {
       {test::patched(kGolden, {{3, 0x27}, {4, 0x10}}), {}, err::kInvalidData},   // code 10000
       {test::patched(kGolden, {{9, 0}, {10, 0}}), {}, err::kInvalidData},        // level 0.0
       {test::resealed(size_11), {}, err::kInvalidData},
-      {{}, {486, "7.0", 1}, err::kInvalidData},  {{}, {486, "-1", 1}, err::kInvalidData},
-      {{}, {487, "65536", 1}, err::kInvalidData}, {{}, {489, "2.55", 1}, err::kInvalidData},
-      {{}, {489, "10.1", 1}, err::kInvalidData},  {{}, {48, "0", 2}, err::kInvalidData},
+      {{}, {486, "7.0", 1}, err::kInvalidData},  {{}, {489, "2.55", 1}, err::kInvalidData},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(error_of([&] { c.field.id ? block.set_field(0, c.field) : block.unpack(22, c.image.data(), c.image.size()); }),

@@ -39,37 +39,16 @@ TEST(OptionSwitches, HandMadeImageBothWaysInBitOrder) {
   EXPECT_EQ(block.pack(OptionSwitches::kBlockId), kClean);
 }
 
-TEST(OptionSwitches, RefusedImagesAndSetsChangeNothing) {
-  Image size_11(kClean.begin(), kClean.end() - 1);  // 11 x 1 + 4 bytes
-  size_11[1] = 11;
-  Image off_by_one = kClean;
-  ++off_by_one.back();
-  const std::pair<Image, int> images[] = {
-      {Image(kClean.begin(), kClean.end() - 1), err::kShortImage}, {off_by_one, err::kChecksum},
-      {test::resealed(size_11), err::kInvalidData}, {test::resealed({128, 12, 0, 0}), err::kInvalidData}};
-  for (const auto& [image, code] : images) {
-    OptionSwitches block = unpacked(kNoisy);
-    EXPECT_EQ(error_of([&] { block.unpack(OptionSwitches::kBlockId, image.data(), image.size()); }), code);
-    EXPECT_EQ(block.block(), unpacked(kClean).block());
-  }
-
-  const BlockRecord good = unpacked(kClean).block();
-  BlockRecord two = good, without_573 = good;
-  two.add_entry(good.entry(0));
-  two.set_header_field({48, "2", 2});
-  without_573.entry(0) = FieldList{};
-  for (size_t k = 0; k + 1 < good.entry(0).count(); ++k) without_573.entry(0).add(good.entry(0).at(k));
-  EXPECT_EQ(error_of([&] { unpacked(kClean).set_block(two); }), err::kInvalidData);
-  EXPECT_EQ(error_of([&] { unpacked(kClean).set_block(without_573); }), err::kFieldNotFound);
-  const std::pair<FieldValue, int> fields[] = {
-      {{540, "2", 1}, err::kInvalidData},  {{540, "-1", 1}, err::kInvalidData}, {{577, "0", 1}, err::kFieldNotFound},
-      {{47, "13", 2}, err::kInvalidData},  {{48, "2", 2}, err::kInvalidData},
-      {{47, "12", 2}, err::kFieldNotFound},  // a good header value, but not an entry field
-      {{540, "1", 1}, 0}};
-  for (const auto& [field, code] : fields) {
-    OptionSwitches work = unpacked(kClean);
-    EXPECT_EQ(error_of([&] { work.set_field(0, field); }), code) << field.id << " " << field.value;
-    EXPECT_EQ(work.block() == good, code != 0) << field.id;
+TEST(OptionSwitches, RefusalsChangeNothing) {
+  const Image short_image(kClean.begin(), kClean.end() - 1);
+  OptionSwitches block = unpacked(kClean);
+  const BlockRecord good = block.block();
+  EXPECT_EQ(error_of([&] { block.unpack(OptionSwitches::kBlockId, short_image.data(), short_image.size()); }),
+            err::kShortImage);
+  for (const auto& [field, code] : {std::pair{FieldValue{540, "2", 1}, err::kInvalidData},
+                                    {FieldValue{577, "0", 1}, err::kFieldNotFound}}) {
+    EXPECT_EQ(error_of([&] { block.set_field(0, field); }), code) << field.id << " " << field.value;
+    EXPECT_EQ(block.block(), good) << field.id;
   }
 }
 
