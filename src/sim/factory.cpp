@@ -6,8 +6,10 @@
 //   0x300   the codeplug image
 #include "sim/simulated_radio.h"
 
+#include "gen1/block_table.h"
 #include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
+#include "gen1/blocks/personality.h"
 #include "gen1/blocks/radio_identity.h"
 #include "gen1/blocks/radio_info.h"
 #include "gen1/blocks/scan_lists.h"
@@ -129,6 +131,56 @@ void fill_channel_group(Codeplug& codeplug, int channels) {
   groups.set_lists(record);
 }
 
+// Calls `add` until the block refuses with 117 (its maximum); any other refusal is a fault.
+template <typename Add>
+void add_until_full(Add add) {
+  for (;;) {
+    try {
+      add();
+    } catch (const ErrorCode& e) {
+      if (e.code != err::kAboveMaximum) throw;
+      return;
+    }
+  }
+}
+
+bool takes(const Gen1Block& row, uint16_t methods) {
+  for (const Gen1Region& region : row.regions)
+    if (region.id != 0 && (region.methods & methods) == methods) return true;
+  return false;
+}
+
+// The largest codeplug: every list the codeplug holds at its maximum, through the blocks' own
+// AddList and AddListMember, the entries and members being each block's defaults. The channel
+// list is already full (field 81's 255); the personalities have no maximum of their own and take
+// what room the image has left, one entry's size kept free.
+void fill_every_list(Codeplug& codeplug, const RadioIdentity& identity, RadioInfo& info) {
+  codeplug.pack_image(identity, info, false);  // the blocks that follow block 2's capabilities
+  for (const Gen1Block& row : gen1_blocks()) {
+    const int32_t id = row.regions[0].id;
+    if (!row.make || row.holder != Holder::Container || id == Personalities::kPersonalityImage ||
+        !codeplug.enabled(id))
+      continue;
+    BlockHandler& block = *codeplug.handler(id);
+    if (takes(row, method::A)) add_until_full([&] { block.add_list(); });
+    if (takes(row, method::a))
+      for (size_t list = 0; list < block.lists().list_count(); ++list)
+        add_until_full([&] { block.add_member(list); });
+  }
+  if (!codeplug.enabled(Personalities::kPersonalityImage)) return;
+  // (A pack replaces the handlers: each is looked up again after one.)
+  const size_t before = codeplug.pack_image(identity, info, false).size();
+  codeplug.handler(Personalities::kPersonalityImage)->add_list();
+  const size_t entry = codeplug.pack_image(identity, info, false).size() - before;
+  const size_t fit = (0xFFFF - Codeplug::kImageBase - before) / entry;  // the image ends at 0xFFFF
+  BlockHandler& personalities = *codeplug.handler(Personalities::kPersonalityImage);
+  size_t added = 1;
+  add_until_full([&] {
+    if (++added > fit) raise(err::kAboveMaximum);
+    personalities.add_list();
+  });
+}
+
 void set_texts(BlockHandler& block, std::initializer_list<std::pair<int32_t, std::string>> texts) {
   BlockRecord record = block.block();
   for (const auto& [id, text] : texts) record.entry(0).set_text(id, text);
@@ -193,7 +245,7 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
                      {59, "1"},
                      {66, options.mobile ? "Mobile" : "Portable"},
                      {667, options.mobile ? "Vesk" : "Tobin"},
-                     {81, std::to_string(options.channels)},
+                     {81, std::to_string(options.full ? kMaxFactoryChannels : options.channels)},
                      {55, class_blocks},
                      {56, class_blocks}});
     // From version text "03" on a radio takes LS trunking: block 2 allows it (61) and says how
@@ -208,9 +260,11 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
     codeplug.set_market_class(options.market_class);
     codeplug.set_radio(codeplug.radio_facts(identity, info));
     codeplug.reset();
-    fill_channels(codeplug, parse_number(band.base), options.channels);
-    fill_scan_list(codeplug, options.channels);
-    fill_channel_group(codeplug, options.channels);
+    const int channels = options.full ? kMaxFactoryChannels : options.channels;
+    fill_channels(codeplug, parse_number(band.base), channels);
+    fill_scan_list(codeplug, channels);
+    fill_channel_group(codeplug, channels);
+    if (options.full) fill_every_list(codeplug, identity, info);
     codeplug.programming_record().set_field(0, {ProgrammingRecord::kVersionField, version_text, 0});
     codeplug.programming_record().set_field(0, {ProgrammingRecord::kSourceField, "Factory", 0});
     const std::vector<uint8_t> image = codeplug.pack_image(identity, info, false);

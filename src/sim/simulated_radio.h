@@ -118,6 +118,9 @@ struct FactoryOptions {
   int market_class = 0;
   // The channels of the factory channel list, 1 to 255; block 2 field 81 allows as many.
   int channels = 32;
+  // The largest codeplug the radio holds: every list at its maximum, the personalities as many
+  // as still fit the image (channels must then be 255).
+  bool full = false;
 };
 // The factory codeplug's channel list: `channels` channels (32 unless asked otherwise), simplex,
 // 12.5 kHz spacing, every squelch type, aliases "CH 01"...

@@ -67,8 +67,11 @@ TEST(CrossReferences, EveryReferenceFollowsItsEntryThroughDeletions) {
   for (int32_t target : {43, 42, 41, 32, 26, 25, 24, 11, 38}) {
     SCOPED_TRACE("deleting entry 0 of block " + std::to_string(target));
     ASSERT_NO_THROW(blocks.find(target)->delete_list(0, blocks));
-    for (const Pointer& p : kPointers)
-      if (p.target == target) EXPECT_EQ(text_at(blocks, p.at), "0") << p.at.block << "/" << p.at.field;
+    for (const Pointer& p : kPointers) {
+      if (p.target == target) {
+        EXPECT_EQ(text_at(blocks, p.at), "0") << p.at.block << "/" << p.at.field;
+      }
+    }
     if (target == 38) {
       EXPECT_EQ(blocks.find(12)->lists().get_member_field(0, 0, 446).value, "8");
     }

@@ -251,6 +251,7 @@ int radio_create(const std::string& radio, const RadioOptions& options) {
   factory.band = options.band;
   factory.mobile = options.mobile;
   factory.channels = options.channels;
+  factory.full = options.full;
   factory.market_class = options.market_class;
   cps::sim::SimulatedRadio made;
   try {

@@ -16,6 +16,7 @@ struct RadioOptions {
   std::string band = "VHF";
   bool mobile = false;
   int channels = 32;  // the factory channel list, 1 to 255
+  bool full = false;  // every list at its maximum
   int market_class = 0;
 };
 

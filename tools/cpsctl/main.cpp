@@ -12,6 +12,17 @@
 
 namespace {
 
+// What `radio create --full` makes, for its help.
+constexpr const char* kFullCodeplug =
+    "--full makes the largest codeplug a first-generation radio holds: 255 channels and every\n"
+    "other list at its own maximum for the radio's version and form: 255 personalities of 20\n"
+    "members, 16 trunking systems, 16 talk-group lists of 8, 16 channel groups and 16 scan lists\n"
+    "of 16 members, 250 call references, 190 FSD calls, 30 Duotone II and 30 DTMF calls, 26\n"
+    "dialling numbers, 8 messages, 4 each of FSD, Duotone II, DTMF and phone systems, and with\n"
+    "market classes 1 and 2 also 4 Sel Call and 4 SDT systems (trunking systems and\n"
+    "personalities from version 03 on). The image then takes about 58,000 of the 64,768 bytes\n"
+    "from 0x300 to 0xFFFF.";
+
 constexpr const char* kFooter =
     "Files: a codeplug is JSON ({\"generation\": 1, \"blocks\": [{\"id\", \"kind\", \"record\"}...]}, field\n"
     "rows as [id, \"text\", attribute]); a radio is a simulated radio's JSON file. Every output file\n"
@@ -71,8 +82,12 @@ int main(int argc, char** argv) {
                      "unless --model names another")
       ->capture_default_str()
       ->check(CLI::IsMember({0, 1, 2}));
-  create->add_option("--channels", radio_options.channels, "channels in the factory channel list, 1 to 255")
-      ->capture_default_str();
+  auto* channels = create->add_option("--channels", radio_options.channels,
+                                      "channels in the factory channel list, 1 to 255")
+                       ->capture_default_str();
+  create->add_flag("--full", radio_options.full, "the largest codeplug: every list at its maximum (below)")
+      ->excludes(channels);
+  create->footer(kFullCodeplug);
 
   cpsctl::DeviceOptions device;
   cpsctl::WriteOptions write_options;
