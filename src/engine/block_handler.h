@@ -64,6 +64,9 @@ class BlockHandler {
   virtual void set_block_from(BlockRecord&& record) { set_block(record); }
   virtual const ListBlockRecord& lists() const;
   virtual void set_lists(const ListBlockRecord& record);
+  // The same for a record the caller gives up (SetBlockData's decoded one): a block may check it
+  // in place and keep it, rather than copy it.
+  virtual void set_lists_from(ListBlockRecord&& record) { set_lists(record); }
 
   // Field and list operations, where the block has them.
   virtual void set_field(size_t index, const FieldValue& field);

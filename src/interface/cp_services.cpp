@@ -105,7 +105,7 @@ HRESULT CPServices::SetBlockData(LONG lBlockID, VARIANT* pvarBlockData) {
       case K::Lists: {
         ListBlockRecord record;
         decode_list_block_record(*pvarBlockData, record);
-        handler.set_lists(record);
+        handler.set_lists_from(std::move(record));
         break;
       }
     }

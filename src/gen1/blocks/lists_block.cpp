@@ -81,26 +81,31 @@ FieldList ListsBlock::default_member() const { return layout::defaults(frame_->m
 
 // ---- Setting ----------------------------------------------------------------------------------
 
-void ListsBlock::set_lists(const ListBlockRecord& given) {
-  ListBlockRecord candidate;
+void ListsBlock::set_lists(const ListBlockRecord& given) { take_lists(ListBlockRecord(given)); }
+
+// Checked in place: every list's settings and members are taken through the tables (a field
+// row in table order moves whole), the header is rebuilt in the frame's order, and only then
+// does the record replace the block's.
+void ListsBlock::take_lists(ListBlockRecord&& given) {
+  FieldList header;
   for (int32_t id : lists_header_order(*frame_)) {
     const FieldValue field = given.header().get(id);  // 104 when missing
     parse_decimal(field.value);
-    candidate.header().add(field);
+    header.add(field);
   }
-  const int64_t count = parse_decimal(candidate.header().text(kListCountField));
+  const int64_t count = parse_decimal(header.text(kListCountField));
   if (count != static_cast<int64_t>(given.list_count()) || count < frame_->min_lists || count > frame_->max_lists)
     raise(err::kInvalidData);
   for (size_t i = 0; i < given.list_count(); ++i) {
-    const BlockRecord& list = given.list(i);
+    BlockRecord& list = given.list(i);
     const size_t members = list.entry_count();
     if (frame_->empty_slot ? members > frame_->slots : members != frame_->slots) raise(err::kInvalidData);
-    BlockRecord taken;
-    taken.header() = layout::take(frame_->list_rows, list.header(), base);
-    for (size_t j = 0; j < members; ++j) taken.add_entry(layout::take(frame_->member_rows, list.entry(j), base));
-    candidate.add_list(std::move(taken));
+    list.header() = layout::take(frame_->list_rows, std::move(list.header()), base);
+    for (size_t j = 0; j < members; ++j)
+      list.entry(j) = layout::take(frame_->member_rows, std::move(list.entry(j)), base);
   }
-  record_ = std::move(candidate);
+  given.header() = std::move(header);
+  record_ = std::move(given);
 }
 
 void ListsBlock::check_header_field(const FieldValue& field) const {

@@ -51,6 +51,9 @@ class ListsBlock : public BlockHandler {
   std::vector<int32_t> referenced_blocks() const override;
 
  protected:
+  // set_lists on a record the block may take apart; a block without rules of its own around
+  // set_lists gives SetBlockData's record straight to it (set_lists_from).
+  void take_lists(ListBlockRecord&& given);
   // A new list (its settings and the members it starts with) at `index`.
   virtual BlockRecord default_list(size_t index) const;
   virtual FieldList default_member() const;

@@ -26,6 +26,7 @@ class Personalities final : public Cloneable<Personalities, ListsBlock> {
   Personalities();
 
   void set_member_field(size_t list, size_t member, const FieldValue& field, BlockDirectory& blocks) override;
+  void set_lists_from(ListBlockRecord&& given) override { take_lists(std::move(given)); }
 
  protected:
   BlockRecord default_list(size_t index) const override;
