@@ -290,28 +290,6 @@ TEST(FieldLayout, SetFieldFollowsTheRowsRules) {
   }
 }
 
-// A view shows another row's bits through its own labels and never reaches the bytes.
-constexpr Choice kCodes[] = {{0, "zero"}, {1, "one"}, {2, "two"}, {3, "three"}, kChoiceEnd};
-constexpr Choice kViews[] = {{0, "0.0"}, {1, "1.5"}, {2, "3.0"}, {3, "4.5"}, kChoiceEnd};
-constexpr FieldDesc kViewRows[] = {
-    {.id = 1, .offset = 0, .mask = 0x03, .codec = Codec::Choice, .dflt = {"zero"}, .choices = kCodes},
-    {.id = 2, .offset = 0, .mask = 0x03, .codec = Codec::Choice, .dflt = {"0.0"}, .choices = kViews, .view = true},
-};
-static_assert(layout_ok(kViewRows, 1));
-
-TEST(FieldLayout, AViewIsDecodedButNeverPacked) {
-  const uint8_t bytes[] = {0x02};
-  FieldList out;
-  unpack(kViewRows, bytes, 1, kMobile1, out);
-  EXPECT_EQ(out.text(1) + " " + out.text(2), "two 3.0");
-  FieldList in;
-  in.add(1, "three", 1);
-  in.add(2, "0.0", 2);  // a view's own text changes nothing
-  uint8_t packed[] = {0};
-  pack(kViewRows, in, kMobile1, packed, 1);
-  EXPECT_EQ(packed[0], 3);
-}
-
 // Field 2's labels are picked by field 1's bit; field 3's code 0 echoes field 1's label.
 constexpr Choice kLeft[] = {{0, "a"}, {1, "b"}, kChoiceEnd};
 constexpr Choice kRight[] = {{0, "x"}, {1, "y"}, {2, "z"}, kChoiceEnd};
@@ -359,35 +337,6 @@ TEST(FieldLayout, PickedLabelsFollowTheOtherRow) {
   EXPECT_EQ(entry.text(1), "right");
   EXPECT_EQ(error_of([&] { set_field(kPickedRows, entry, {2, "b", 1}, kMobile1); }), kNoChoice);
   EXPECT_EQ(entry.text(2), "z");
-}
-
-// A range tested only where the entry says (field 1 "used"); untested it must still fit its bits.
-constexpr Choice kToneUse[] = {{0, "used"}, {1, "unused"}, kChoiceEnd};
-bool tone_used(const FieldList& entry) { return !entry.contains(1) || entry.text(1) == "used"; }
-constexpr FieldDesc kTestedRows[] = {
-    {.id = 1, .codec = Codec::Choice, .dflt = {"used"}, .choices = kToneUse},
-    {.id = 372, .offset = 1, .width = 2, .codec = Codec::Scaled, .dflt = {"288.5"}, .ranges = &kGen1Ranges,
-     .scale = 0.1, .format = "%.1f", .tested_when = tone_used},
-};
-static_assert(layout_ok(kTestedRows, 3));
-
-TEST(FieldLayout, RangeTestedOnlyWhereTheEntrySays) {
-  const BlockBase& base = kPortable0;
-  for (auto [use, error] : {std::pair<uint8_t, int>{0, kBad}, {1, 0}}) {
-    const uint8_t bytes[3] = {use, 0, 0};  // a tone of 0.0
-    FieldList out;
-    EXPECT_EQ(error_of([&] { unpack(kTestedRows, bytes, 3, base, out); }), error) << int{use};
-  }
-  FieldList given;
-  given.add(372, "0.0", 1);
-  given.add(1, "unused", 1);
-  EXPECT_EQ(error_of([&] { take(kTestedRows, given, base); }), 0);
-  EXPECT_EQ(error_of([&] { check(kTestedRows, {372, "0.0", 1}, base); }), kBad);
-  FieldList entry = defaults(kTestedRows, base);
-  EXPECT_EQ(error_of([&] { set_field(kTestedRows, entry, {372, "0.0", 1}, base); }), kBad);
-  set_field(kTestedRows, entry, {1, "unused", 1}, base);
-  EXPECT_EQ(error_of([&] { set_field(kTestedRows, entry, {372, "0.0", 1}, base); }), 0);
-  EXPECT_EQ(error_of([&] { set_field(kTestedRows, entry, {372, "6553.6", 1}, base); }), kBad);
 }
 
 }  // namespace
