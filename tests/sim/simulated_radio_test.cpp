@@ -196,31 +196,6 @@ TEST(FactoryRadio, HoldsTheChannelsAskedFor) {
   }
 }
 
-// From version 03 on a factory radio holds a personality, a trunking system and a group list;
-// deleting a personality through the interface takes the system on it along.
-TEST(FactoryRadio, CarriesTrunkingFromVersion03) {
-  SimulatedRadio old_radio = make_gen1_radio({.version = "0210"});
-  CPServices old_object(nullptr);
-  ASSERT_EQ(guarded([&] { return read_device(old_object.radio(), old_radio.as_unknown(), 0, nullptr); }), S_OK);
-  EXPECT_EQ(old_object.radio_info().block().entry(0).text(61), "0");
-  for (int32_t id : {37, 32, 34}) EXPECT_FALSE(old_object.codeplug().enabled(id)) << id;
-
-  SimulatedRadio radio = make_gen1_radio({.version = "0320"});
-  CPServices object(nullptr);
-  ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
-  EXPECT_EQ(object.radio_info().block().entry(0).text(61), "1");
-  EXPECT_EQ(object.radio_info().block().entry(0).text(743), std::to_string(kFactoryTrunkingSystems));
-  for (int32_t id : {37, 742, 36, 741, 32, 33, 34, 35}) EXPECT_TRUE(object.codeplug().enabled(id)) << id;
-  BYTE index = 0;
-  ASSERT_EQ(object.AddList(32, &index), S_OK);
-  ASSERT_EQ(object.AddList(37, &index), S_OK);
-  ScopedVariant field;
-  encode_field({716, "1", 1}, field.get());
-  EXPECT_EQ(object.SetFieldAt(32, 1, *field), S_OK);
-  ASSERT_EQ(object.DeleteList(37, 1), S_OK);
-  EXPECT_EQ(object.codeplug().handler(32)->block().entry_count(), 1u);
-}
-
 // A model of the configured fixed-spacing list keeps 12.5 kHz in the radio whatever a host sets.
 TEST(FactoryRadio, FixedSpacingModelsWrite12_5) {
   const std::filesystem::path models = std::filesystem::temp_directory_path() / ("cps-fixed-models-" + std::to_string(::getpid()) + ".json");
@@ -239,27 +214,6 @@ TEST(FactoryRadio, FixedSpacingModelsWrite12_5) {
   CPServices plain(nullptr);  // no fixed-spacing list: the bits show as they are
   ASSERT_EQ(guarded([&] { return read_device(plain.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
   EXPECT_EQ(plain.codeplug().handler(38)->block().entry(0).text(386), "12.5");
-}
-
-// Market classes 1 and 2 hold the Sel Call and SDT systems; a read takes the class from the model
-// list alone.
-TEST(FactoryRadio, MarketClassesOneAndTwoHoldTheirBlocks) {
-  const std::filesystem::path models = std::filesystem::temp_directory_path() / ("cps-class-models-" + std::to_string(::getpid()) + ".json");
-  std::ofstream(models) << R"({"gen1": {"market_class_1": [")" << kMarketClass1Model << R"("]}})";
-  ::setenv("CPSERVICES_MODELS", models.c_str(), 1);
-  for (int market_class : {1, 2}) {
-    SCOPED_TRACE(market_class);
-    SimulatedRadio radio = make_gen1_radio({.model = kMarketClass1Model, .market_class = market_class});
-    CPServices object(nullptr);
-    ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
-    EXPECT_EQ(object.radio().market_class(), 1);
-    for (int32_t id : {759, 760, 761, 762}) EXPECT_TRUE(object.codeplug().enabled(id)) << id;
-    BYTE count = 0;
-    EXPECT_EQ(object.GetCurrentListQuantity(761, &count), S_OK);
-    EXPECT_EQ(count, 1);
-  }
-  ::unsetenv("CPSERVICES_MODELS");
-  std::filesystem::remove(models);
 }
 
 }  // namespace
