@@ -1,5 +1,5 @@
-// The simulated radio: command answers, transfers at the memory's edges, injected failures, the
-// radio file both ways and malformed, and factory radios read by the component.
+// The simulated radio: command answers, transfers at the memory's edges, the radio file, and
+// factory radios read by the component. (Injected failures are run by the device flow tests.)
 #include "sim/simulated_radio.h"
 
 #include "gen1/device/flows.h"
@@ -19,7 +19,6 @@
 namespace cps::sim {
 namespace {
 
-constexpr HRESULT kLinkDown = static_cast<HRESULT>(0x80070015);
 
 HRESULT command(SimulatedRadio& radio, const std::string& word, VARIANT* data) {
   ScopedBstr text(bstr_from_narrow(word));
@@ -79,45 +78,6 @@ TEST(SimulatedRadio, TransfersStayInsideTheAddressSpace) {
     if (call == Call::Write && hr == S_OK) std::copy_n(buffer.begin(), length, expected.begin() + address);
     EXPECT_EQ(radio.memory, expected);
     EXPECT_TRUE(call == Call::Write || hr != S_OK || std::equal(buffer.begin(), buffer.end(), &expected[address]));
-  }
-}
-
-TEST(SimulatedRadio, EachFailureFiresOnceOnItsCall) {
-  const std::string uuid = "QUERYRADIOUUID", serial = "QUERYRADIOSERIALNUMBER", read = "R", write = "W";
-  const std::tuple<std::vector<Failure>, std::vector<std::string>, std::vector<HRESULT>> rows[] = {
-      {{{Call::Read, "", 2, kLinkDown}}, {read, write, read, read}, {S_OK, S_OK, kLinkDown, S_OK}},
-      {{{Call::IoControl, "", 2, E_FAIL}}, {uuid, read, serial, uuid}, {S_OK, S_OK, E_FAIL, S_OK}},
-      {{{Call::IoControl, serial, 2, kLinkDown}}, {serial, uuid, serial, serial}, {S_OK, S_OK, kLinkDown, S_OK}},
-      {{{Call::Write, "", 1, E_FAIL}, {Call::Write, "", 3, kLinkDown}}, {write, write, write}, {E_FAIL, S_OK, kLinkDown}},
-  };
-  for (const auto& [failures, steps, want] : rows) {
-    SimulatedRadio radio = make_gen1_radio();
-    radio.failures = failures;
-    std::vector<HRESULT> results;
-    for (const std::string& step : steps) {
-      std::vector<uint8_t> buffer(4, 0x11);
-      ScopedVariant data;
-      results.push_back(step == read    ? radio.ReadDeviceVirtualAddress(0, 4, 0x300, buffer.data(), 0)
-                        : step == write ? radio.WriteDeviceVirtualAddress(0, 4, 0x10, buffer.data())
-                                        : command(radio, step, data.get()));
-    }
-    EXPECT_EQ(results, want);
-    EXPECT_TRUE(radio.failures.empty());
-  }
-}
-
-TEST(SimulatedRadio, FailingWriteStoresExactlyItsPart) {
-  const std::tuple<USHORT, size_t, size_t> rows[] = {  // address, part asked for, part stored
-      {0x300, 4, 4}, {0x300, 500, 10}, {0xFFFC, 8, 4}};
-  for (const auto& [address, part, stored] : rows) {
-    SCOPED_TRACE(testing::Message() << address << " storing " << part);
-    SimulatedRadio radio;
-    std::fill(radio.memory.begin(), radio.memory.end(), 0xEE);
-    radio.failures = {{Call::Write, "", 1, kLinkDown, part}};
-    std::vector<uint8_t> data = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, expected = radio.memory;
-    EXPECT_EQ(radio.WriteDeviceVirtualAddress(0, 10, address, data.data()), kLinkDown);
-    std::copy_n(data.begin(), stored, expected.begin() + address);
-    EXPECT_EQ(radio.memory, expected);
   }
 }
 
