@@ -238,7 +238,6 @@ TEST(GetUpdInfo, ComparesTheRadioWithTheCodeplug) {
       {"the radio read", answers("S1", "M1PORT00001     ", "0720"), {S_OK, 1, 1, {7, 7}}},
       {"model not padded", answers("S2", "M1PORT00001", "0650"), {S_OK, 0, 0, {7, 6}}},
       {"serial fails", failing(command_fails("QUERYRADIOSERIALNUMBER", kLinkDown)), {kUnexpected, 0xEE, 0xEE, {}}},
-      {"version too new", answers("S1", "M1PORT00001     ", "0800"), {hr(0x80040985), 0xEE, 0xEE, {}}},
   };
   for (const auto& [what, change, answer] : cases) {
     sim::SimulatedRadio radio = sim::make_gen1_radio();
