@@ -18,31 +18,6 @@ using test::error_of;
 constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
 constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
 
-TEST(BitFields, SetThenGet) {
-  struct Case { uint8_t mask, before; uint32_t value; uint8_t after, read; };
-  for (const Case& c : {Case{0xC0, 0xFF, 5, 0x7F, 1},  // 5 cut to its low two bits
-                        Case{0x30, 0xFF, 2, 0xEF, 2}, Case{0x0C, 0xB2, 1, 0xB6, 1},
-                        Case{0x00, 0x5A, 7, 0x5A, 0}}) {  // an empty mask
-    uint8_t byte = c.before;
-    set_bits(c.mask, c.value, byte);
-    EXPECT_EQ(byte, c.after) << int{c.mask} << " " << c.value;
-    EXPECT_EQ(get_bits(c.mask, byte), c.read) << int{c.mask};
-  }
-}
-
-TEST(Bytes, ChecksumAndBigEndian) {
-  const uint8_t bytes[] = {0x5A, 0x12, 0x34, 0x56, 0x78, 0xFF, 0xFF};
-  EXPECT_EQ(checksum(bytes + 5, 2), 0x5C);  // 0x1FE wraps to 0xFE
-  EXPECT_EQ(error_of([&] { verify_checksum(bytes + 5, 2, 0x15C); }), 0);  // low byte only
-  EXPECT_EQ(error_of([&] { verify_checksum(bytes + 5, 2, 0x5D); }), err::kChecksum);
-  EXPECT_EQ(read_be(bytes + 1, 4), 0x12345678u);
-  std::vector<uint8_t> out(5, 0xEE);
-  write_be(0x12345678, out.data(), 2);  // the low bytes only; nothing past n
-  EXPECT_EQ(out, (std::vector<uint8_t>{0x56, 0x78, 0xEE, 0xEE, 0xEE}));
-  write_be(0x12345678, out.data(), 5);  // zero above the four bytes
-  EXPECT_EQ(out, (std::vector<uint8_t>{0x00, 0x12, 0x34, 0x56, 0x78}));
-}
-
 TEST(ChoiceTables, FirstMatchBothWays) {  // 0xFF with a label is an ordinary code
   constexpr Choice kTable[] = {
       {0, "Off"}, {1, "On"}, {0, "Disabled"}, {0xFF, "Always"}, {2, "On"}, kChoiceEnd};

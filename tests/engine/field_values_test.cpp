@@ -45,14 +45,6 @@ std::string names(const BlockRecord& record) {
   return out;
 }
 
-TEST(BlockRecord, EntryIndexesAreChecked) {
-  BlockRecord record = three_entries();
-  EXPECT_EQ(error_of([&] { record.get_entry_field(3, 424); }), err::kBadIndex);
-  EXPECT_EQ(error_of([&] { record.get_entry_field(2, 425); }), err::kFieldNotFound);
-  EXPECT_EQ(error_of([&] { record.remove_entry(3); }), err::kBadIndex);
-  EXPECT_EQ(error_of([&] { BlockRecord().add_entry_field(0, {1, "", 0}); }), err::kBadIndex);
-}
-
 TEST(BlockRecord, MoveAndRemoveEntries) {
   struct Case { size_t from, to; const char* expected; } cases[] = {
       {0, 2, "BCA"}, {2, 0, "CAB"}, {3, 0, "ABC"}, {0, 3, "ABC"},  // outside the range: nothing
