@@ -139,23 +139,6 @@ TEST(FactoryRadio, IsReadByTheComponent) {
     EXPECT_THROW(make_gen1_radio(o), std::invalid_argument) << o.serial << o.version << o.band << o.channels;
 }
 
-// A factory radio holds the channels asked for, each inside the band; block 2 allows that many.
-TEST(FactoryRadio, HoldsTheChannelsAskedFor) {
-  for (const auto& [version, band, count] : {std::tuple("0120", "VHF", 1), {"0720", "UHF", 49}, {"0720", "VHF", 255}}) {
-    SCOPED_TRACE(std::string(version) + " " + band + " " + std::to_string(count));
-    SimulatedRadio radio = make_gen1_radio({.version = version, .band = band, .channels = count});
-    CPServices object(nullptr);
-    ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
-    const BlockRecord channels = object.codeplug().handler(38)->block();
-    ASSERT_EQ(channels.entry_count(), static_cast<size_t>(count));
-    EXPECT_EQ(object.radio_info().block().entry(0).text(81), std::to_string(count));
-    EXPECT_EQ(channels.entry(count - 1).text(424), (count < 10 ? "CH 0" : "CH ") + std::to_string(count));
-    if (count > 48) {
-      EXPECT_EQ(channels.entry(48).text(455), channels.entry(0).text(455));
-    }
-  }
-}
-
 // A model of the configured fixed-spacing list keeps 12.5 kHz in the radio whatever a host sets.
 TEST(FactoryRadio, FixedSpacingModelsWrite12_5) {
   const std::filesystem::path models = std::filesystem::temp_directory_path() / ("cps-fixed-models-" + std::to_string(::getpid()) + ".json");
