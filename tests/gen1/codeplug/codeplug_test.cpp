@@ -126,14 +126,6 @@ TEST(Codeplug, CapabilityBlocksFollowBlock2OrTheDestination) {
   EXPECT_EQ(ours[0], 4);  // field 45 of the header parsed from the destination
 }
 
-TEST(Codeplug, MarketClassChangesTheFormOfTheHeaderBlocks) {
-  Codeplug codeplug;
-  EXPECT_EQ(error_of([&] { codeplug.flags().is_enabled(759); }), err::kFieldNotFound);
-  codeplug.set_market_class(2);
-  EXPECT_FALSE(codeplug.flags().is_enabled(759));
-  EXPECT_TRUE(codeplug.enabled(4));
-}
-
 // A copy reads its own context; an assignment keeps the one blocks 2 and 3 share.
 TEST(Codeplug, HandlersShareOneContext) {
   Codeplug codeplug, other;
