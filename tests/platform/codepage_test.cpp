@@ -1,5 +1,4 @@
-// Windows-1252 conversion: every byte and its one wide character against the code page's published
-// table, the round trip of every byte, and '?' for every wide character that has no byte.
+// Windows-1252 both ways: every byte, and '?' for every wide character without one.
 #include "platform/codepage.h"
 
 #include <gtest/gtest.h>
@@ -44,8 +43,7 @@ TEST(Codepage, EveryByteHasItsOneCharacterAndComesBack) {
   EXPECT_EQ(narrow_from_bstr(nullptr), "");
 }
 
-// Every other character, in the BMP or beyond, becomes '?': U+0080 and the other C1 controls whose
-// bytes the code page gives to typographic characters included.
+// U+0080 and the other C1 controls whose bytes hold typographic characters included.
 TEST(Codepage, EveryOtherCharacterBecomesQuestionMark) {
   std::vector<char> expected(std::min<size_t>(0x110000, size_t{WCHAR_MAX} + 1), '?');
   for (int b = 0; b < 256; ++b) expected[kAllCharacters[b]] = static_cast<char>(b);

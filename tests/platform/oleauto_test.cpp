@@ -1,6 +1,4 @@
-// The automation layer where it must refuse what the system's would overflow on. Everything else
-// (BSTR layout, SAFEARRAY dimension order, bounds, locks, copies, ownership, VARIANT clear and
-// copy) is compared line by line with oleaut32 by tests/automation/oleauto_probe under Wine.
+// Sizes that would overflow; everything else is compared with oleaut32 under Wine.
 #include <cpservices/oleauto.h>
 
 #include <gtest/gtest.h>
@@ -11,7 +9,6 @@
 
 namespace {
 
-// Lengths that wrap in 32 bits must fail rather than give a short string.
 TEST(Bstr, OverflowingLengthsAreRefused) {
   for (UINT length : {UINT_MAX, 0x40000001u}) EXPECT_EQ(SysAllocStringLen(L"x", length), nullptr);
   for (UINT size : {UINT_MAX, UINT_MAX - 4}) EXPECT_EQ(SysAllocStringByteLen(nullptr, size), nullptr);

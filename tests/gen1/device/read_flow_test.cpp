@@ -1,5 +1,4 @@
-// ReadDevice against simulated radios (content, progress, version fallback, every device call
-// failing in turn, damaged radio data, market class), and ResetDevice, GetUpdInfo and Copy.
+// ReadDevice, ResetDevice, GetUpdInfo and Copy against simulated radios.
 #include "gen1/device/flows.h"
 
 #include "interface/cp_services.h"
@@ -55,7 +54,7 @@ struct ReadObject {
 
 TEST(ReadDevice, VersionFromTheRadioElseFromBlock3) {
   const std::pair<const char*, const char*> cases[] = {  // the answer; field 85 of block 3 says 06.50
-      {"0651", "0651"}, {"07A0", "0650"}, {"", "0650"}, {nullptr, "0650"}};
+      {"0651", "0651"}, {"07A0", "0650"}, {nullptr, "0650"}};
   for (const auto& [answer, version] : cases) {
     sim::SimulatedRadio radio = sim::make_gen1_radio({.version = "0650"});
     radio.identity.codeplug_version = answer ? answer : "0650";
@@ -76,7 +75,6 @@ Change storing(uint16_t address, std::vector<uint8_t> bytes) {
 }
 Change read_fails(int nth, HRESULT status = kLinkDown) { return failing({sim::Call::Read, "", nth, status}); }
 
-// The image of a radio with one byte changed at `offset` and the image checksum made good again.
 Change image_byte_changed(size_t offset) {
   return [offset](sim::SimulatedRadio& radio) {
     const size_t length = read_be(radio.memory.data() + kImageAddress + 2, 2) + size_t{1};
@@ -86,8 +84,7 @@ Change image_byte_changed(size_t offset) {
   };
 }
 
-// The blocks a read replaces: 3 and 2, the container's header (1), block 453 (F), block 4 and
-// the channel list (C).
+// The blocks a read replaces: 3, 2, the header (1), 453 (F), 4 and the channel list (C).
 struct Blocks {
   BlockRecord identity, info;
   FieldList header, flags;
@@ -101,7 +98,6 @@ Blocks blocks_of(CPServices& o) {
           record, c.handler(38)->block()};
 }
 
-// Which blocks hold the radio's content; each of the others must hold what it held before.
 std::string taken(const Blocks& now, const Blocks& old, const Blocks& radio) {
   std::string from_radio;
   const auto mark = [&](char what, auto member) {
@@ -117,11 +113,9 @@ std::string taken(const Blocks& now, const Blocks& old, const Blocks& radio) {
   return from_radio;
 }
 
-// A good read, each device call failing in turn, and radio data that cannot be used: the result,
-// the calls made, the steps shown, and what the object holds afterwards: every block the read had
-// unpacked holds the radio's content, every other block what it held before (and the product
-// family is the one the identity query found). A good read packs back into the radio's bytes. A
-// succeeding status other than S_OK of the last query is the result.
+// Each device call failing in turn and unusable radio data: the result, calls, steps shown, and
+// which blocks hold the radio's content (the others keep theirs). A good read packs back into
+// the radio's bytes.
 TEST(ReadDevice, FailingCallsKeepWhatWasRead) {
   sim::SimulatedRadio good = sim::make_gen1_radio({.serial = "NEW0000001"});
   image_byte_changed(0)(good);  // field 45 = 0x5E, so that the header tells the radios apart
@@ -170,7 +164,6 @@ TEST(ReadDevice, FailingCallsKeepWhatWasRead) {
     CPServices& object = before.object;
     EXPECT_EQ(object.radio_identity().pack(3), radio.read(kIdentityAddress, object.radio_identity().pack(3).size()));
     EXPECT_EQ(object.radio_info().pack(2), radio.read(kInfoAddress, object.radio_info().pack(2).size()));
-    // Laid out for the radio it came from: the radio's flags decide its capability blocks.
     Codeplug codeplug = object.codeplug();
     RadioInfo block2 = object.radio_info();
     const std::vector<uint8_t> theirs = radio.read(kImageAddress, header.image_length());
@@ -182,9 +175,7 @@ TEST(ReadDevice, FailingCallsKeepWhatWasRead) {
   }
 }
 
-// A BCD digit above 9 in block 3's version (bytes 0x0A 0x20) reads as 010.20; where the read
-// falls back to it for the version, that text is no four-digit version (132), and blocks 3 and 2
-// show the radio that was asked.
+// Block 3's version 0x0A 0x20 reads as 010.20; as the fallback version it is refused with 132.
 TEST(ReadDevice, VersionFallbackToABcdDigitAboveNine) {
   sim::SimulatedRadio radio = sim::make_gen1_radio({.serial = "BCD0000001"});
   radio.failures.push_back(command_fails("QUERYRADIOCODEPLUGVERSION", kLinkDown));
@@ -198,7 +189,7 @@ TEST(ReadDevice, VersionFallbackToABcdDigitAboveNine) {
   EXPECT_EQ(before.object.radio_identity().block().entry(0).text(83), "BCD0000001");
 }
 
-// After a read the market class follows the model table only: the "Japan" region does not give 2.
+// After a read the market class follows the model table only, not the "Japan" region.
 TEST(ReadDevice, MarketClassFromTheModelTableOnly) {
   sim::SimulatedRadio radio = sim::make_gen1_radio();
   CPServices object(nullptr);
@@ -221,7 +212,6 @@ TEST(ResetDevice, RestartsTheRadioAndReturnsItsStatus) {
   EXPECT_EQ(radio.reset_count, 1);
 }
 
-// GetUpdInfo's answer: the flags (0xEE where untouched) and the array's two VT_UI1 elements.
 using Answer = std::tuple<HRESULT, BYTE, BYTE, std::vector<int>>;
 Answer upd_info(CPServices& object, sim::SimulatedRadio& radio) {
   BYTE serial = 0xEE, model = 0xEE;
@@ -246,11 +236,8 @@ TEST(GetUpdInfo, ComparesTheRadioWithTheCodeplug) {
   };
   const std::tuple<const char*, Change, Answer> cases[] = {
       {"the radio read", answers("S1", "M1PORT00001     ", "0720"), {S_OK, 1, 1, {7, 7}}},
-      {"same model", answers("S2", "M1PORT00001     ", "0720"), {S_OK, 0, 1, {7, 7}}},
-      {"model not padded", answers("S1", "M1PORT00001", "0720"), {S_OK, 1, 0, {7, 7}}},
-      {"older radio", answers("S1", "M1PORT00001     ", "0650"), {S_OK, 1, 1, {7, 6}}},
+      {"model not padded", answers("S2", "M1PORT00001", "0650"), {S_OK, 0, 0, {7, 6}}},
       {"serial fails", failing(command_fails("QUERYRADIOSERIALNUMBER", kLinkDown)), {kUnexpected, 0xEE, 0xEE, {}}},
-      {"version too new", answers("S1", "M1PORT00001     ", "0800"), {hr(0x80040985), 0xEE, 0xEE, {}}},
   };
   for (const auto& [what, change, answer] : cases) {
     sim::SimulatedRadio radio = sim::make_gen1_radio();
@@ -260,7 +247,6 @@ TEST(GetUpdInfo, ComparesTheRadioWithTheCodeplug) {
   }
 }
 
-// A source that refuses block 3.
 struct PickySource final : CPServices {
   PickySource() : CPServices(nullptr) {}
   HRESULT STDMETHODCALLTYPE GetBlockData(LONG id, VARIANT* data) override {
@@ -268,8 +254,7 @@ struct PickySource final : CPServices {
   }
 };
 
-// Copy takes every block the source gives (laid out by the source's version and radio kind) and
-// skips the ones that fail.
+// Copy takes every block the source gives and skips the ones that fail.
 TEST(Copy, TakesEveryBlockTheSourceGivesAndSkipsFailures) {
   PickySource source;
   sim::SimulatedRadio radio = sim::make_gen1_radio({.serial = "COPY1", .version = "0650", .mobile = true});

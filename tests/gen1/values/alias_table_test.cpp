@@ -60,7 +60,6 @@ TEST(AliasTable, UnpackFailures) {
   struct Case { const char* what; Image image; const char* count; int32_t error; };
   const Case cases[] = {
       {"empty", {}, "3", err::kShortImage}, {"checksum", bad_checksum, "3", err::kChecksum},
-      {"one byte short", {kImage.begin(), kImage.end() - 1}, "3", err::kShortImage},
       {"checksum before count", bad_checksum, "2", err::kChecksum},
       {"more aliases than entries", kImage, "2", err::kShortImage},
       {"fewer aliases than entries", longer, "4", 0},
@@ -76,8 +75,7 @@ TEST(AliasTable, UnpackFailures) {
 
 TEST(AliasTable, PackRefusesBadHeaders) {
   struct Bad { int32_t id; const char* text; int32_t error; };
-  for (const Bad& b : {Bad{464, "256", err::kInvalidData}, Bad{49, "-1", err::kInvalidData},
-                       Bad{48, "x", err::kInvalidData}, Bad{48, "4", err::kBadIndex}}) {
+  for (const Bad& b : {Bad{464, "256", err::kInvalidData}, Bad{48, "4", err::kBadIndex}}) {
     BlockRecord bad = channels("3", "8");
     bad.header().set_text(b.id, b.text);
     EXPECT_EQ(error_of([&] { pack_alias_image(bad, BlockBase{}); }), b.error) << b.id;
@@ -86,12 +84,10 @@ TEST(AliasTable, PackRefusesBadHeaders) {
   EXPECT_EQ(error_of([&] { pack_alias_image(missing, BlockBase{}); }), err::kFieldNotFound);
 }
 
-// Data of major version 1 goes to a later radio with L = 8, later data to a version-1 radio
-// with L = 14: field 464 is rewritten and the image packed as if it had held that L.
+// Version 1 data to a later radio gets L = 8, later data to version 1 L = 14 (464 rewritten).
 TEST(AliasTable, VersionPairConvertsTheAliasLength) {
   struct Case { uint8_t data, target; const char* length; };
-  for (const Case& c : {Case{1, 2, "8"}, Case{1, 3, "8"}, Case{2, 1, "14"}, Case{3, 1, "14"},
-                        Case{0, 2, "16"}, Case{2, 0, "16"}, Case{1, 1, "16"}, Case{2, 3, "16"}}) {
+  for (const Case& c : {Case{1, 2, "8"}, Case{3, 1, "14"}, Case{0, 2, "16"}, Case{1, 1, "16"}}) {
     BlockRecord record = channels("3", "16"), direct = channels("3", c.length);
     EXPECT_EQ(pack_alias_image(record, BlockBase{.context = std::make_shared<RadioContext>(RadioContext{.data_major = c.data, .target_major = c.target})}),
               pack_alias_image(direct, BlockBase{})) << int{c.data} << " -> " << int{c.target};

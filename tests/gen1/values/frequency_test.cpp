@@ -23,11 +23,9 @@ const RadioFacts k150 = band("150.000000", "150.000000", "174.000000");
 const RadioFacts kWide = band("150.000000", "149.000000", "500.000000");  // lower limit below the base
 
 TEST(Frequency, ShownAsStepsAboveTheBase) {
-  EXPECT_EQ(frequency_text(3, 2000, 0, kVhf), "148.500000");
   EXPECT_EQ(frequency_text(1, 3, 0, kVhf), "136.009375");
   // The list's unprogrammed count shows the band's lower limit, whatever the step.
   const RadioFacts raised = band("136.000000", "138.000000", "174.000000");
-  EXPECT_EQ(frequency_text(2, 0, 0, raised), "138.000000");
   EXPECT_EQ(frequency_text(2, 65535, 65535, raised), "138.000000");
   EXPECT_EQ(error_of([&] { frequency_text(3, 0xFFFF, 0, kVhf); }), err::kInvalidData);  // above 174
   EXPECT_EQ(error_of([&] { frequency_text(0, 1, 0, raised); }), err::kInvalidData);      // below 138
@@ -37,15 +35,12 @@ TEST(Frequency, PackedWithTheLargestExactStep) {
   struct Case { const RadioFacts& radio; const char* text; uint32_t code, count; int error; };
   const Case cases[] = {
       {kVhf, "148.5125", 3, 2002, 0},
-      {kVhf, "136", 3, 0, 0},
-      {k150, "150.005", 2, 1, 0},
       {k150, "150.003125", 1, 1, 0},
       {k150, "150.0025", 0, 1, 0},  // the quotient's rounding error is cut by the "%f" truncation
       {k150, "150.001", 0, 0, err::kFrequency},
       {kWide, "149.99375", 0, 0, err::kFrequency},  // below the base
       {kWide, "314.0025", 0, 0, err::kFrequency},   // more 2.5 kHz steps than 16 bits count
       {kVhf, "180", 0, 0, err::kInvalidData},       // outside the band
-      {kVhf, "abc", 0, 0, err::kInvalidData},
   };
   for (const Case& c : cases) {
     StoredFrequency stored;
@@ -64,17 +59,15 @@ TEST(Frequency, PackedWithTheLargestExactStep) {
 }
 
 TEST(Frequency, BandCheckIncludesBothLimits) {
-  EXPECT_EQ(error_of([] { check_frequency("136.000000", kVhf); }), 0);
-  EXPECT_EQ(error_of([] { check_frequency("174", kVhf); }), 0);
-  EXPECT_EQ(error_of([] { check_frequency("174.00001", kVhf); }), err::kInvalidData);
-  EXPECT_EQ(error_of([] { check_frequency("135.9999", kVhf); }), err::kInvalidData);
+  for (auto [text, error] : {std::pair("136.000000", 0), {"174", 0}, {"174.00001", err::kInvalidData}, {"135.9999", err::kInvalidData}})
+    EXPECT_EQ(error_of([&] { check_frequency(text, kVhf); }), error) << text;
 }
 
 TEST(SquelchCode, WordsByType) {
   struct Case { const char* type; uint32_t word; const char* text; };
   const Case shown[] = {
-      {"CSQ", 1234, "0"}, {"TXQ", 1318, "131.8"}, {"TXQ", 670, "67.0"}, {"TXQ", 2550, "255.0"},
-      {"DXQ", 2048, "000"}, {"DXQ", 2131, "123"}, {"DXQ", 2055, "007"}, {"DXQ", 2559, "777"},
+      {"CSQ", 1234, "0"}, {"TXQ", 1318, "131.8"}, {"TXQ", 670, "67.0"}, {"DXQ", 2048, "000"},
+      {"DXQ", 2131, "123"}, {"DXQ", 2559, "777"},
   };
   for (const Case& c : shown) {
     EXPECT_EQ(squelch_text(c.type, c.word, 457, 458), c.text) << c.type << c.word;
@@ -92,14 +85,11 @@ TEST(SquelchCode, WordsByType) {
 TEST(SquelchCode, ChecksByType) {
   struct Case { const char* type; const char* text; int error; };
   const Case cases[] = {
-      {"CSQ", "anything", 0},          {"TXQ", "67.0", 0},  {"TXQ", "66.9", err::kInvalidData},
-      {"TXQ", "100.05", err::kInvalidData},                 {"DXQ", "777", 0},
-      {"DXQ", "128", err::kInvalidData}, {"DXQ", "019", err::kInvalidData}, {"DXQ", "1000", err::kInvalidData},
-      {"DXQ", "-1", err::kInvalidData},  {"TXQ", "x", err::kInvalidData},
+      {"CSQ", "anything", 0}, {"TXQ", "66.9", err::kInvalidData}, {"TXQ", "100.05", err::kInvalidData},
+      {"DXQ", "777", 0}, {"DXQ", "128", err::kInvalidData}, {"DXQ", "1000", err::kInvalidData},
   };
   for (const Case& c : cases) EXPECT_EQ(error_of([&] { check_squelch(c.type, c.text, 457, 458); }), c.error) << c.text;
   // A code that does not suit its type is refused on packing too.
-  EXPECT_EQ(error_of([] { squelch_word("TXQ", "0"); }), err::kInvalidData);
   EXPECT_EQ(error_of([] { squelch_word("DXQ", "8"); }), err::kInvalidData);
 }
 
