@@ -41,6 +41,23 @@ enum class Codec : uint8_t {
 // to its bytes; nibbles that the pattern does not name keep their bits. Any text passes the
 // check.
 
+}  // namespace cps::layout
+
+namespace cps {
+
+// One row of a generation's range table: a numeric field's limits and step. The step counts
+// from 0, not from the minimum; the same rows answer GetRangeInfo.
+struct RangeRow {
+  uint32_t field_id;
+  double minimum;
+  double maximum;
+  double step;
+};
+
+}  // namespace cps
+
+namespace cps::layout {
+
 // A generation's range table as the engine sees it: the check of a number against its field's
 // row (104 for a field without one, 107 outside the row or off its step).
 struct RangeTable {
