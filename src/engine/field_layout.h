@@ -20,6 +20,9 @@ enum class Codec : uint8_t {
   Unsigned,  // big-endian unsigned of `width` bytes, or the bits of `mask` in one byte; "%d"
   Capped,    // as Unsigned, but a value above the largest code the bits hold is stored as that
              // code (256 in a byte as 255, 16 in four bits as 15) and reads back as it
+  Cut,       // as Unsigned, but a value wider than the bits is cut to its low bits on packing
+             // (set bits), as blocks that store the host's values unchecked do ("2" in a
+             // one-bit flag packs as 0)
   Signed,    // two's complement of `width` bytes (or of the mask's bits); "%d"
   Choice,    // the unsigned code shown as the label of `choices`
   Scaled,    // unsigned raw shown as raw * scale + bias with `format` ("%.1f", or "%d" when
@@ -210,8 +213,8 @@ constexpr bool scaled_ok(const FieldDesc& r) {
 }
 
 constexpr bool is_numeric(Codec c) {
-  return c == Codec::Unsigned || c == Codec::Capped || c == Codec::Signed || c == Codec::Choice ||
-         c == Codec::Scaled;
+  return c == Codec::Unsigned || c == Codec::Capped || c == Codec::Cut || c == Codec::Signed ||
+         c == Codec::Choice || c == Codec::Scaled;
 }
 
 // A picked row: a Choice row with tables, after the row whose bits pick (same place, and able
