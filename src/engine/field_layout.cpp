@@ -160,6 +160,12 @@ uint32_t encode(const FieldDesc& row, std::string_view text, const RangeTable* r
       if (value < 0) raise(err::kInvalidData);
       return static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(value), max_raw(row)));
     }
+    case Codec::Cut: {
+      const int64_t value = parse_decimal(text);
+      if (ranges) ranges->check(row.id, static_cast<double>(value));
+      if (value < 0 || value > UINT32_MAX) raise(err::kInvalidData);
+      return static_cast<uint32_t>(static_cast<uint64_t>(value) & max_raw(row));
+    }
     case Codec::Signed: {
       const int64_t value = parse_decimal(text);
       if (ranges) ranges->check(row.id, static_cast<double>(value));
@@ -238,6 +244,7 @@ void check_value(const FieldDesc& row, std::string_view text, const BlockBase& b
   switch (row.codec) {
     case Codec::Unsigned:
     case Codec::Capped:
+    case Codec::Cut:
     case Codec::Signed:
     case Codec::Scaled:
       encode(row, text, ranges);
@@ -424,6 +431,7 @@ std::string text_of(const FieldDesc& row, uint32_t raw) {
   switch (row.codec) {
     case Codec::Unsigned:
     case Codec::Capped:
+    case Codec::Cut:
       return decimal_text(static_cast<int64_t>(raw));
     case Codec::Signed:
       return decimal_text(signed_value(row, raw));

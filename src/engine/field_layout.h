@@ -20,6 +20,9 @@ enum class Codec : uint8_t {
   Unsigned,  // big-endian unsigned of `width` bytes, or the bits of `mask` in one byte; "%d"
   Capped,    // as Unsigned, but a value above the largest code the bits hold is stored as that
              // code (256 in a byte as 255, 16 in four bits as 15) and reads back as it
+  Cut,       // as Unsigned, but a value wider than the bits is cut to its low bits on packing
+             // (set bits), as blocks that store the host's values unchecked do ("2" in a
+             // one-bit flag packs as 0)
   Signed,    // two's complement of `width` bytes (or of the mask's bits); "%d"
   Choice,    // the unsigned code shown as the label of `choices`
   Scaled,    // unsigned raw shown as raw * scale + bias with `format` ("%.1f", or "%d" when
@@ -40,6 +43,23 @@ enum class Codec : uint8_t {
 // that is not a digit, or a position past the end, gives 0), so such a text does not pack back
 // to its bytes; nibbles that the pattern does not name keep their bits. Any text passes the
 // check.
+
+}  // namespace cps::layout
+
+namespace cps {
+
+// One row of a generation's range table: a numeric field's limits and step. The step counts
+// from 0, not from the minimum; the same rows answer GetRangeInfo.
+struct RangeRow {
+  uint32_t field_id;
+  double minimum;
+  double maximum;
+  double step;
+};
+
+}  // namespace cps
+
+namespace cps::layout {
 
 // A generation's range table as the engine sees it: the check of a number against its field's
 // row (104 for a field without one, 107 outside the row or off its step).
@@ -193,8 +213,8 @@ constexpr bool scaled_ok(const FieldDesc& r) {
 }
 
 constexpr bool is_numeric(Codec c) {
-  return c == Codec::Unsigned || c == Codec::Capped || c == Codec::Signed || c == Codec::Choice ||
-         c == Codec::Scaled;
+  return c == Codec::Unsigned || c == Codec::Capped || c == Codec::Cut || c == Codec::Signed ||
+         c == Codec::Choice || c == Codec::Scaled;
 }
 
 // A picked row: a Choice row with tables, after the row whose bits pick (same place, and able

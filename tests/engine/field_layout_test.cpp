@@ -339,5 +339,35 @@ TEST(FieldLayout, PickedLabelsFollowTheOtherRow) {
   EXPECT_EQ(entry.text(2), "z");
 }
 
+// A Cut row keeps the low bits of a value wider than its bits, as set bits does; only a value
+// that is no number, or a negative one, is refused.
+TEST(FieldLayout, CutRowsKeepTheLowBits) {
+  constexpr FieldDesc kCut[] = {
+      {.id = 1, .offset = 0, .mask = 0x01, .codec = Codec::Cut},
+      {.id = 2, .offset = 0, .mask = 0xF0, .codec = Codec::Cut},
+      {.id = 3, .offset = 1, .width = 2, .codec = Codec::Cut},
+  };
+  static_assert(layout_ok(kCut, 3));
+  struct Case { const char* flag; const char* nibble; const char* word; std::array<uint8_t, 3> bytes; };
+  for (const Case& c : {Case{"1", "15", "65535", {0xF1, 0xFF, 0xFF}}, Case{"2", "16", "65536", {0x00, 0x00, 0x00}},
+                        Case{"3", "17", "70000", {0x11, 0x11, 0x70}}}) {
+    FieldList in;
+    in.add(1, c.flag, 2);
+    in.add(2, c.nibble, 2);
+    in.add(3, c.word, 2);
+    std::array<uint8_t, 3> bytes{};
+    pack(kCut, in, BlockBase{}, bytes.data(), bytes.size());
+    EXPECT_EQ(bytes, c.bytes) << c.word;
+  }
+  FieldList out;
+  const std::array<uint8_t, 3> bytes{0x51, 0x12, 0x34};
+  unpack(kCut, bytes.data(), bytes.size(), BlockBase{}, out);
+  EXPECT_EQ(out.text(1), "1");
+  EXPECT_EQ(out.text(2), "5");
+  EXPECT_EQ(out.text(3), "4660");
+  for (const char* bad : {"-1", "x", "", "4294967296"})
+    EXPECT_EQ(error_of([&] { check(kCut, {3, bad, 2}, BlockBase{}); }), kBad) << bad;
+}
+
 }  // namespace
 }  // namespace cps::layout

@@ -11,13 +11,6 @@
 
 namespace cps {
 
-struct RangeRow {
-  uint32_t field_id;
-  double minimum;
-  double maximum;
-  double step;
-};
-
 // All rows (without the terminator), in table order.
 std::span<const RangeRow> gen1_range_rows();
 
