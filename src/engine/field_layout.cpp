@@ -331,11 +331,16 @@ const FieldDesc* find(Layout rows, int32_t id, const BlockBase& base) {
 
 void unpack(Layout rows, const uint8_t* entry, size_t size, const BlockBase& base, FieldList& out) {
   FieldList decoded;
+  decoded.reserve(rows.size());
   for (const FieldDesc& row : rows) {
     if (!exists(row, base)) continue;
     std::string text = decode(row, entry, size, base);
     check_value(row, text, base, &decoded);
     decoded.add(row.id, std::move(text), row.attribute);
+  }
+  if (out.count() == 0) {
+    out = std::move(decoded);
+    return;
   }
   for (size_t i = 0; i < decoded.count(); ++i) out.add(decoded.at(i));
 }
@@ -343,9 +348,15 @@ void unpack(Layout rows, const uint8_t* entry, size_t size, const BlockBase& bas
 void pack(Layout rows, const FieldList& in, const BlockBase& base, uint8_t* entry, size_t size) {
   // Encoded into a copy, so that a field failing half-way leaves the entry as it was.
   std::vector<uint8_t> work(entry, entry + size);
+  // While the entry's fields stand in table order (as unpacked or taken), each row's field is
+  // the next one; otherwise it is looked up by ID.
+  size_t next = 0;
   for (const FieldDesc& row : rows) {
-    if (row.codec == Codec::Virtual || row.view || !exists(row, base)) continue;
-    store(row, in.text(row.id), work.data(), size, base);
+    if (!exists(row, base)) continue;
+    const bool in_order = next < in.count() && in.id_at(next) == row.id;
+    if (in_order) ++next;
+    if (row.codec == Codec::Virtual || row.view) continue;
+    store(row, in_order ? in.text_at(next - 1) : in.text(row.id), work.data(), size, base);
   }
   if (size != 0) std::memcpy(entry, work.data(), size);
 }

@@ -326,8 +326,28 @@ void add_missing(FieldList& entry, int32_t id, const std::string& text) {
   if (!entry.contains(id)) entry.add(id, text, 1);
 }
 
+// The major version a pack writes for, and the one the record was read or set for.
+int target_major(const BlockBase& base) { return base.target_major() != 0 ? base.target_major() : major_of(base); }
+int data_major(const BlockBase& base) { return base.data_major() != 0 ? base.data_major() : target_major(base); }
+
+// Whether the entry holds exactly the fields of `base`'s layout, in table order (as every entry
+// unpacked or taken from the host does).
+bool is_in_table_order(const FieldList& entry, const BlockBase& base) {
+  size_t next = 0;
+  for (const FieldDesc& row : kRows) {
+    if (row.when != nullptr && !row.when(base)) continue;
+    if (next < entry.count() && entry.id_at(next) == row.id) {
+      ++next;
+    } else if (entry.contains(row.id)) {
+      return false;  // there, but elsewhere (or a second row of an ID already taken)
+    }
+  }
+  return next == entry.count();
+}
+
 // The entry with the fields of `base`'s layout in table order, followed by any others it holds.
 FieldList in_table_order(const FieldList& entry, const BlockBase& base) {
+  if (is_in_table_order(entry, base)) return entry;
   FieldList ordered;
   std::vector<int32_t> taken;
   for (const FieldDesc& row : kRows) {
@@ -400,7 +420,9 @@ void ChannelList::unpack(int32_t id, const uint8_t* image, size_t length) {
 
 std::vector<uint8_t> ChannelList::pack(int32_t id) {
   if (id == kAliasImage) return pack_alias_image(record_, base);
-  // The record takes the target's layout only when the whole image packs.
+  // A record of the target's own version packs as it is; another takes the target's layout,
+  // and only when the whole image packs.
+  if (target_major(base) == data_major(base)) return pack_frame(*frame_, record_, base);
   BlockRecord converted = converted_for_target();
   std::vector<uint8_t> image = pack_frame(*frame_, converted, base);
   record_ = std::move(converted);
@@ -450,8 +472,7 @@ void ChannelList::adapt_to_form() {
 
 BlockRecord ChannelList::converted_for_target() const {
   BlockRecord record = record_;
-  const int target = base.target_major() != 0 ? base.target_major() : major_of(base);
-  const int data = base.data_major() != 0 ? base.data_major() : target;
+  const int target = target_major(base), data = data_major(base);
   if (data == 1 && target > 1)
     record.set_header_field({kRecordSizeField, decimal_text(kEntryV2), 2});
   else if (data > 1 && target == 1)

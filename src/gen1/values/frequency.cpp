@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "gen1/values/range_table.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace cps {
@@ -33,11 +34,29 @@ void spacing_check(std::string_view text, const layout::FieldDesc&, const BlockB
 
 // ---- Frequencies ------------------------------------------------------------------------------
 
+std::string channel_frequency_text(double base_mhz, double step_khz, uint32_t count) {
+  // With the base and the step in whole hertz, the sum has at most six decimals, and the double
+  // that "%.6f" would print lies within far less than half a hertz of it: its text is the exact
+  // sum, written out directly.
+  const double base_hz = base_mhz * 1e6, step_hz = step_khz * 1e3;
+  constexpr double kLargest = 1e15;
+  if (!(base_hz >= 0 && base_hz < kLargest && step_hz >= 0 && step_hz < 1e9) || base_hz != std::floor(base_hz) ||
+      step_hz != std::floor(step_hz))
+    return format("%.6f", base_mhz + count * step_khz / 1000.0);
+  uint64_t hz = static_cast<uint64_t>(base_hz) + static_cast<uint64_t>(count) * static_cast<uint64_t>(step_hz);
+  char text[32];
+  char* const end = text + sizeof text;
+  char* p = end;
+  for (int i = 0; i < 6; ++i, hz /= 10) *--p = static_cast<char>('0' + hz % 10);
+  *--p = '.';
+  do *--p = static_cast<char>('0' + hz % 10); while ((hz /= 10) != 0);
+  return std::string(p, end);
+}
+
 std::string frequency_text(uint32_t step_code, uint32_t count, uint32_t unprogrammed, const RadioFacts& radio) {
   const double step = parse_number(label_of(step_code, kStepCodes));  // kHz
-  const std::string text = count == unprogrammed
-                               ? radio.band_lower
-                               : format("%.6f", parse_number(radio.band_base) + count * step / 1000.0);
+  const std::string text =
+      count == unprogrammed ? radio.band_lower : channel_frequency_text(parse_number(radio.band_base), step, count);
   check_frequency(text, radio);
   return text;
 }

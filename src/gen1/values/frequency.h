@@ -35,6 +35,9 @@ constexpr layout::CustomCodec kSpacingCodec{spacing_decode, spacing_encode, spac
 
 // ---- Frequencies ------------------------------------------------------------------------------
 
+// base + count x step / 1000 MHz as "%.6f" prints it (base in MHz, step in kHz).
+std::string channel_frequency_text(double base_mhz, double step_khz, uint32_t count);
+
 // The text of a stored frequency: base + count x step / 1000 MHz with "%.6f"; a count equal to
 // the list's `unprogrammed` value shows the band lower limit instead. 107 when the frequency
 // lies outside the band.

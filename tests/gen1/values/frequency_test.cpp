@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace cps {
 namespace {
 
@@ -29,6 +31,18 @@ TEST(Frequency, ShownAsStepsAboveTheBase) {
   EXPECT_EQ(frequency_text(2, 65535, 65535, raised), "138.000000");
   EXPECT_EQ(error_of([&] { frequency_text(3, 0xFFFF, 0, kVhf); }), err::kInvalidData);  // above 174
   EXPECT_EQ(error_of([&] { frequency_text(0, 1, 0, raised); }), err::kInvalidData);      // below 138
+}
+
+// The direct text of base + count x step against snprintf's "%.6f", for every step and count on
+// the band bases, and on bases that are no whole hertz (which take snprintf itself).
+TEST(Frequency, TextMatchesPrintf) {
+  char want[64];
+  for (double base : {0.0, 136.0, 403.0, 806.0125, 136.0000004, 1e10})
+    for (double step : {6.25, 5.0, 3.125, 2.5, 2.0})
+      for (uint32_t count = 0; count <= 0xFFFF; count += count < 300 ? 1 : 97) {
+        std::snprintf(want, sizeof want, "%.6f", base + count * step / 1000.0);
+        ASSERT_EQ(channel_frequency_text(base, step, count), want) << base << " " << step << " " << count;
+      }
 }
 
 TEST(Frequency, PackedWithTheLargestExactStep) {
