@@ -178,7 +178,10 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   LoadedCodeplug source(codeplug_path);
   RadioFile radio(radio_path, options.device);
   check_generation(source.file, radio, codeplug_path);
-  const Codeplug meant = snapshot(source.object);
+  // What the object holds before the write, for the comparison after it. Without one it is not
+  // needed, but a second-generation object still refuses here as it refuses to be saved.
+  Codeplug meant;
+  if (!options.no_verify || source.object.generation() != 1) meant = snapshot(source.object);
 
   // The radio's codeplug as it is: the backup, and the destination object a write compares with.
   Component destination(radio.generation());

@@ -1,5 +1,6 @@
 #include "host.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -165,8 +166,16 @@ std::wstring wide_from_utf8(std::string_view text) {
 }  // namespace
 
 BSTR bstr_from_utf8(std::string_view text) {
-  const std::wstring wide = wide_from_utf8(text);
-  BSTR result = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  // Plain ASCII, nearly every text of a codeplug, goes straight into the string.
+  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  BSTR result = nullptr;
+  if (ascii) {
+    result = SysAllocStringLen(nullptr, static_cast<UINT>(text.size()));
+    if (result) std::copy(text.begin(), text.end(), result);
+  } else {
+    const std::wstring wide = wide_from_utf8(text);
+    result = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  }
   if (!result) throw Failure{E_OUTOFMEMORY, "out of memory"};
   return result;
 }
