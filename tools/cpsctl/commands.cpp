@@ -282,7 +282,7 @@ int read_radio(const std::string& radio_path, const std::optional<std::string>& 
     write_file_atomically(*output, text);
     std::printf("read %s into %s\n", radio_path.c_str(), output->c_str());
   } else {
-    std::fputs(text.c_str(), stdout);
+    std::fwrite(text.data(), 1, text.size(), stdout);
   }
   return kExitOk;
 }

@@ -88,8 +88,13 @@ std::string hresult_text(HRESULT hr) {
 }
 
 std::string utf8_from_wide(const OLECHAR* text, size_t length) {
-  std::string out;
-  for (size_t i = 0; i < length; ++i) {
+  // Plain ASCII, nearly every text of a codeplug, is copied as it is.
+  size_t ascii = 0;
+  while (ascii < length && static_cast<char32_t>(text[ascii]) < 0x80) ++ascii;
+  std::string out(text, text + ascii);
+  if (ascii == length) return out;
+  out.reserve(length + 8);
+  for (size_t i = ascii; i < length; ++i) {
     char32_t c = static_cast<char32_t>(text[i]);
     if constexpr (sizeof(OLECHAR) == 2) {
       c &= 0xFFFF;
