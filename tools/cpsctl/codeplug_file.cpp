@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace cpsctl {
@@ -514,17 +513,31 @@ class FastReader {
 
 }  // namespace
 
+JsonWriter::JsonWriter(int generation) {
+  // Room for a full codeplug's text at once: growing it copy by copy touches far more memory.
+  out_.reserve(size_t{1} << 20);
+  out_ += "{\n";
+  put_key(out_, 2, "generation");
+  put_number(out_, generation);
+  out_ += ",\n";
+  put_key(out_, 2, "blocks");
+}
+
+void JsonWriter::add(const Block& block) {
+  out_ += first_ ? "[\n    " : ",\n    ";
+  first_ = false;
+  put_block(out_, block, 4);
+}
+
+std::string& JsonWriter::finish() {
+  out_ += first_ ? "[]\n}\n" : "\n  ]\n}\n";
+  return out_;
+}
+
 std::string to_json(const Codeplug& codeplug) {
-  std::string out;
-  out.reserve(4096);
-  out += "{\n";
-  put_key(out, 2, "generation");
-  put_number(out, codeplug.generation);
-  out += ",\n";
-  put_key(out, 2, "blocks");
-  put_array(out, 2, codeplug.blocks, [&](const Block& block, int at) { put_block(out, block, at); });
-  out += "\n}\n";
-  return out;
+  JsonWriter writer(codeplug.generation);
+  for (const Block& block : codeplug.blocks) writer.add(block);
+  return std::move(writer.finish());
 }
 
 namespace detail {
@@ -566,10 +579,17 @@ Codeplug from_json(const std::string& text, const std::string& source) {
 Codeplug read_codeplug_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Failure{kFileOpen, "", "codeplug '" + path + "': " + std::strerror(errno)};
-  std::ostringstream content;
-  content << in.rdbuf();
+  // Read whole, in one piece of the file's size where it has one.
+  std::string content;
+  in.seekg(0, std::ios::end);
+  if (const std::streamoff size = in.tellg(); size > 0) content.reserve(static_cast<size_t>(size));
+  in.clear();  // a file that cannot seek (a pipe) is read from where it is
+  in.seekg(0, std::ios::beg);
+  in.clear();
+  char chunk[65536];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) content.append(chunk, static_cast<size_t>(in.gcount()));
   if (in.bad()) throw Failure{kFileRead, "", "codeplug '" + path + "'"};
-  return from_json(content.str(), path);
+  return from_json(content, path);
 }
 
 void write_codeplug_file(const std::string& path, const Codeplug& codeplug) {

@@ -19,6 +19,18 @@
 namespace cpsctl {
 
 std::string to_json(const Codeplug& codeplug);
+
+// The same text written a block at a time: begin, each block, finish (then take the text).
+class JsonWriter {
+ public:
+  explicit JsonWriter(int generation);
+  void add(const Block& block);
+  std::string& finish();
+
+ private:
+  std::string out_;
+  bool first_ = true;
+};
 // Throws Failure (Invalid data) naming the file and the place in it.
 Codeplug from_json(const std::string& text, const std::string& source);
 namespace detail {

@@ -277,7 +277,10 @@ int read_radio(const std::string& radio_path, const std::optional<std::string>& 
   RadioFile radio(radio_path, device);
   Component object(radio.generation());
   object.check(read_device(radio, object, "reading"), "radio '" + radio_path + "'");
-  const std::string text = to_json(snapshot(object));
+  // Each block goes into the text as it is read, not held until all are.
+  JsonWriter writer(object.generation());
+  snapshot_each(object, [&](Block&& block) { writer.add(block); });
+  const std::string& text = writer.finish();
   if (output) {
     write_file_atomically(*output, text);
     std::printf("read %s into %s\n", radio_path.c_str(), output->c_str());
