@@ -5,10 +5,11 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 BENCH_BUILD ?= build-bench
+PEER_BUILD ?= build-bench-tools
 WIN_BUILD  ?= build-win
 JOBS       ?= 2
 
-.PHONY: all deps build build-asan fuzz bench windows test demo install clean
+.PHONY: all deps build build-asan fuzz bench bench-peer windows test demo install clean
 
 all: build
 
@@ -43,6 +44,14 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j$(JOBS) --target transfer_bench
 	$(BENCH_BUILD)/bench/transfer_bench
 
+# cpsctl read and write against a peer tool's decode and encode, timed side by side (cpsctl in
+# Release; the peer and hyperfine installed when missing).
+bench-peer: deps
+	./scripts/install-bench-peer.sh
+	cmake -S . -B $(PEER_BUILD) -DCMAKE_BUILD_TYPE=Release -DCPS_BUILD_TESTS=OFF
+	cmake --build $(PEER_BUILD) -j$(JOBS) --target cpsctl
+	bench/peer.sh $(PEER_BUILD)/tools/cpsctl/cpsctl
+
 # The Windows build, cross-compiled with mingw-w64: cpservices.dll with its type library, and
 # the programs that test it under Wine (compared with the native build's probes, hence `build`).
 $(WIN_BUILD)/CMakeCache.txt: | deps
@@ -67,4 +76,4 @@ install: build
 
 clean:
 	-[ -d $(WIN_BUILD)/wine-prefix ] && WINEPREFIX=$(abspath $(WIN_BUILD))/wine-prefix wineserver -k
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(PEER_BUILD) $(WIN_BUILD)

@@ -44,16 +44,22 @@ constexpr UINT kMaxBstrBytes =
 
 char* bstr_block(BSTR text) { return reinterpret_cast<char*>(text) - kBstrPrefix; }
 
-// A new BSTR of `bytes` bytes, zero up to and including its terminator; nullptr when too long or
-// out of memory.
-BSTR alloc_bstr(UINT bytes) {
+// A new BSTR of `bytes` bytes copied from `data`, or zero when `data` is null, and zero from there
+// up to and including its terminator; nullptr when too long or out of memory. Only the bytes
+// not copied are cleared.
+BSTR alloc_bstr(UINT bytes, const void* data) {
   if (bytes > kMaxBstrBytes) return nullptr;
   const size_t units = (size_t{bytes} + sizeof(OLECHAR) - 1) / sizeof(OLECHAR) + 1;
-  auto* block = static_cast<char*>(std::calloc(1, kBstrPrefix + units * sizeof(OLECHAR)));
+  const size_t size = kBstrPrefix + units * sizeof(OLECHAR);
+  auto* block = static_cast<char*>(std::malloc(size));
   if (!block) return nullptr;
   const uint32_t count = bytes;
   std::memcpy(block, &count, sizeof count);
-  return reinterpret_cast<BSTR>(block + kBstrPrefix);
+  char* text = block + kBstrPrefix;
+  if (data && bytes) std::memcpy(text, data, bytes);
+  else std::memset(text, 0, bytes);
+  std::memset(text + bytes, 0, size - kBstrPrefix - bytes);
+  return reinterpret_cast<BSTR>(text);
 }
 
 // A new BSTR with the same bytes as `text` (a null BSTR gives an empty one).
@@ -339,19 +345,12 @@ BSTR SysAllocString(const OLECHAR* psz) {
  * all zero when `strIn` is null; nullptr when too long or out of memory. */
 BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
   if (ui > kMaxBstrBytes / sizeof(OLECHAR)) return nullptr;
-  const UINT bytes = static_cast<UINT>(ui * sizeof(OLECHAR));
-  BSTR text = alloc_bstr(bytes);
-  if (text && strIn) std::memcpy(text, strIn, bytes);
-  return text;
+  return alloc_bstr(static_cast<UINT>(ui * sizeof(OLECHAR)), strIn);
 }
 
 /* SysAllocStringByteLen: a new BSTR of `len` bytes copied from `psz`, or all zero when `psz` is
  * null; always terminated. A null `psz` with length 0 gives an empty string, not nullptr. */
-BSTR SysAllocStringByteLen(const char* psz, UINT len) {
-  BSTR text = alloc_bstr(len);
-  if (text && psz) std::memcpy(text, psz, len);
-  return text;
-}
+BSTR SysAllocStringByteLen(const char* psz, UINT len) { return alloc_bstr(len, psz); }
 
 /* SysFreeString: frees a BSTR; a null BSTR is ignored. */
 void SysFreeString(BSTR bstrString) {

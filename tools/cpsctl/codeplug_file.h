@@ -14,12 +14,32 @@
 #include "codeplug.h"
 
 #include <string>
+#include <string_view>
 
 namespace cpsctl {
 
 std::string to_json(const Codeplug& codeplug);
+
+// The same text written a block at a time: begin, each block, finish (then take the text).
+class JsonWriter {
+ public:
+  explicit JsonWriter(int generation);
+  void add(const Block& block);
+  std::string& finish();
+
+ private:
+  std::string out_;
+  bool first_ = true;
+};
 // Throws Failure (Invalid data) naming the file and the place in it.
 Codeplug from_json(const std::string& text, const std::string& source);
+namespace detail {
+// The two readers behind from_json: the quick one for a file of the usual form (false, `out`
+// unspecified, for anything else) and the checked one, which names what does not fit.
+bool from_json_quickly(std::string_view text, Codeplug& out);
+Codeplug from_json_checked(const std::string& text, const std::string& source);
+}  // namespace detail
+
 Codeplug read_codeplug_file(const std::string& path);  // 124 when it cannot be opened
 void write_codeplug_file(const std::string& path, const Codeplug& codeplug);  // atomically
 

@@ -68,17 +68,21 @@ Block read_block(const Component& object, int32_t id) {
   return decoded(id, *data);
 }
 
-Codeplug snapshot(const Component& object) {
+void snapshot_each(const Component& object, const std::function<void(Block&&)>& take) {
   if (object.generation() != 1)
     throw Failure{E_NOTIMPL, "", "the second generation's codeplug cannot be saved yet"};
-  Codeplug codeplug{object.generation(), {}};
   for (const ServedBlock& served : gen1_blocks()) {
     Variant data;
     const HRESULT hr = object->GetBlockData(served.id, data.get());
     if (hr == kBlockNotSupported) continue;  // a block this object does not have
     object.check(hr, "block " + std::to_string(served.id));
-    codeplug.blocks.push_back(decoded(served.id, *data));
+    take(decoded(served.id, *data));
   }
+}
+
+Codeplug snapshot(const Component& object) {
+  Codeplug codeplug{object.generation(), {}};
+  snapshot_each(object, [&](Block&& block) { codeplug.blocks.push_back(std::move(block)); });
   return codeplug;
 }
 

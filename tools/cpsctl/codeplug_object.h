@@ -6,6 +6,7 @@
 #include "host.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,9 @@ namespace cpsctl {
 // Every block the object serves, one ID per block, in the order a load needs them (the blocks
 // others are prepared from first). Throws Failure for a block that cannot be read.
 Codeplug snapshot(const Component& object);
+// The same blocks one at a time, each handed to `take` and gone afterwards, so that a whole
+// codeplug of records is never held at once.
+void snapshot_each(const Component& object, const std::function<void(Block&&)>& take);
 Block read_block(const Component& object, int32_t id);
 // `field 207 = "150"`, and `; valid range 100 to 6400, step 100` when GetRangeInfo knows one.
 std::string field_detail(const Component& object, const Row& row);

@@ -178,7 +178,10 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   LoadedCodeplug source(codeplug_path);
   RadioFile radio(radio_path, options.device);
   check_generation(source.file, radio, codeplug_path);
-  const Codeplug meant = snapshot(source.object);
+  // What the object holds before the write, for the comparison after it. Without one it is not
+  // needed, but a second-generation object still refuses here as it refuses to be saved.
+  Codeplug meant;
+  if (!options.no_verify || source.object.generation() != 1) meant = snapshot(source.object);
 
   // The radio's codeplug as it is: the backup, and the destination object a write compares with.
   Component destination(radio.generation());
@@ -275,12 +278,15 @@ int read_radio(const std::string& radio_path, const std::optional<std::string>& 
   RadioFile radio(radio_path, device);
   Component object(radio.generation());
   object.check(read_device(radio, object, "reading"), "radio '" + radio_path + "'");
-  const std::string text = to_json(snapshot(object));
+  // Each block goes into the text as it is read, not held until all are.
+  JsonWriter writer(object.generation());
+  snapshot_each(object, [&](Block&& block) { writer.add(block); });
+  const std::string& text = writer.finish();
   if (output) {
     write_file_atomically(*output, text);
     std::printf("read %s into %s\n", radio_path.c_str(), output->c_str());
   } else {
-    std::fputs(text.c_str(), stdout);
+    std::fwrite(text.data(), 1, text.size(), stdout);
   }
   return kExitOk;
 }

@@ -1,5 +1,6 @@
 #include "host.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -87,8 +88,13 @@ std::string hresult_text(HRESULT hr) {
 }
 
 std::string utf8_from_wide(const OLECHAR* text, size_t length) {
-  std::string out;
-  for (size_t i = 0; i < length; ++i) {
+  // Plain ASCII, nearly every text of a codeplug, is copied as it is.
+  size_t ascii = 0;
+  while (ascii < length && static_cast<char32_t>(text[ascii]) < 0x80) ++ascii;
+  std::string out(text, text + ascii);
+  if (ascii == length) return out;
+  out.reserve(length + 8);
+  for (size_t i = ascii; i < length; ++i) {
     char32_t c = static_cast<char32_t>(text[i]);
     if constexpr (sizeof(OLECHAR) == 2) {
       c &= 0xFFFF;
@@ -165,8 +171,16 @@ std::wstring wide_from_utf8(std::string_view text) {
 }  // namespace
 
 BSTR bstr_from_utf8(std::string_view text) {
-  const std::wstring wide = wide_from_utf8(text);
-  BSTR result = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  // Plain ASCII, nearly every text of a codeplug, goes straight into the string.
+  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  BSTR result = nullptr;
+  if (ascii) {
+    result = SysAllocStringLen(nullptr, static_cast<UINT>(text.size()));
+    if (result) std::copy(text.begin(), text.end(), result);
+  } else {
+    const std::wstring wide = wide_from_utf8(text);
+    result = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  }
   if (!result) throw Failure{E_OUTOFMEMORY, "out of memory"};
   return result;
 }

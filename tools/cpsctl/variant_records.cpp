@@ -7,25 +7,53 @@ namespace cpsctl {
 namespace {
 
 // ---- Decoding VARIANTs ----------------------------------------------------------------------
+//
+// The records are read where they lie: each array's element storage is opened with
+// SafeArrayAccessData and its VARIANTs are read in place, nested arrays included, so that no
+// element is copied on the way to cpsctl's own records.
 
 [[noreturn]] void bad_shape(const std::string& what) {
   throw Failure{kInvalidData, "", "the component answered " + what + " of an unexpected shape"};
 }
 
-SAFEARRAY* array_of(const VARIANT& v, UINT dims, const char* what) {
-  if (!(v.vt & VT_ARRAY) || (v.vt & VT_BYREF) || !v.parray || SafeArrayGetDim(v.parray) != dims)
-    bad_shape(what);
-  return v.parray;
-}
+// The VARIANT elements of an array of `dims` dimensions, locked while this lives. Dimension 1
+// varies fastest in the storage.
+class Elements {
+ public:
+  Elements(const VARIANT& v, UINT dims, const char* what) {
+    VARTYPE type = VT_EMPTY;
+    if (!(v.vt & VT_ARRAY) || (v.vt & VT_BYREF) || !v.parray || SafeArrayGetDim(v.parray) != dims ||
+        SafeArrayGetElemsize(v.parray) != sizeof(VARIANT) || !(v.parray->fFeatures & FADF_VARIANT) ||
+        FAILED(SafeArrayGetVartype(v.parray, &type)) || type != VT_VARIANT)
+      bad_shape(what);
+    for (UINT d = 0; d < dims; ++d) {
+      LONG lower = 0, upper = -1;
+      if (FAILED(SafeArrayGetLBound(v.parray, d + 1, &lower)) || FAILED(SafeArrayGetUBound(v.parray, d + 1, &upper)))
+        bad_shape(what);
+      count_[d] = upper < lower ? 0 : static_cast<size_t>(int64_t{upper} - lower + 1);
+    }
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(v.parray, &data))) bad_shape(what);
+    if (!data && count_[0] > 0 && (dims == 1 || count_[1] > 0)) {
+      SafeArrayUnaccessData(v.parray);
+      bad_shape(what);
+    }
+    array_ = v.parray;
+    data_ = static_cast<const VARIANT*>(data);
+  }
+  ~Elements() { SafeArrayUnaccessData(array_); }
+  Elements(const Elements&) = delete;
+  Elements& operator=(const Elements&) = delete;
 
-void bounds(SAFEARRAY* array, UINT dim, LONG& lower, LONG& upper) {
-  if (FAILED(SafeArrayGetLBound(array, dim, &lower)) || FAILED(SafeArrayGetUBound(array, dim, &upper)))
-    bad_shape("an array");
-}
+  size_t count(UINT dim) const { return count_[dim - 1]; }  // dimension 1 or 2
+  // The element at zero-based positions (`first` in dimension 1, `second` in dimension 2).
+  const VARIANT& at(size_t first, size_t second = 0) const { return data_[second * count_[0] + first]; }
 
-void element(SAFEARRAY* array, LONG* at, Variant& out) {
-  if (FAILED(SafeArrayGetElement(array, at, out.get()))) bad_shape("an array");
-}
+ private:
+  SAFEARRAY* array_ = nullptr;
+  const VARIANT* data_ = nullptr;
+  size_t count_[2] = {0, 0};
+};
 
 int32_t integer_of(const VARIANT& v) {
   switch (v.vt) {
@@ -47,89 +75,66 @@ std::string text_of(const VARIANT& v) {
   bad_shape("a field");
 }
 
+// A field list: rows of [id, text, attribute].
 Rows decode_rows(const VARIANT& v) {
-  SAFEARRAY* array = array_of(v, 2, "a field list");
-  LONG first = 0, last = -1, column0 = 0, column2 = -1;
-  bounds(array, 1, first, last);
-  bounds(array, 2, column0, column2);
-  if (column2 - column0 != 2) bad_shape("a field list");
-  Rows rows;
-  for (LONG r = first; r <= last; ++r) {
-    Row row;
-    Variant id, text, attribute;
-    LONG at[3][2] = {{r, column0}, {r, column0 + 1}, {r, column0 + 2}};
-    element(array, at[0], id);
-    element(array, at[1], text);
-    element(array, at[2], attribute);
-    row.id = integer_of(*id);
-    row.text = text_of(*text);
-    row.attribute = static_cast<uint8_t>(integer_of(*attribute) & 0xFF);
-    rows.push_back(std::move(row));
+  const Elements array(v, 2, "a field list");
+  if (array.count(2) != 3) bad_shape("a field list");
+  Rows rows(array.count(1));
+  for (size_t r = 0; r < rows.size(); ++r) {
+    Row& row = rows[r];
+    row.id = integer_of(array.at(r, 0));
+    row.text = text_of(array.at(r, 1));
+    row.attribute = static_cast<uint8_t>(integer_of(array.at(r, 2)) & 0xFF);
   }
   return rows;
 }
 
 bool is_field_list(const VARIANT& v) { return (v.vt & VT_ARRAY) && v.parray && SafeArrayGetDim(v.parray) == 2; }
 
-// A record, or its vector of entries or lists: a one-dimensional array, and its bounds.
-SAFEARRAY* vector_of(const VARIANT& v, LONG& first, LONG& last) {
-  SAFEARRAY* array = array_of(v, 1, "a record");
-  bounds(array, 1, first, last);
-  return array;
-}
-
-template <class Each>
-void for_each_item(const VARIANT& v, Each&& each) {
-  LONG first = 0, last = -1;
-  SAFEARRAY* array = vector_of(v, first, last);
-  for (LONG k = first; k <= last; ++k) {
-    Variant item;
-    element(array, &k, item);
-    each(*item);
-  }
-}
-
-// The two halves of a record: its header and its vector of entries or lists.
-void halves(const VARIANT& v, Variant& header, Variant& items) {
-  LONG first = 0, last = -1;
-  SAFEARRAY* array = vector_of(v, first, last);
-  if (last - first != 1) bad_shape("a record");
-  LONG second = first + 1;
-  element(array, &first, header);
-  element(array, &second, items);
-}
-
 // A record's header and its entries (field lists) or lists (records), as `decode_item` reads them.
 template <class Record, class Item>
 Record decode_pair(const VARIANT& v, std::vector<Item> Record::*items, Item (*decode_item)(const VARIANT&)) {
+  const Elements halves(v, 1, "a record");
+  if (halves.count(1) != 2) bad_shape("a record");
   Record record;
-  Variant header, list;
-  halves(v, header, list);
-  record.header = decode_rows(*header);
-  for_each_item(*list, [&](const VARIANT& item) { (record.*items).push_back(decode_item(item)); });
+  record.header = decode_rows(halves.at(0));
+  const Elements list(halves.at(1), 1, "a record");
+  (record.*items).reserve(list.count(1));
+  for (size_t k = 0; k < list.count(1); ++k) (record.*items).push_back(decode_item(list.at(k)));
   return record;
 }
 
 EntryRecord decode_entries(const VARIANT& v) { return decode_pair(v, &EntryRecord::entries, decode_rows); }
 
 // ---- Building VARIANTs ----------------------------------------------------------------------
+//
+// Each array is created, its element storage opened, and every element built where it lies: the
+// element VARIANTs own their strings and nested arrays from the start, none is copied in.
 
-// An array under construction, destroyed unless handed to a VARIANT.
+// A VARIANT array under construction, destroyed with what its elements hold unless handed to a
+// VARIANT.
 class ArrayBuilder {
  public:
   ArrayBuilder(UINT dims, SAFEARRAYBOUND* bounds) : array_(SafeArrayCreate(VT_VARIANT, dims, bounds)) {
-    if (!array_) throw Failure{E_OUTOFMEMORY, "out of memory"};
+    void* data = nullptr;
+    if (!array_ || FAILED(SafeArrayAccessData(array_, &data))) {
+      if (array_) SafeArrayDestroy(array_);
+      throw Failure{E_OUTOFMEMORY, "out of memory"};
+    }
+    data_ = static_cast<VARIANT*>(data);
   }
   ~ArrayBuilder() {
-    if (array_) SafeArrayDestroy(array_);
+    if (!array_) return;
+    SafeArrayUnaccessData(array_);
+    SafeArrayDestroy(array_);
   }
   ArrayBuilder(const ArrayBuilder&) = delete;
   ArrayBuilder& operator=(const ArrayBuilder&) = delete;
 
-  void put(LONG* at, VARIANT* value) {
-    if (FAILED(SafeArrayPutElement(array_, at, value))) throw Failure{E_OUTOFMEMORY, "out of memory"};
-  }
+  // The element at a zero-based storage position: VT_EMPTY until it is given a value.
+  VARIANT* cell(size_t position) { return &data_[position]; }
   void finish_into(VARIANT* out) {
+    SafeArrayUnaccessData(array_);
     VariantClear(out);
     out->vt = VT_ARRAY | VT_VARIANT;
     out->parray = array_;
@@ -138,46 +143,36 @@ class ArrayBuilder {
 
  private:
   SAFEARRAY* array_;
+  VARIANT* data_ = nullptr;
 };
 
 void encode_rows(const Rows& rows, VARIANT* out) {
   SAFEARRAYBOUND b[2] = {{static_cast<ULONG>(rows.size()), 0}, {3, 0}};
   ArrayBuilder array(2, b);
-  for (size_t r = 0; r < rows.size(); ++r) {
-    const auto row = static_cast<LONG>(r);
-    Variant id, text, attribute;
-    id.get()->vt = VT_I4;
-    id.get()->lVal = rows[r].id;
-    text.get()->vt = VT_BSTR;
-    text.get()->bstrVal = bstr_from_utf8(rows[r].text);
-    attribute.get()->vt = VT_UI1;
-    attribute.get()->bVal = rows[r].attribute;
-    LONG at[3][2] = {{row, 0}, {row, 1}, {row, 2}};
-    array.put(at[0], id.get());
-    array.put(at[1], text.get());
-    array.put(at[2], attribute.get());
+  const size_t count = rows.size();
+  for (size_t r = 0; r < count; ++r) {
+    VARIANT* id = array.cell(r);
+    id->vt = VT_I4;
+    id->lVal = rows[r].id;
+    VARIANT* text = array.cell(count + r);
+    text->bstrVal = bstr_from_utf8(rows[r].text);
+    text->vt = VT_BSTR;
+    VARIANT* attribute = array.cell(2 * count + r);
+    attribute->vt = VT_UI1;
+    attribute->bVal = rows[r].attribute;
   }
   array.finish_into(out);
 }
 
 template <class Items, class EncodeItem>
 void encode_pair(const Rows& header, const Items& items, EncodeItem&& encode_item, VARIANT* out) {
-  SAFEARRAYBOUND item_bounds[1] = {{static_cast<ULONG>(items.size()), 0}};
-  ArrayBuilder vector(1, item_bounds);
-  for (size_t k = 0; k < items.size(); ++k) {
-    Variant item;
-    encode_item(items[k], item.get());
-    auto at = static_cast<LONG>(k);
-    vector.put(&at, item.get());
-  }
   SAFEARRAYBOUND outer_bounds[1] = {{2, 0}};
   ArrayBuilder outer(1, outer_bounds);
-  Variant first, second;
-  encode_rows(header, first.get());
-  vector.finish_into(second.get());
-  LONG at0 = 0, at1 = 1;
-  outer.put(&at0, first.get());
-  outer.put(&at1, second.get());
+  encode_rows(header, outer.cell(0));
+  SAFEARRAYBOUND item_bounds[1] = {{static_cast<ULONG>(items.size()), 0}};
+  ArrayBuilder vector(1, item_bounds);
+  for (size_t k = 0; k < items.size(); ++k) encode_item(items[k], vector.cell(k));
+  vector.finish_into(outer.cell(1));
   outer.finish_into(out);
 }
 
@@ -195,15 +190,13 @@ Block decode_block(int32_t id, const VARIANT& data, Kind hint) {
   }
   // A record: whether its items are field lists (entries) or records (lists) shows in the first
   // item; a record without items reads the same either way and takes the block's usual kind.
-  Variant header, items;
-  halves(data, header, items);
   Kind kind = hint == Kind::Lists ? Kind::Lists : Kind::Block;
-  bool first = true;
-  for_each_item(*items, [&](const VARIANT& item) {
-    if (!first) return;
-    first = false;
-    kind = is_field_list(item) ? Kind::Block : Kind::Lists;
-  });
+  {
+    const Elements halves(data, 1, "a record");
+    if (halves.count(1) != 2) bad_shape("a record");
+    const Elements items(halves.at(1), 1, "a record");
+    if (items.count(1) > 0) kind = is_field_list(items.at(0)) ? Kind::Block : Kind::Lists;
+  }
   if (kind == Kind::Block)
     block.record = decode_entries(data);
   else

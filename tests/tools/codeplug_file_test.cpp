@@ -1,0 +1,321 @@
+// cpsctl's codeplug file and its crossing of the automation boundary: the string writer gives
+// the same bytes as the JSON-tree writer it replaced, the quick reader reads what the checked
+// reader reads or leaves the file to it, and records survive VARIANT encoding both ways.
+#include "codeplug_file.h"
+#include "codeplug_object.h"
+#include "host.h"
+#include "variant_records.h"
+#include "sim/simulated_radio.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace cpsctl {
+namespace {
+
+// ---- The writer this file had before: a JSON tree, printed with field rows on one line ----
+
+using ojson = nlohmann::ordered_json;
+
+ojson tree_rows(const Rows& rows) {
+  ojson out = ojson::array();
+  for (const Row& row : rows) out.push_back(ojson::array({row.id, row.text, row.attribute}));
+  return out;
+}
+
+ojson tree_entries(const EntryRecord& record) {
+  ojson entries = ojson::array();
+  for (const Rows& rows : record.entries) entries.push_back(tree_rows(rows));
+  return ojson{{"header", tree_rows(record.header)}, {"entries", std::move(entries)}};
+}
+
+ojson tree_record(const Block& block) {
+  switch (block.kind()) {
+    case Kind::Fields: return tree_rows(std::get<Rows>(block.record));
+    case Kind::Block: return tree_entries(std::get<EntryRecord>(block.record));
+    case Kind::Lists: {
+      const auto& record = std::get<ListRecord>(block.record);
+      ojson lists = ojson::array();
+      for (const EntryRecord& list : record.lists) lists.push_back(tree_entries(list));
+      return ojson{{"header", tree_rows(record.header)}, {"lists", std::move(lists)}};
+    }
+  }
+  return {};
+}
+
+bool is_leaf(const ojson& j) { return !j.is_array() && !j.is_object(); }
+
+void pretty(const ojson& j, std::string& out, int indent) {
+  const std::string pad(static_cast<size_t>(indent + 2), ' ');
+  if (j.is_array() && !j.empty() && !std::all_of(j.begin(), j.end(), is_leaf)) {
+    out += "[\n";
+    for (size_t k = 0; k < j.size(); ++k) {
+      out += pad;
+      pretty(j[k], out, indent + 2);
+      out += k + 1 < j.size() ? ",\n" : "\n";
+    }
+    out += std::string(static_cast<size_t>(indent), ' ') + "]";
+  } else if (j.is_object() && !j.empty()) {
+    out += "{\n";
+    size_t k = 0;
+    for (const auto& [key, value] : j.items()) {
+      out += pad + ojson(key).dump() + ": ";
+      pretty(value, out, indent + 2);
+      out += ++k < j.size() ? ",\n" : "\n";
+    }
+    out += std::string(static_cast<size_t>(indent), ' ') + "}";
+  } else if (j.is_array() && !j.empty()) {
+    out += "[";
+    for (size_t k = 0; k < j.size(); ++k) out += (k ? ", " : "") + j[k].dump();
+    out += "]";
+  } else {
+    out += j.dump();
+  }
+}
+
+ojson tree(const Codeplug& codeplug) {
+  ojson blocks = ojson::array();
+  for (const Block& block : codeplug.blocks)
+    blocks.push_back(ojson{{"id", block.id}, {"kind", kind_name(block.kind())}, {"record", tree_record(block)}});
+  return ojson{{"generation", codeplug.generation}, {"blocks", std::move(blocks)}};
+}
+
+std::string tree_json(const Codeplug& codeplug) {
+  std::string out;
+  pretty(tree(codeplug), out, 0);
+  return out + "\n";
+}
+
+// ---- Codeplugs to write and read ------------------------------------------------------------
+
+// Every kind of block, empty arrays where they can be, and texts that need escapes or are not
+// ASCII.
+Codeplug made_codeplug() {
+  const Rows awkward = {{1, "", 0},
+                        {-7, "quote \" backslash \\ slash /", 255},
+                        {INT32_MIN, "\b\f\n\r\t \x01\x1f\x7f", 1},
+                        {INT32_MAX, "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\xbb \xef\xbf\xbf", 2},
+                        {455, std::string("nul \0 inside", 12), 3}};
+  Codeplug codeplug{1, {}};
+  codeplug.blocks.push_back({453, awkward});
+  codeplug.blocks.push_back({5, Rows{}});
+  codeplug.blocks.push_back({38, EntryRecord{awkward, {awkward, Rows{}, {{424, "CH 1", 1}}}}});
+  codeplug.blocks.push_back({4, EntryRecord{Rows{}, {}}});
+  codeplug.blocks.push_back({6, ListRecord{awkward, {EntryRecord{{{48, "16", 1}}, {awkward}}, EntryRecord{}}}});
+  codeplug.blocks.push_back({17, ListRecord{Rows{}, {}}});
+  return codeplug;
+}
+
+// A factory radio's codeplug as `cpsctl read` saves it, with the model tables cpsctl ships.
+Codeplug factory_codeplug(const cps::sim::FactoryOptions& options) {
+  setenv("CPSERVICES_MODELS", CPSCTL_MODELS, 1);
+  cps::sim::SimulatedRadio radio = cps::sim::make_gen1_radio(options);
+  Component object(1);
+  EXPECT_EQ(object->ReadDevice(radio.as_unknown(), 1, nullptr), S_OK);
+  return snapshot(object);
+}
+
+std::vector<Codeplug> codeplugs() {
+  cps::sim::FactoryOptions full;
+  full.channels = 255;
+  cps::sim::FactoryOptions mobile;
+  mobile.mobile = true;
+  mobile.market_class = 2;
+  mobile.model = cps::sim::kMarketClass1Model;
+  return {made_codeplug(), factory_codeplug(full), factory_codeplug(mobile), Codeplug{2, {}}};
+}
+
+void expect_same(const Codeplug& a, const Codeplug& b) {
+  EXPECT_EQ(a.generation, b.generation);
+  EXPECT_TRUE(a.blocks == b.blocks);
+}
+
+// ---- The file -------------------------------------------------------------------------------
+
+TEST(CodeplugFile, WritesTheBytesOfTheTreeWriterAndReadsThemBack) {
+  for (const Codeplug& codeplug : codeplugs()) {
+    const std::string text = to_json(codeplug);
+    EXPECT_EQ(text, tree_json(codeplug));
+    Codeplug quick;
+    ASSERT_TRUE(detail::from_json_quickly(text, quick));
+    expect_same(quick, codeplug);
+    expect_same(from_json(text, "file"), codeplug);
+  }
+}
+
+// The same records in other spellings: compact, indented otherwise, keys in another order
+// (nlohmann::json sorts them), escapes a writer may choose. The quick reader takes them all.
+TEST(CodeplugFile, QuickReaderTakesAnySpellingOfTheSameRecords) {
+  const Codeplug codeplug = made_codeplug();
+  const nlohmann::json sorted = nlohmann::json::parse(to_json(codeplug));
+  std::string escaped = tree(codeplug).dump(1, '\t', true);  // every non-ASCII character as \uXXXX
+  const std::string key = "\"generation\"";
+  escaped.replace(escaped.find(key), key.size(), "\"g\\u0065neration\"");
+  for (const std::string& text :
+       {tree(codeplug).dump(), sorted.dump(), sorted.dump(3), escaped, " \r\n\t" + sorted.dump() + "\n\n"}) {
+    Codeplug quick;
+    ASSERT_TRUE(detail::from_json_quickly(text, quick)) << text.substr(0, 200);
+    expect_same(quick, codeplug);
+    expect_same(quick, detail::from_json_checked(text, "file"));
+  }
+}
+
+// What the quick reader leaves to the checked one, which then says what is wrong or, for a
+// file that is good but unusual, reads it.
+TEST(CodeplugFile, QuickReaderLeavesAnythingUnexpectedToTheCheckedReader) {
+  const std::string row = R"([46, "128", 2])";
+  auto file = [](const std::string& blocks) { return R"({"generation": 1, "blocks": [)" + blocks + "]}"; };
+  auto block = [&](const std::string& rows) { return R"({"id": 453, "kind": "fields", "record": [)" + rows + "]}"; };
+  struct Case {
+    std::string text;
+    bool good;  // the checked reader takes it
+  };
+  const Case cases[] = {
+      {file(block(row)) + " x", false},
+      {"\xef\xbb\xbf" + file(block(row)), true},  // a byte order mark
+      {file(block(R"([46, "128", 2.0])")), false},
+      {file(block(R"([46, "128", 2e0])")), false},
+      {file(block(R"([046, "128", 2])")), false},
+      {file(block(R"([46, "128", 256])")), false},
+      {file(block(R"([2147483648, "128", 2])")), false},
+      {file(block(R"([-2147483649, "128", 2])")), false},
+      {file(block(R"([18446744073709551615, "128", 2])")), true},  // as the checked reader wraps it
+      {file(block(R"([46, 128, 2])")), false},
+      {file(block(R"([46, "128"])")), false},
+      {file(block(R"([46, "1\u00", 2])")), false},
+      {file(block(R"([46, "\ud800", 2])")), false},
+      {file(block(R"([46, "\udc00\ud800", 2])")), false},
+      {file(block("[46, \"\xc3\x28\", 2]")), false},        // a broken sequence
+      {file(block("[46, \"\xc0\xaf\", 2]")), false},        // an overlong slash
+      {file(block("[46, \"\xed\xa0\x80\", 2]")), false},    // a surrogate
+      {file(block("[46, \"\xf4\x90\x80\x80\", 2]")), false},  // above U+10FFFF
+      {file(block("[46, \"tab\there\", 2]")), false},
+      {file(block(row) + ", " + block(row)), false},  // block 453 twice
+      {file(R"({"record": [], "kind": "fields", "id": 453})"), true},  // the record before its kind
+      {file(R"({"id": 453, "id": 454, "kind": "fields", "record": []})"), true},  // a key twice
+      {file(R"({"id": 453, "kind": "field", "record": []})"), false},
+      {file(R"({"id": 453, "kind": "fields", "record": [], "note": 1})"), false},
+      {file(R"({"id": 4, "kind": "block", "record": {"header": []}})"), false},
+      {R"({"generation": 3, "blocks": []})", false},
+      {R"({"generation": 1})", false},
+      {R"({"generation": 1, "blocks": [], "generation": 1})", true},
+      {"", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Codeplug quick;
+    EXPECT_FALSE(detail::from_json_quickly(c.text, quick));
+    if (c.good) {
+      expect_same(from_json(c.text, "file"), detail::from_json_checked(c.text, "file"));
+    } else {
+      try {
+        from_json(c.text, "file");
+        ADD_FAILURE() << "read";
+      } catch (const Failure& f) {
+        EXPECT_EQ(f.hr, kInvalidData);
+        EXPECT_EQ(f.detail.rfind("codeplug 'file': ", 0), 0u) << f.detail;
+      }
+    }
+  }
+}
+
+// Random damage to a small file: whatever the quick reader takes, the checked reader takes as
+// the same records, and a file that neither takes fails with Invalid data.
+TEST(CodeplugFile, QuickReaderNeverTakesWhatTheCheckedReaderReadsOtherwise) {
+  const std::string original = to_json(made_codeplug());
+  const std::string alphabet = "{}[],:\"\\ -019eu.\x80\xc3\xa9\x01";
+  std::mt19937 random(20261206);
+  int taken = 0;
+  for (int n = 0; n < 3000; ++n) {
+    std::string text = original;
+    for (int edits = 1 + static_cast<int>(random() % 3); edits > 0; --edits) {
+      const size_t at = random() % text.size();
+      const char c = alphabet[random() % alphabet.size()];
+      switch (random() % 3) {
+        case 0: text.erase(at, 1); break;
+        case 1: text.insert(at, 1, c); break;
+        default: text[at] = c; break;
+      }
+    }
+    Codeplug quick;
+    if (detail::from_json_quickly(text, quick)) {
+      ++taken;
+      expect_same(quick, detail::from_json_checked(text, "file"));
+      continue;
+    }
+    try {
+      from_json(text, "file");
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.hr, kInvalidData);
+    }
+  }
+  EXPECT_GT(taken, 100);  // edits inside texts and numbers leave many files good
+}
+
+// ---- Records through VARIANTs ---------------------------------------------------------------
+
+TEST(VariantRecords, EveryKindOfBlockSurvivesEncodingAndDecoding) {
+  for (const Block& block : made_codeplug().blocks) {
+    Variant data;
+    encode_block(block, data.get());
+    // A record without entries or lists reads as the kind the block usually holds.
+    EXPECT_TRUE(decode_block(block.id, *data, block.kind()) == block) << block.id;
+  }
+}
+
+TEST(VariantRecords, ArraysOfAnotherShapeAreInvalidDataAndStayUnlocked) {
+  Variant rows;
+  encode_block({453, Rows{{46, "128", 2}}}, rows.get());
+  SAFEARRAYBOUND two_columns[2] = {{1, 0}, {2, 0}};
+  SAFEARRAY* narrow = SafeArrayCreate(VT_VARIANT, 2, two_columns);
+  SAFEARRAYBOUND four[1] = {{4, 0}};
+  SAFEARRAY* numbers = SafeArrayCreate(VT_I4, 1, four);
+  SAFEARRAYBOUND three[1] = {{3, 0}};
+  SAFEARRAY* triple = SafeArrayCreate(VT_VARIANT, 1, three);
+  SAFEARRAY* bad_text = nullptr;
+  ASSERT_EQ(SafeArrayCopy(rows->parray, &bad_text), S_OK);
+  LONG text_cell[2] = {0, 1};
+  VARIANT number;
+  VariantInit(&number);
+  number.vt = VT_R8;
+  ASSERT_EQ(SafeArrayPutElement(bad_text, text_cell, &number), S_OK);
+
+  for (SAFEARRAY* array : {narrow, numbers, triple, bad_text}) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_ARRAY | VT_VARIANT;
+    v.parray = array;
+    try {
+      decode_block(453, v, Kind::Fields);
+      ADD_FAILURE() << "decoded";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.hr, kInvalidData);
+    }
+    EXPECT_EQ(SafeArrayDestroy(array), S_OK);  // not left locked
+  }
+  VARIANT by_reference;
+  VariantInit(&by_reference);
+  by_reference.vt = VT_ARRAY | VT_VARIANT | VT_BYREF;
+  by_reference.pparray = &rows.get()->parray;
+  EXPECT_THROW(decode_block(453, by_reference, Kind::Fields), Failure);
+}
+
+TEST(VariantRecords, TextThatIsNotUtf8IsRefusedAndNothingLeaks) {
+  Variant data;
+  const Block block{38, EntryRecord{{{46, "128", 2}}, {{{455, "ok", 0}}, {{424, "bad \xff", 1}}}}};
+  try {
+    encode_block(block, data.get());
+    ADD_FAILURE() << "encoded";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.hr, kInvalidData);
+  }
+  EXPECT_EQ(data->vt, VT_EMPTY);
+}
+
+}  // namespace
+}  // namespace cpsctl
