@@ -23,6 +23,8 @@ struct Identity {
   std::string model_number;      // QUERYRADIOMODELNUMBER
   bool low_battery = false;      // QUERYRADIOLOWBATTERY
   uint32_t max_transfer = 0;     // QUERYMAXIMUMTRANSFERSIZE (second generation)
+
+  bool operator==(const Identity&) const = default;
 };
 
 enum class Call : uint8_t { Read, Write, IoControl };

@@ -78,6 +78,11 @@ expect create-version 0 '^103  "07\.10"  0$'  -- "$cpsctl" get mobile-codeplug.j
 "$cpsctl" read full.json -o full-codeplug.json >/dev/null
 expect create-channels     0 '^81  "255"  0$'    -- "$cpsctl" get full-codeplug.json 2 81
 expect create-channel-last 0 '^424  "CH 255"  1$' -- "$cpsctl" get full-codeplug.json 38 424 254
+"$cpsctl" radio create largest.json --gen 1 --full >/dev/null
+"$cpsctl" read largest.json -o largest-codeplug.json >/dev/null
+expect create-full-lists 0 '^block 37: 255 lists' -- "$cpsctl" get largest-codeplug.json 37
+expect create-full-write 0 '^verified$'            -- "$cpsctl" write largest.json largest-codeplug.json --no-backup
+expect create-full-usage 2 'excludes'              -- "$cpsctl" radio create x.json --gen 1 --full --channels 3
 # Market classes 1 and 2 take the factory's class-1 model, which the shipped model file lists:
 # the radio reads back with its Sel Call and SDT systems.
 "$cpsctl" radio create class2.json --gen 1 --market-class 2 >/dev/null
@@ -93,7 +98,9 @@ for f in gen2.json long.json nogen.json none.json many.json abc.json class3.json
 
 # ---- read, and the codeplug file ------------------------------------------------------------
 
+touch -d 2020-01-01 radio.json
 expect read-file 0 '^read radio\.json into codeplug\.json$' -- "$cpsctl" read radio.json -o codeplug.json
+[ "$(date -r radio.json +%Y)" = 2020 ] || fail "read: the radio file was rewritten"
 "$cpsctl" read radio.json >stdout.json 2>read.err || fail "read to standard output"
 cmp -s codeplug.json stdout.json || fail "read: standard output and -o differ"
 [ ! -s read.err ] || fail "read: wrote to standard error without a terminal: $(cat read.err)"

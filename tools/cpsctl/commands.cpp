@@ -97,11 +97,16 @@ class RadioFile {
     }
   }
 
-  // Runs a device call and saves the radio afterwards; the call's result is returned (a failed
-  // save counts only when the call succeeded).
+  // Runs a device call and saves the radio afterwards when the call changed what its file holds
+  // (a read leaves the file alone); the call's result is returned (a failed save counts only
+  // when the call succeeded).
   template <class Call>
   HRESULT use(Call&& call) {
+    const std::vector<uint8_t> memory = radio_.memory;
+    const cps::sim::Identity identity = radio_.identity;
+    const int resets = radio_.reset_count;
     const HRESULT hr = call();
+    if (radio_.memory == memory && radio_.identity == identity && radio_.reset_count == resets) return hr;
     try {
       save();
     } catch (const Failure&) {
