@@ -23,13 +23,10 @@ void check_index(const std::vector<T>& items, size_t index) {
 
 }  // namespace
 
+void bad_position() { raise(err::kBadIndex); }
+
 // FieldList
 
-void FieldList::add(const FieldValue& field) { fields_.push_back(field); }
-
-void FieldList::add(int32_t id, std::string value, uint8_t attribute) {
-  fields_.push_back(FieldValue{id, std::move(value), attribute});
-}
 
 size_t FieldList::find(int32_t id) const {
   for (size_t i = 0; i < fields_.size(); ++i)
@@ -66,20 +63,6 @@ void FieldList::clear() { fields_.clear(); }
 
 void FieldList::reserve(size_t fields) { fields_.reserve(fields); }
 
-int32_t FieldList::id_at(size_t position) const {
-  check_index(fields_, position);
-  return fields_[position].id;
-}
-
-const std::string& FieldList::text_at(size_t position) const {
-  check_index(fields_, position);
-  return fields_[position].value;
-}
-
-uint8_t FieldList::attribute_at(size_t position) const {
-  check_index(fields_, position);
-  return fields_[position].attribute;
-}
 
 FieldValue FieldList::at(size_t position) const {
   check_index(fields_, position);
@@ -88,15 +71,6 @@ FieldValue FieldList::at(size_t position) const {
 
 // BlockRecord
 
-FieldList& BlockRecord::entry(size_t index) {
-  check_index(entries_, index);
-  return entries_[index];
-}
-
-const FieldList& BlockRecord::entry(size_t index) const {
-  check_index(entries_, index);
-  return entries_[index];
-}
 
 size_t BlockRecord::add_entry() {
   entries_.emplace_back();

@@ -10,6 +10,9 @@
 
 namespace cps {
 
+// Raises 105: a position or index outside a list.
+[[noreturn]] void bad_position();
+
 struct FieldValue {
   int32_t id = 0;
   std::string value;  // narrow text in the Windows-1252 code page
@@ -22,8 +25,10 @@ struct FieldValue {
 // allowed; every lookup by ID takes the first match.
 class FieldList {
  public:
-  void add(const FieldValue& field);
-  void add(int32_t id, std::string value, uint8_t attribute);
+  void add(const FieldValue& field) { fields_.push_back(field); }
+  void add(int32_t id, std::string value, uint8_t attribute) {
+    fields_.push_back(FieldValue{id, std::move(value), attribute});
+  }
   FieldValue get(int32_t id) const;                // 104 when absent
   const std::string& text(int32_t id) const;       // 104 when absent
   void set(const FieldValue& field);               // text and attribute of the first match; 104
@@ -36,15 +41,19 @@ class FieldList {
   FieldValue at(size_t position) const;            // 105 outside 0..count-1
   // The parts of the field at a position (105 outside 0..count-1), and the position of the
   // first field of an ID (104 when absent), for reading a list without copying its texts.
-  int32_t id_at(size_t position) const;
-  const std::string& text_at(size_t position) const;
-  uint8_t attribute_at(size_t position) const;
+  int32_t id_at(size_t position) const { return checked(position).id; }
+  const std::string& text_at(size_t position) const { return checked(position).value; }
+  uint8_t attribute_at(size_t position) const { return checked(position).attribute; }
   size_t position_of(int32_t id) const { return find(id); }
 
   bool operator==(const FieldList&) const = default;
 
  private:
   size_t find(int32_t id) const;  // position of the first match; 104 when absent
+  const FieldValue& checked(size_t position) const {
+    if (position >= fields_.size()) bad_position();
+    return fields_[position];
+  }
 
   std::vector<FieldValue> fields_;
 };
@@ -60,8 +69,14 @@ class BlockRecord {
   void set_header_field(const FieldValue& field) { header_.set(field); }
   FieldValue get_header_field(int32_t id) const { return header_.get(id); }
 
-  FieldList& entry(size_t index);
-  const FieldList& entry(size_t index) const;
+  FieldList& entry(size_t index) {
+    if (index >= entries_.size()) bad_position();
+    return entries_[index];
+  }
+  const FieldList& entry(size_t index) const {
+    if (index >= entries_.size()) bad_position();
+    return entries_[index];
+  }
   void add_entry_field(size_t index, const FieldValue& field) { entry(index).add(field); }
   void set_entry_field(size_t index, const FieldValue& field) { entry(index).set(field); }
   FieldValue get_entry_field(size_t index, int32_t id) const { return entry(index).get(id); }

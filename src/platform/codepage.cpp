@@ -40,7 +40,11 @@ char narrow_of(OLECHAR wide) {
 std::string narrow_from_wide(const OLECHAR* text, size_t length) {
   if (!text) return {};
   std::string narrow(length, '\0');
-  for (size_t i = 0; i < length; ++i) narrow[i] = narrow_of(text[i]);
+  char* out = narrow.data();
+  for (size_t i = 0; i < length; ++i) {
+    const auto code = static_cast<char32_t>(text[i]);
+    out[i] = code < 0x80 ? static_cast<char>(code) : narrow_of(text[i]);
+  }
   return narrow;
 }
 
