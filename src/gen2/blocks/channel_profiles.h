@@ -1,0 +1,30 @@
+// Block 2017, the channel profiles: the rules a channel borrows from its profile. Busy-channel
+// and transmit-inhibit rules, carrier and squelch behaviour, the transmit timer, when the
+// radio's identification is sent, and a row of flags, 18 bytes per profile; 0 to 100 profiles.
+//
+// What is special: a block that holds no profile is framed afresh when one is added (record size
+// 26); a new profile's flag 2431 is clear on a radio of type 2 and set on every other; the timer
+// 2455 is stored in tens.
+//
+// The service object holds the block twice, in the radio's form (the bytes a radio stores) and
+// in the host's form (what the host edits). Both have the same field IDs and the same rules, so
+// the host form is a copy of the radio form and the radio form a copy of the host form.
+#pragma once
+
+#include "gen2/values/list_frame.h"
+
+namespace cps::gen2 {
+
+class ChannelProfiles : public FramedList {
+ public:
+  ChannelProfiles();
+
+  // Makes this form's record a copy of the other form's (read: host from radio; pack: radio
+  // from host). The handlers' radio type and versions stay their own.
+  void copy_form(const ChannelProfiles& from) { record_ = from.record_; }
+
+ protected:
+  FieldList default_entry() const override;
+};
+
+}  // namespace cps::gen2

@@ -1,0 +1,53 @@
+// Block 2018, the channels: per channel its spacing, power level, two squelch sets (each a step
+// size, a squelch type and a squelch code), two 16-bit channel numbers, two deviation choices
+// and a row of flags, 14 bytes per channel; 1 to 100 channels.
+//
+// What is special: a squelch code's text follows the type of its set. Under "TXQ" the 12 bits
+// are a tone in tenths of a hertz (670 shows as 67.000000), under "DXQ" and "Inverted DXQ" they
+// number one of the 104 digital codes (1 is "023"), under "CSQ" there is no code (the empty text,
+// packed as 0). A set's code is checked against its entry's type, and setting a type of another
+// kind alone gives the code that kind's first value. A radio whose model number is one of the
+// fixed-spacing models reads every channel as 12.5 kHz, whatever the spacing bits hold.
+//
+// The service object holds the block twice, in the radio's form (the bytes a radio stores) and
+// in the host's form (what the host edits). Both have the same field IDs and the same rules, so
+// the host form is a copy of the radio form and the radio form a copy of the host form.
+#pragma once
+
+#include "gen2/blocks/radio_info.h"
+#include "gen2/values/list_frame.h"
+
+#include <string>
+#include <vector>
+
+namespace cps::gen2 {
+
+class Channels : public FramedList {
+ public:
+  Channels();
+
+  // As every framed list; on a fixed-spacing model the spacing bits are read as 12.5 kHz.
+  void unpack(const uint8_t* bytes, size_t length) override;
+
+  // Makes this form's record a copy of the other form's (read: host from radio; pack: radio
+  // from host). The handlers' radio type, versions and radio facts stay their own.
+  void copy_form(const Channels& from) { record_ = from.record_; }
+
+  // The radio information block whose model number (2050) the channels read; nullptr: none.
+  void set_radio_info(const RadioInfo* info) { radio_info_ = info; }
+  // The model numbers whose channels are all 12.5 kHz (none until the radio's models are known).
+  void set_fixed_spacing_models(std::vector<std::string> models) { fixed_spacing_models_ = std::move(models); }
+
+ protected:
+  // Each squelch code against its set's type: 107 for a tone that is not a 12-bit count of
+  // tenths or a code under "CSQ", 108 for a digital code that is not in the table.
+  void check_entry(const FieldList& entry) const override;
+
+ private:
+  bool fixed_spacing() const;
+
+  const RadioInfo* radio_info_ = nullptr;
+  std::vector<std::string> fixed_spacing_models_;
+};
+
+}  // namespace cps::gen2
