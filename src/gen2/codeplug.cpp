@@ -200,9 +200,11 @@ void R9Codeplug::unpack_destination(const std::vector<uint8_t>& image, bool reta
   destination_addresses.unpack(bytes, length);
   bytes = region(image, address_in(destination_addresses, kInfoAddress), length);
   destination_info.unpack(bytes, length, nullptr);
+  destination_retained_read_ = false;
   if (retained && destination_presence.present(kRetainedBlock)) {
     bytes = region(image, address_in(destination_addresses, kRetainedAddress), length);
     destination_retained.unpack(bytes, length, nullptr);
+    destination_retained_read_ = true;
   }
 }
 
@@ -218,7 +220,8 @@ std::vector<uint8_t> R9Codeplug::pack_image() {
     R9Slot& s = slot(id);
     if (id == kRetainedBlock) {
       // The destination keeps its own block 2867; the object then shows what the radio holds.
-      if (!destination_presence.present(kRetainedBlock)) continue;
+      put(presence, kRetainedBlock, destination_retained_read_ ? 1 : 0);
+      if (!destination_retained_read_) continue;
       put(addresses, s.row->address_field, static_cast<int64_t>(kCodeplugAddress + image.size()));
       append(image, destination_retained.pack(nullptr));
       if (retained.handler && destination_retained.handler) {

@@ -92,15 +92,20 @@ class R9Codeplug {
   // order (107 for an address outside the image), then the host forms of 2017 and 2018 from
   // their radio forms. A failure leaves the blocks already unpacked with the image's content.
   void unpack_image(const std::vector<uint8_t>& image);
-  // The destination copies from the destination radio's image; 2867 only when `retained`.
+  // The destination copies from the destination radio's image; 2867 only when `retained` (a
+  // radio of major version 04) and the radio's presence table marks it.
   void unpack_destination(const std::vector<uint8_t>& image, bool retained);
   // The image a write sends: the header, the radio forms rebuilt, the present data blocks in
-  // the write order with their addresses recorded, the destination's 2867 where the destination
-  // has it (which the object then takes over), the presence table and the address table, the
+  // the write order with their addresses recorded, the destination's 2867 where this write read
+  // it (which the object then takes over), the presence table and the address table, the
   // header's length and table addresses patched in.
   std::vector<uint8_t> pack_image();
 
  private:
+  // Whether the last unpack_destination read the destination's 2867. Only that block goes into
+  // the image, and the written presence bit of 2867 says whether it did: a radio that did not
+  // hand its own over (no 2867, or another major version) gets none, never a stale one.
+  bool destination_retained_read_ = false;
   std::vector<R9Slot> slots_;  // the data blocks, in registry order
 };
 

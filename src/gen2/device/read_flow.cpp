@@ -75,7 +75,8 @@ std::vector<uint8_t> read_codeplug(DeviceLink& link, R9Codeplug& codeplug) {
   link.step();
 
   const int64_t length = parse_decimal(codeplug.header.get_record().text(kLengthField));
-  if (length < 0 || length > 0xFFFF) raise(err::kInvalidData);
+  // A codeplug shorter than its own header cannot hold the tables it points at.
+  if (length < static_cast<int64_t>(CodeplugHeader::kLength) || length > 0xFFFF) raise(err::kInvalidData);
   std::vector<uint8_t> image;
   try {
     image.assign(static_cast<size_t>(length), 0);

@@ -2,8 +2,10 @@
 //
 // Both writing flows check the radio (family, battery, version, serial and model number), put
 // the codeplug under the radio's own version, take the radio's block 2003 (all but field 2058)
-// and its own copies of the tables and of block 2867, stamp the programming date and time, pack
-// the image and write it in one piece, then reset the radio. Progress: one step after each
+// and its own copies of the tables and (from a radio of major version 04) of block 2867, stamp
+// the programming date and time, pack the image and write it in one piece, then reset the radio.
+// The radio's header is read into the header block, as a read does; the pack patches its length
+// and table addresses. Progress: one step after each
 // device exchange up to the image write (the battery step is made without a query for a radio
 // of type 2), so a write and a clone both make ten; a write makes an eleventh after its closing
 // software version query. The reset is not stepped.
@@ -148,7 +150,7 @@ HRESULT r9_write_device(R9Radio& radio, IUnknown* device, ULONG handle, IUnknown
   checked(link.text_command(L"QUERYRADIOSOFTWAREVERSION", text));
   codeplug.info().put({info::kSoftware, text, 0});
   if (!clone) link.step();
-  codeplug.set_codeplug_version(codeplug.info().text(info::kMajor));
+  codeplug.set_codeplug_version(radio_major);
   return checked(link.reset());
 }
 
