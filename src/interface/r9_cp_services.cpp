@@ -91,7 +91,9 @@ HRESULT R9CPServices::SetBlockData(LONG lBlockID, VARIANT* pvarBlockData) {
         decode_block_record(*pvarBlockData, record);
         block.set_record(record);
         // The codeplug's major version as the host set it is every block's codeplug version.
-        if (row.sets_version) radio_.codeplug.set_codeplug_version(block.record().entry(0).text(gen2::info::kMajor));
+        const BlockRecord& stored = block.record();
+        if (row.sets_version && stored.entry_count() > 0)
+          radio_.codeplug.set_codeplug_version(stored.entry(0).text(gen2::info::kMajor));
         break;
       }
       case R9Shape::Image: set_whole_image(*pvarBlockData); break;

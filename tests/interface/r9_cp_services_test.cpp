@@ -86,6 +86,7 @@ TEST_F(R9Test, DirectoryAndListBlocksRoundTrip) {
     decode_field_list(*v, fields);
     EXPECT_EQ(fields, object->codeplug().directory(id).get_record()) << id;
     fields.set_text(fields.id_at(1), "1");
+    VariantClear(v.get());
     encode_field_list(fields, v.get());
     ASSERT_EQ(object->SetBlockData(id, v.get()), S_OK);
     EXPECT_EQ(object->codeplug().directory(id).get_record(), fields) << id;

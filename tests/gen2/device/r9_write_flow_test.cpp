@@ -2,6 +2,8 @@
 #include "gen2/device/r9_fixture.h"
 
 #include "gen2/device/flows.h"
+#include "engine/variant_codec.h"
+#include "platform/ole_util.h"
 #include "support/error_code.h"
 
 #include <regex>
@@ -111,6 +113,27 @@ TEST_F(R9WriteTest, WriteTakesTheRadiosOwnBlocks) {
     EXPECT_EQ(written(*target, sent.size() - 67), Bytes(sent.begin(), sent.end() - 67));  // all but the addresses
     EXPECT_EQ(again->codeplug().presence.get_record().text(2867), "0");
   }
+}
+
+// Channels (2018) unpack into their radio form, the host edits the host form, and the write
+// packs the radio form rebuilt from it.
+TEST_F(R9WriteTest, RadioFormFollowsTheHostForm) {
+  const std::vector<Block> blocks = {{2003, info_block()}, {2018, framed(1, {{4}, {5}})}};
+  sim::SimulatedRadio radio = make_r9_radio(codeplug_image(blocks));
+  Object object = make({2018});
+  ASSERT_EQ(read(*object, radio), S_OK);
+  R9Slot& channels = object->codeplug().slot(2018);
+  ASSERT_NE(channels.radio_form, nullptr);
+  EXPECT_EQ(channels.handler->get_record(), channels.radio_form->get_record());
+  EXPECT_EQ(channels.handler->get_record().entry(1).text(2875), "5");
+
+  ScopedVariant v;
+  encode_field({2875, "6", 1}, v.get());
+  ASSERT_EQ(object->SetFieldAt(2018, 1, *v), S_OK);
+  ASSERT_EQ(write(*object, radio), S_OK);
+  const Bytes image = codeplug_image({{2003, info_block()}, {2018, framed(1, {{4}, {6}})}});
+  EXPECT_EQ(written(radio, image.size()), image);
+  EXPECT_EQ(channels.radio_form->get_record().entry(1).text(2875), "6");
 }
 
 TEST_F(R9WriteTest, WriteChecksTheRadioFirst) {
