@@ -87,12 +87,13 @@ R9Codeplug::R9Codeplug() {
 }
 
 void R9Codeplug::install(int32_t id, MakeR9List make) {
+  auto made = [&] { return make ? make() : nullptr; };
   R9Slot& target = slot(id);
-  target.handler = make();
+  target.handler = made();
   target.opaque.clear();
-  if (target.row->radio_form) target.radio_form = make();
-  if (id == kInfoBlock) destination_info.handler = make();
-  if (id == kRetainedBlock) destination_retained.handler = make();
+  if (target.row->radio_form) target.radio_form = made();
+  if (id == kInfoBlock) destination_info.handler = made();
+  if (id == kRetainedBlock) destination_retained.handler = made();
 }
 
 R9Slot& R9Codeplug::slot(int32_t id) {

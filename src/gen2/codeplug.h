@@ -71,8 +71,9 @@ class R9Codeplug {
   R9RecordBlock& directory(int32_t id);  // 2002, 2027 or 2028 (110 for any other ID)
   // The handler of a data block; 110 while the block is not built.
   R9ListBlock& list(int32_t id);
-  // Makes the handlers of a block that the registry does not build yet (its primary handler,
-  // radio form and destination copy as its row says); its opaque bytes are dropped.
+  // Makes the handlers of a block anew with `make` (its primary handler, radio form and
+  // destination copy as its row says), or with nullptr drops them so that the block is carried
+  // as bytes; either way what the block held is dropped.
   void install(int32_t id, MakeR9List make);
 
   // Entry 0 of block 2003, held in place: 110 while the block is not built, 105 without entry.

@@ -66,8 +66,11 @@ class StandInList : public FramedList {
   StandInList() : FramedList(kByteShape) {}
 };
 
-// An object whose block 2003 (and any blocks named) have stand-in handlers.
+// An object whose block 2003 (and any blocks named) have stand-in handlers and whose other
+// data blocks are carried as bytes, whichever handlers the registry builds.
 inline void install_stand_ins(R9CPServices& object, std::initializer_list<int32_t> lists = {}) {
+  for (const R9Block& row : r9_blocks())
+    if (row.shape == R9Shape::List) object.codeplug().install(row.id, nullptr);
   object.codeplug().install(2003, &make_list<StandInInfo>);
   for (int32_t id : lists) object.codeplug().install(id, &make_list<StandInList>);
 }

@@ -197,7 +197,8 @@ TEST_F(R9Test, WholeImageLoadsLikeARead) {
   EXPECT_EQ(load(*other, codeplug_image({{2003, info_block(kSerial, "R9UNKNOWN")}}), VT_UI1), hr_of(0x80040970));
   EXPECT_EQ(other->radio().radio_type, 0);
   // Without a handler for 2003 there is no model to look up.
-  Object bare(new R9CPServices(nullptr));
+  Object bare = make();
+  bare->codeplug().install(2003, nullptr);
   EXPECT_EQ(load(*bare, image, VT_UI1), hr_of(0x8004096E));
 }
 
