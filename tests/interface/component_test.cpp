@@ -140,9 +140,9 @@ TEST_P(BothClasses, ValidAliasCharacters) {
   EXPECT_EQ(services_->ValidateAlias(nullptr), S_OK);  // a null BSTR is the empty alias
 }
 
-TEST(ClassMethods, R9ServesNoBlockAndRangeInfoOfCPServices) {
+TEST(ClassMethods, R9UnbuiltBlocksAndRangeInfoOfCPServices) {
   ICPServices* r9 = create(CLSID_R9CPServices);
-  ScopedVariant v;  // R9CPServices serves no block yet
+  ScopedVariant v;  // an unknown block, and blocks whose handlers are not built yet
   BYTE b = 0;
   for (HRESULT hr : {r9->GetBlockData(2001, v.get()), r9->AddList(2005, &b), r9->SetFieldAt(2003, 0, *v)})
     EXPECT_EQ(hr, static_cast<HRESULT>(0x8004096E));

@@ -2,7 +2,7 @@
 // radio is the one the codeplug came from (GetUpdInfo), and another object's blocks (Copy).
 #include "gen1/device/flows.h"
 
-#include "gen1/device/device_link.h"
+#include "device/device_link.h"
 #include "gen1/radio.h"
 #include "platform/errors.h"
 #include "platform/ole_util.h"

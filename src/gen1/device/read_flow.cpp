@@ -7,7 +7,7 @@
 // only when its whole region is good.
 #include "gen1/device/flows.h"
 
-#include "gen1/device/device_link.h"
+#include "device/device_link.h"
 #include "gen1/radio.h"
 #include "platform/errors.h"
 

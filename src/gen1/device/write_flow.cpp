@@ -12,7 +12,7 @@
 // texts they had before the stamp; laying the image out is all or nothing for the container.
 // A clone leaves field 103 as it found it on every exit, failures included. Nothing is written
 // to the radio before the write step.
-#include "gen1/device/device_link.h"
+#include "device/device_link.h"
 #include "gen1/device/flows.h"
 #include "gen1/block_directory.h"
 #include "gen1/blocks/alert_settings.h"

@@ -1,5 +1,5 @@
 // The radio link: the version text check, the radio types, and each control command's answer.
-#include "gen1/device/device_link.h"
+#include "device/device_link.h"
 
 #include "platform/codepage.h"
 #include "platform/ole_util.h"

@@ -1,4 +1,4 @@
-#include "gen1/device/device_link.h"
+#include "device/device_link.h"
 
 #include "platform/errors.h"
 #include "platform/codepage.h"
@@ -137,6 +137,13 @@ HRESULT DeviceLink::low_battery(bool& low) {
 HRESULT DeviceLink::reset() {
   ScopedVariant data;  // VT_EMPTY: the command takes nothing and answers nothing
   return run_command(device_, handle_, L"RESETRADIO", data, [](VARIANT&) {});
+}
+
+HRESULT DeviceLink::transfer_size() {
+  ScopedVariant data;
+  return run_command(device_, handle_, L"QUERYMAXIMUMTRANSFERSIZE", data, [](VARIANT& v) {
+    v.vt = VT_UI2;  // uiVal stays 0
+  });
 }
 
 // ---- Memory ---------------------------------------------------------------------------------

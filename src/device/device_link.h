@@ -1,6 +1,8 @@
-// The component's side of the radio link: the host's device-services object (memory reads and
-// writes by 16-bit address, named control commands) and its progress dialog, both borrowed for
-// one call. Every operation returns the device's status; a flow stops at the first negative one.
+// The component's side of the radio link, shared by both generations: the host's device-services
+// object (memory reads and writes by 16-bit address, named control commands) and its progress
+// dialog, both borrowed for one call. Every operation returns the device's status; a flow stops
+// at the first negative one. identify() and codeplug_version() apply the first generation's
+// radio types and version texts; the second generation checks the plain answers itself.
 #pragma once
 
 #include <cpservices/cpservices.h>
@@ -33,13 +35,15 @@ class DeviceLink {
   HRESULT model_number(std::string& text);      // "QUERYRADIOMODELNUMBER"
   HRESULT low_battery(bool& low);               // "QUERYRADIOLOWBATTERY"
   HRESULT reset();                              // "RESETRADIO"
+  // "QUERYMAXIMUMTRANSFERSIZE" (second generation): only the status counts, the size is not used.
+  HRESULT transfer_size();
+  // Any command that answers a text ("" for an answer that is not one).
+  HRESULT text_command(const wchar_t* command, std::string& text);
 
   HRESULT read(uint16_t address, uint16_t length, uint8_t* buffer);
   HRESULT write(uint16_t address, uint16_t length, const uint8_t* bytes);
 
  private:
-  HRESULT text_command(const wchar_t* command, std::string& text);
-
   IORBEXServicesDLL* device_;
   ULONG handle_;
   ICPDProgressDlg* progress_;
