@@ -14,6 +14,9 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine wine64
 )
 
+# Other packages instead, when named on the command line (make bench-peer names its own).
+[ $# -gt 0 ] && packages=("$@")
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

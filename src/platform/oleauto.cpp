@@ -12,6 +12,8 @@
 // Nothing here throws: every failure to allocate comes back as nullptr or E_OUTOFMEMORY.
 #include <cpservices/oleauto.h>
 
+#include "platform/bstr_cache.h"
+
 #if defined(CPS_OLEAUTO_PORTABLE)
 
 #include <algorithm>
@@ -21,8 +23,6 @@
 #include <cstring>
 #include <cwchar>
 #include <limits>
-#include <new>
-#include <utility>
 
 extern "C" const IID IID_NULL = {0x00000000, 0x0000, 0x0000, {0, 0, 0, 0, 0, 0, 0, 0}};
 extern "C" const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000,
@@ -52,77 +52,6 @@ size_t bstr_block_size(size_t bytes) {
   return kBstrPrefix + ((bytes + sizeof(OLECHAR) - 1) / sizeof(OLECHAR) + 1) * sizeof(OLECHAR);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
-// Freed blocks of short BSTRs are kept for the next ones, per thread, as the system keeps its
-// BSTR cache: a record of thousands of short texts is made and freed again on every
-// GetBlockData, and each malloc and free of them would churn the allocator's bins. Blocks of up
-// to kLargest bytes are allocated at their class size (a multiple of kClassBytes), so a kept
-// block fits any BSTR of its class. OANOCACHE in the environment turns the cache off, as it does
-// on the system; so does AddressSanitizer, which is to see every free.
-class BstrCache {
- public:
-  static constexpr size_t kClassBytes = 16;
-  static constexpr size_t kLargest = 128;
-  static constexpr size_t kKept = 1 << 16;  // per class: the texts of the largest record
-
-  static bool enabled() {
-    static const bool on = !kSanitized && std::getenv("OANOCACHE") == nullptr;
-    return on;
-  }
-  // The size a block of `size` bytes is allocated at.
-  static size_t class_size(size_t size) {
-    return size <= kLargest ? (size + kClassBytes - 1) / kClassBytes * kClassBytes : size;
-  }
-
-  ~BstrCache() {
-    gone_ = true;
-    for (Node*& head : heads_)
-      while (head) std::free(std::exchange(head, head->next));
-  }
-  // A kept block of this class size, or nullptr.
-  void* take(size_t size) {
-    if (size > kLargest) return nullptr;
-    Node*& head = heads_[size / kClassBytes - 1];
-    if (!head) return nullptr;
-    --counts_[size / kClassBytes - 1];
-    return std::exchange(head, head->next);
-  }
-  // Keeps a block of this class size; false when it is to be freed instead.
-  bool keep(void* block, size_t size) {
-    if (size > kLargest || counts_[size / kClassBytes - 1] >= kKept) return false;
-    ++counts_[size / kClassBytes - 1];
-    Node*& head = heads_[size / kClassBytes - 1];
-    head = new (block) Node{head};
-    return true;
-  }
-
-  // The calling thread's cache; nullptr when off, or while the thread is ending.
-  static BstrCache* mine() {
-    if (!enabled() || gone_) return nullptr;
-    thread_local BstrCache cache;
-    return &cache;
-  }
-
- private:
-  struct Node {
-    Node* next;
-  };
-  static thread_local bool gone_;
-  Node* heads_[kLargest / kClassBytes] = {};
-  size_t counts_[kLargest / kClassBytes] = {};
-};
-thread_local bool BstrCache::gone_ = false;
 
 // A new BSTR of `bytes` bytes copied from `data`, or zero when `data` is null, and zero from there
 // up to and including its terminator; nullptr when too long or out of memory. Only the bytes
@@ -130,8 +59,8 @@ thread_local bool BstrCache::gone_ = false;
 BSTR alloc_bstr(UINT bytes, const void* data) {
   if (bytes > kMaxBstrBytes) return nullptr;
   const size_t size = bstr_block_size(bytes);
-  const size_t allocated = BstrCache::class_size(size);
-  BstrCache* cache = BstrCache::mine();
+  const size_t allocated = cps::oleauto::BstrCache::class_size(size);
+  cps::oleauto::BstrCache* cache = cps::oleauto::BstrCache::mine();
   auto* block = static_cast<char*>(cache ? cache->take(allocated) : nullptr);
   if (!block) block = static_cast<char*>(std::malloc(allocated));
   if (!block) return nullptr;
@@ -147,8 +76,8 @@ BSTR alloc_bstr(UINT bytes, const void* data) {
 void free_bstr(BSTR text) {
   uint32_t count = 0;
   std::memcpy(&count, bstr_block(text), sizeof count);
-  BstrCache* cache = BstrCache::mine();
-  if (cache && cache->keep(bstr_block(text), BstrCache::class_size(bstr_block_size(count)))) return;
+  cps::oleauto::BstrCache* cache = cps::oleauto::BstrCache::mine();
+  if (cache && cache->keep(bstr_block(text), cps::oleauto::BstrCache::class_size(bstr_block_size(count)))) return;
   std::free(bstr_block(text));
 }
 
