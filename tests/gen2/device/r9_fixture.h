@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -59,7 +61,8 @@ class R9Test : public ::testing::Test {
     return object.CloneDevice(radio.as_unknown(), 7, dialog ? dialog->as_unknown() : nullptr);
   }
 
-  std::string path_ = ::testing::TempDir() + "cps_r9_models.json";
+  // A name of this process's own: tests run side by side would replace each other's file.
+  std::string path_ = ::testing::TempDir() + "cps_r9_models_" + std::to_string(getpid()) + ".json";
 };
 
 }  // namespace cps::gen2::test
