@@ -1,6 +1,13 @@
 #include "gen2/block_table.h"
 
+#include "gen2/blocks/channel_profiles.h"
+#include "gen2/blocks/channels.h"
 #include "gen2/blocks/directory.h"
+#include "gen2/blocks/option_board.h"
+#include "gen2/blocks/radio_info.h"
+#include "gen2/blocks/raw_blocks.h"
+#include "gen2/blocks/retained_radio.h"
+#include "gen2/blocks/scan_lists.h"
 
 #include <algorithm>
 #include <array>
@@ -26,17 +33,29 @@ constexpr R9Block with(R9Block row, bool R9Block::*flag) {
   return row;
 }
 
-// Every data block whose make is nullptr is not built yet. Until it is, the flows carry it as
-// opaque bytes (a read keeps each present block's framed region, a write and a Copy between R9
-// objects put it back unchanged) and its block methods answer 110. Blocks 2003, 2017 and 2018,
-// and 2004, 2005, 2016, 2022, 2023, 2024, 2026 and 2867, are being built as classes with default
-// constructors; 2006-2015, 2019-2021 and 2025 come later.
+constexpr R9Block built(R9Block row, MakeR9List make) {
+  row.make_list = make;
+  return row;
+}
+
+void import_board(R9ListBlock& block, const uint8_t* payload, size_t length) {
+  static_cast<OptionBoardData&>(block).import(payload, length);
+}
+
+constexpr R9Block importing(R9Block row) {
+  row.import = &import_board;
+  return row;
+}
+
+// A data block without a make (2006-2015, 2019-2021 and 2025) has no handler yet: the flows
+// carry it as opaque bytes (a read keeps each present block's framed region, a write and a Copy
+// between R9 objects put it back unchanged) and its block methods answer 110.
 constexpr R9Block kBlocks[] = {
     {.id = kHeaderBlock, .name = "codeplug_header", .methods = kDirectory, .shape = R9Shape::Record,
      .make_record = &make_record<CodeplugHeader>},
-    with(data(kInfoBlock, "radio_information", kData, 8, 1, 2835), &R9Block::sets_version),
-    data(2004, "data_2004", kData, 7, 2, 2836),
-    data(2005, "data_2005", kData, 6, 3, 2837),
+    built(with(data(kInfoBlock, "radio_information", kData, 8, 1, 2835), &R9Block::sets_version), &make_list<RadioInfo>),
+    built(data(2004, "data_2004", kData, 7, 2, 2836), &make_list<DataBlock2004>),
+    built(data(2005, "data_2005", kData, 6, 3, 2837), &make_list<DataBlock2005>),
     data(2006, "alert_tones", kMovable, 5, 4, 2838),
     data(2007, "alias_identity_list_2007", kMovable, 4, 5, 2839),
     data(2008, "alias_identity_list_2008", kMovable, 3, 6, 2840),
@@ -47,23 +66,23 @@ constexpr R9Block kBlocks[] = {
     data(2013, "acknowledge_dialling", kMovable, 15, 11, 2845),
     data(2014, "flag_timer_list", kMovable, 14, 12, 2846),
     data(2015, "timer_list", kMovable, 13, 13, 2847),
-    data(kScanBlock, "scan_voting_lists", kMovable, 12, 14, 2848),
-    with(data(2017, "channel_profiles", kMovable, 11, 15, 2849), &R9Block::radio_form),
-    with(data(2018, "channels", kMovable, 10, 16, 2850), &R9Block::radio_form),
+    built(data(kScanBlock, "scan_voting_lists", kMovable, 12, 14, 2848), &make_list<ScanLists>),
+    built(with(data(2017, "channel_profiles", kMovable, 11, 15, 2849), &R9Block::radio_form), &make_list<ChannelProfiles>),
+    built(with(data(2018, "channels", kMovable, 10, 16, 2850), &R9Block::radio_form), &make_list<Channels>),
     with(data(2019, "name_list", kMovable, 23, 17, 2851), &R9Block::add_marks_present),
     data(2020, "tone_tables", kMovable, 22, 18, 2852),
     data(2021, "functions", kData, 21, 20, 2855),
-    data(2022, "data_2022", kData, 20, 21, 2856),
-    data(2023, "option_board_data", kData, 19, 22, 2857),
-    data(2024, "option_board_io", kData, 18, 23, 2858),
+    built(data(2022, "data_2022", kData, 20, 21, 2856), &make_list<DataBlock2022>),
+    importing(built(data(2023, "option_board_data", kData, 19, 22, 2857), &make_list<OptionBoardData>)),
+    built(data(2024, "option_board_io", kData, 18, 23, 2858), &make_list<BoardIoBlock>),
     data(2025, "number_list", kData, 25, 24, 2859),
-    data(2026, "radio_settings", kData, 24, 25, 2866),
+    built(data(2026, "radio_settings", kData, 24, 25, 2866), &make_list<RadioWideBlock>),
     {.id = kPresenceBlock, .name = "presence_table", .methods = kDirectory, .shape = R9Shape::Record,
      .make_record = &make_record<PresenceTable>},
     {.id = kAddressBlock, .name = "address_table", .methods = kDirectory, .shape = R9Shape::Record,
      .make_record = &make_record<AddressTable>},
     {.id = kImageBlock, .name = "codeplug_image", .methods = S, .shape = R9Shape::Image},
-    data(kRetainedBlock, "retained_radio_block", G | S | F | f, 9, 19, 2853),
+    built(data(kRetainedBlock, "retained_radio_block", G | S | F | f, 9, 19, 2853), &make_list<RetainedRadioBlock>),
 };
 
 // The scan block takes its companion data from 2867 on unpack and add, and reads it while

@@ -75,6 +75,7 @@ std::vector<uint8_t> R9Slot::pack(R9ListBlock* retained) {
 // ---- The codeplug ---------------------------------------------------------------------------
 
 R9Codeplug::R9Codeplug() {
+  slots_.reserve(r9_blocks().size());
   for (const R9Block& row : r9_blocks()) {
     if (row.shape != R9Shape::List) continue;
     R9Slot slot;
@@ -94,6 +95,21 @@ void R9Codeplug::install(int32_t id, MakeR9List make) {
   if (target.row->radio_form) target.radio_form = made();
   if (id == kInfoBlock) destination_info.handler = made();
   if (id == kRetainedBlock) destination_retained.handler = made();
+  link_handlers();
+}
+
+void R9Codeplug::set_fixed_spacing_models(std::vector<std::string> models) {
+  fixed_spacing_models_ = std::move(models);
+  link_handlers();
+}
+
+void R9Codeplug::link_handlers() {
+  const R9Slot* info = nullptr;
+  for (const R9Slot& s : slots_)
+    if (s.row->id == kInfoBlock) info = &s;
+  for (R9Slot& s : slots_)
+    for (R9ListBlock* block : {s.handler.get(), s.radio_form.get()})
+      if (block) block->link(info ? info->handler.get() : nullptr, fixed_spacing_models_);
 }
 
 R9Slot& R9Codeplug::slot(int32_t id) {

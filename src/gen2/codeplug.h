@@ -76,6 +76,10 @@ class R9Codeplug {
   // as bytes; either way what the block held is dropped.
   void install(int32_t id, MakeR9List make);
 
+  // The model numbers whose radios hold every channel at 12.5 kHz (from the model table), handed
+  // to every handler with block 2003's primary handler.
+  void set_fixed_spacing_models(std::vector<std::string> models);
+
   // Entry 0 of block 2003, held in place: 110 while the block is not built, 105 without entry.
   FieldList& info();
   const FieldList& info() const;
@@ -107,6 +111,8 @@ class R9Codeplug {
   // the image, and the written presence bit of 2867 says whether it did: a radio that did not
   // hand its own over (no 2867, or another major version) gets none, never a stale one.
   bool destination_retained_read_ = false;
+  std::vector<std::string> fixed_spacing_models_;
+  void link_handlers();
   std::vector<R9Slot> slots_;  // the data blocks, in registry order
 };
 

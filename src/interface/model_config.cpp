@@ -58,6 +58,7 @@ ModelConfig parse_model_config(const std::string& json_text) {
         model.family = item.value("family", 0);
         model.lower_mhz = item.value("lower_mhz", 0.0);
         model.upper_mhz = item.value("upper_mhz", 0.0);
+        model.fixed_spacing = item.value("fixed_spacing", false);
         config.gen2.push_back(model);
       }
     }

@@ -14,6 +14,7 @@ struct Gen2Model {
   int family = 0;
   double lower_mhz = 0;
   double upper_mhz = 0;
+  bool fixed_spacing = false;  // every channel of the model is 12.5 kHz, whatever its bits hold
 };
 
 struct ModelConfig {

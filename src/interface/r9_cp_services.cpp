@@ -37,6 +37,10 @@ constexpr int32_t kAddedToPresence = 2019;
 
 R9CPServices::R9CPServices(IUnknown* outer) : ServiceObject(outer), models_(load_model_config()) {
   radio_.radio_type_of = [this](const std::string& model) { return radio_type_of(models_.gen2, model); };
+  std::vector<std::string> fixed_spacing;
+  for (const Gen2Model& row : models_.gen2)
+    if (row.fixed_spacing) fixed_spacing.push_back(row.model);
+  radio_.codeplug.set_fixed_spacing_models(std::move(fixed_spacing));
 }
 
 const R9Block& R9CPServices::row_for(LONG block_id, uint16_t method) {

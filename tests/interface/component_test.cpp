@@ -142,10 +142,11 @@ TEST_P(BothClasses, ValidAliasCharacters) {
 
 TEST(ClassMethods, R9UnbuiltBlocksAndRangeInfoOfCPServices) {
   ICPServices* r9 = create(CLSID_R9CPServices);
-  ScopedVariant v;  // an unknown block, and blocks whose handlers are not built yet
+  ScopedVariant v;  // an unknown block, and a block whose handler is not built yet
   BYTE b = 0;
-  for (HRESULT hr : {r9->GetBlockData(2001, v.get()), r9->AddList(2005, &b), r9->SetFieldAt(2003, 0, *v)})
+  for (HRESULT hr : {r9->GetBlockData(2001, v.get()), r9->AddList(2006, &b), r9->GetBlockData(2025, v.get())})
     EXPECT_EQ(hr, static_cast<HRESULT>(0x8004096E));
+  EXPECT_EQ(r9->GetBlockData(2018, v.get()), S_OK);
   r9->Release();
 
   ICPServices* services = create(CLSID_CPServices);

@@ -8,7 +8,8 @@
 //
 // The service object holds the block twice, in the radio's form (the bytes a radio stores) and
 // in the host's form (what the host edits). Both have the same field IDs and the same rules, so
-// the host form is a copy of the radio form and the radio form a copy of the host form.
+// the codeplug makes the host form's record a copy of the radio form's after a read, and the
+// radio form's a copy of the host form's before a pack.
 #pragma once
 
 #include "gen2/values/list_frame.h"
@@ -18,10 +19,6 @@ namespace cps::gen2 {
 class ChannelProfiles : public FramedList {
  public:
   ChannelProfiles();
-
-  // Makes this form's record a copy of the other form's (read: host from radio; pack: radio
-  // from host). The handlers' radio type and versions stay their own.
-  void copy_form(const ChannelProfiles& from) { record_ = from.record_; }
 
  protected:
   FieldList default_entry() const override;

@@ -182,6 +182,11 @@ constexpr ListShape kShape{.rows = kRows, .min_count = 1, .max_count = 100};
 
 Channels::Channels() : FramedList(kShape) {}
 
+void Channels::link(const R9ListBlock* info, const std::vector<std::string>& fixed_spacing_models) {
+  radio_info_ = dynamic_cast<const RadioInfo*>(info);
+  fixed_spacing_models_ = fixed_spacing_models;
+}
+
 bool Channels::fixed_spacing() const {
   if (radio_info_ == nullptr || fixed_spacing_models_.empty()) return false;
   const std::string model = radio_info_->model_number();

@@ -11,7 +11,8 @@
 //
 // The service object holds the block twice, in the radio's form (the bytes a radio stores) and
 // in the host's form (what the host edits). Both have the same field IDs and the same rules, so
-// the host form is a copy of the radio form and the radio form a copy of the host form.
+// the codeplug makes the host form's record a copy of the radio form's after a read, and the
+// radio form's a copy of the host form's before a pack.
 #pragma once
 
 #include "gen2/blocks/radio_info.h"
@@ -29,14 +30,8 @@ class Channels : public FramedList {
   // As every framed list; on a fixed-spacing model the spacing bits are read as 12.5 kHz.
   void unpack(const uint8_t* bytes, size_t length) override;
 
-  // Makes this form's record a copy of the other form's (read: host from radio; pack: radio
-  // from host). The handlers' radio type, versions and radio facts stay their own.
-  void copy_form(const Channels& from) { record_ = from.record_; }
-
-  // The radio information block whose model number (2050) the channels read; nullptr: none.
-  void set_radio_info(const RadioInfo* info) { radio_info_ = info; }
-  // The model numbers whose channels are all 12.5 kHz (none until the radio's models are known).
-  void set_fixed_spacing_models(std::vector<std::string> models) { fixed_spacing_models_ = std::move(models); }
+  // Reads the model number (2050) of `info`, a radio information block, on every unpack.
+  void link(const R9ListBlock* info, const std::vector<std::string>& fixed_spacing_models) override;
 
  protected:
   // Each squelch code against its set's type: 107 for a tone that is not a 12-bit count of

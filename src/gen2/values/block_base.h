@@ -126,6 +126,12 @@ class R9ListBlock : public R9BlockBase {
   virtual size_t add_entry_with(const R9ListBlock& /*retained*/) { return add_entry(); }
   virtual std::vector<uint8_t> pack_with(const R9ListBlock& /*retained*/) { return pack(); }
 
+  // What a handler may read of the rest of the codeplug: the primary handler of block 2003
+  // (nullptr while there is none) and the model numbers whose radios hold every channel at
+  // 12.5 kHz. The codeplug hands them over whenever it makes handlers or learns the models; a
+  // block that reads neither ignores them.
+  virtual void link(const R9ListBlock* /*info*/, const std::vector<std::string>& /*fixed_spacing_models*/) {}
+
  protected:
   BlockRecord record_;
 };

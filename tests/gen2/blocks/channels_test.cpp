@@ -163,10 +163,10 @@ TEST(Gen2Channels, FixedSpacingModelsReadTwelveAndAHalf) {
   const RadioInfo info = radio_of_model();
   const Image spacing3 = test::patched(kGolden, {{kFirst + 1, 0xDA}});  // code 3 is no spacing
   Channels block;
-  block.set_radio_info(&info);
+  block.link(&info, {});
   EXPECT_EQ(error_of([&] { block.unpack(spacing3.data(), spacing3.size()); }), err::kChoiceNotFound);
 
-  block.set_fixed_spacing_models({"H12ABC3456"});
+  block.link(&info, {"H12ABC3456"});
   block.unpack(kGolden.data(), kGolden.size());
   EXPECT_EQ(block.record().entry(0).text(2502), "12.5");
   EXPECT_EQ(block.record().entry(0).text(2505), "High");  // the byte's other bits as they were
@@ -182,7 +182,7 @@ TEST(Gen2Channels, FixedSpacingModelsReadTwelveAndAHalf) {
   EXPECT_EQ(error_of([&] { block.unpack(narrow.data(), narrow.size()); }), err::kShortImage);
 
   // Another model reads the bits.
-  block.set_fixed_spacing_models({"H12ABC3457"});
+  block.link(&info, {"H12ABC3457"});
   block.unpack(kGolden.data(), kGolden.size());
   EXPECT_EQ(block.record().entry(0).text(2502), "25");
 }
