@@ -35,7 +35,7 @@ $(FUZZ_BUILD)/CMakeCache.txt: | deps
 	  -DCPS_BUILD_FUZZ=ON -DCPS_BUILD_TESTS=OFF -DCPS_BUILD_TOOLS=OFF
 
 fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
-	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target codeplug_unpack_fuzz
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target codeplug_unpack_fuzz r9_image_fuzz
 
 # Speed of the radio transfers and of a pass over every block (Google Benchmark, Release).
 bench: deps

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <tuple>
 
+#include <unistd.h>
+
 namespace cps::gen2::test {
 namespace {
 
@@ -188,17 +190,19 @@ class R9ImportTest : public R9Test {
     ScopedBstr name(bstr_from_narrow(path.c_str()));
     return object.ImportOBD(name.get());
   }
-  std::string file_ = ::testing::TempDir() + "cps_r9_option_board.bin";
+  std::string file_ = ::testing::TempDir() + "cps_r9_option_board_" + std::to_string(getpid()) + ".bin";
 };
 
-// The file's length is checked before block 2023 is asked; until that block is built, a file
-// of a good length answers 110.
-TEST_F(R9ImportTest, FileLengthsAndTheMissingBlock) {
+// The file's length is checked before the payload; the payload after the first 800 bytes
+// becomes block 2023's entries.
+TEST_F(R9ImportTest, FileLengthsAndPayload) {
   Object object = make();
+  object->codeplug().install(2023, r9_block(2023)->make_list);
   EXPECT_EQ(import(*object, 802), hresult_of(err::kOptionBoardFile));
   EXPECT_EQ(import(*object, 1056), hresult_of(err::kOptionBoardFile));
-  EXPECT_EQ(import(*object, 803), kNotSupported);
-  EXPECT_EQ(import(*object, 1055), kNotSupported);
+  EXPECT_EQ(import(*object, 1055), hresult_of(err::kOptionBoardFile));  // 0 x 0 bytes, not 253
+  EXPECT_EQ(import(*object, 803), S_OK);
+  EXPECT_EQ(object->codeplug().list(2023).record().entry_count(), 3u);
   EXPECT_EQ(import_path(*object, file_ + ".missing"), hresult_of(err::kFileOpen));
 }
 
