@@ -139,4 +139,28 @@ inline constexpr int kFactoryTrunkingSystems = 16;
 // throw std::invalid_argument.
 SimulatedRadio make_gen1_radio(const FactoryOptions& options = {});
 
+// A factory second-generation radio: the R9 identity answers and a complete codeplug image at
+// address 643, built from the component's own R9 blocks, holding every data block that has a
+// handler (block 2867 only under codeplug major version 04, the only version whose write
+// carries it back) and no block without one.
+// The factory's models, listed in the "gen2" rows of the model file cpsctl ships: a portable
+// (family 0, radio type 1, whose writes ask for the battery) and a mobile (family 1).
+inline constexpr const char* kGen2PortableModel = "M2PORT00001";
+inline constexpr const char* kGen2MobileModel = "M2MOBILE0001";
+
+struct Gen2FactoryOptions {
+  std::string serial = "200TAA0001";         // 1 to 10 characters, field 2049's 10 bytes
+  std::string model = kGen2PortableModel;    // 1 to 16 characters (field 2050)
+  std::string version = "04.10";             // "NN.NN", 01.00 to 04.99
+  int channels = 16;                         // block 2018 holds 1 to 100
+};
+inline constexpr int kGen2FactoryChannels = 16;
+inline constexpr int kGen2MaxChannels = 100;
+inline constexpr int kGen2FactoryProfiles = 3;
+// Options the blocks cannot hold (a serial of more than 10 or a model of more than 16
+// characters, or either empty; a version that is not "NN.NN" up to 04.99; a channel count
+// outside 1..100) throw std::invalid_argument. The model answer is padded with blanks to 16
+// characters, as field 2050 holds it.
+SimulatedRadio make_gen2_radio(const Gen2FactoryOptions& options = {});
+
 }  // namespace cps::sim
