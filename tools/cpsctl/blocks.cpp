@@ -1,6 +1,7 @@
 #include "blocks.h"
 
 #include "gen1/block_table.h"
+#include "gen2/block_table.h"
 
 #include <algorithm>
 #include <vector>
@@ -30,7 +31,7 @@ int first_order(const cps::Gen1Block& row) {
 // programming record (codeplug version), radio information (radio kind) and identity (market
 // class) prepare the others, the flags and address table come before the blocks, which follow
 // in the container's order; the container's own header fields come last.
-std::vector<ServedBlock> served_blocks() {
+std::vector<ServedBlock> gen1_served() {
   constexpr int32_t kFirst[] = {4, 2, 3, 453, 454};
   constexpr int32_t kLast = 1;
   std::vector<const cps::Gen1Block*> rows;
@@ -52,8 +53,30 @@ std::vector<ServedBlock> served_blocks() {
 }  // namespace
 
 std::span<const ServedBlock> gen1_blocks() {
-  static const std::vector<ServedBlock> blocks = served_blocks();
+  static const std::vector<ServedBlock> blocks = gen1_served();
   return blocks;
+}
+
+std::span<const ServedBlock> gen2_blocks() {
+  static const std::vector<ServedBlock> blocks = [] {
+    using cps::gen2::R9Shape;
+    std::vector<ServedBlock> out;
+    auto serve = [&](int32_t id) {
+      const cps::gen2::R9Block& row = *cps::gen2::r9_block(id);
+      out.push_back({row.id, row.shape == R9Shape::Record ? Kind::Fields : Kind::Block, row.name});
+    };
+    serve(cps::gen2::kInfoBlock);
+    for (const cps::gen2::R9Block& row : cps::gen2::r9_blocks())
+      if (row.shape == R9Shape::Record) serve(row.id);
+    for (int32_t id : cps::gen2::r9_read_order())
+      if (id != cps::gen2::kInfoBlock && cps::gen2::r9_block(id)->make_list) serve(id);
+    return out;
+  }();
+  return blocks;
+}
+
+std::span<const ServedBlock> served_blocks(int generation) {
+  return generation == 2 ? gen2_blocks() : gen1_blocks();
 }
 
 }  // namespace cpsctl

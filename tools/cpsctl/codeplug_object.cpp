@@ -4,6 +4,8 @@
 #include "blocks.h"
 #include "variant_records.h"
 
+#include "gen2/block_table.h"
+
 #include <cstdio>
 
 namespace cpsctl {
@@ -12,8 +14,9 @@ namespace {
 
 // The kind of record a block usually holds, which settles the kind of one with no entries.
 Kind kind_hint(int32_t id) {
-  for (const ServedBlock& s : gen1_blocks())
-    if (s.id == id) return s.kind;
+  for (int generation : {1, 2})
+    for (const ServedBlock& s : served_blocks(generation))
+      if (s.id == id) return s.kind;
   return Kind::Block;
 }
 
@@ -50,6 +53,16 @@ std::string locate_refused_value(Component& object, const Block& block, HRESULT 
   return {};
 }
 
+// Whether a second-generation presence table marks a block present: the directory blocks,
+// which have no bit, always are; a data block when its field is there and not "0".
+bool present(const Rows& presence, int32_t id) {
+  const cps::gen2::R9Block* row = cps::gen2::r9_block(id);
+  if (row == nullptr || row->presence_field == 0) return true;
+  for (const Row& field : presence)
+    if (field.id == row->presence_field) return field.text != "0";
+  return false;
+}
+
 // Decodes what GetBlockData answered for a block, naming the block when it cannot.
 Block decoded(int32_t id, const VARIANT& data) {
   try {
@@ -58,6 +71,21 @@ Block decoded(int32_t id, const VARIANT& data) {
     f.detail = "block " + std::to_string(id) + ": " + f.detail;
     throw;
   }
+}
+
+// A second-generation codeplug's presence table (block 2027). A block it marks present that
+// has no handler cannot be saved: the component serves it to no method (110), it carries it
+// only as the radio's bytes.
+Rows gen2_presence(const Component& object) {
+  const Block table = read_block(object, cps::gen2::kPresenceBlock);
+  const Rows& rows = std::get<Rows>(table.record);
+  for (const cps::gen2::R9Block& row : cps::gen2::r9_blocks())
+    if (row.shape == cps::gen2::R9Shape::List && !row.make_list && present(rows, row.id))
+      throw Failure{kBlockNotSupported, "",
+                    "block " + std::to_string(row.id) + " (" + row.name +
+                        ") is present in the codeplug, but the component has no handler for it: such a "
+                        "codeplug cannot be saved to a codeplug file"};
+  return rows;
 }
 
 }  // namespace
@@ -69,9 +97,9 @@ Block read_block(const Component& object, int32_t id) {
 }
 
 void snapshot_each(const Component& object, const std::function<void(Block&&)>& take) {
-  if (object.generation() != 1)
-    throw Failure{E_NOTIMPL, "", "the second generation's codeplug cannot be saved yet"};
-  for (const ServedBlock& served : gen1_blocks()) {
+  const std::optional<Rows> presence = object.generation() == 2 ? std::optional(gen2_presence(object)) : std::nullopt;
+  for (const ServedBlock& served : served_blocks(object.generation())) {
+    if (presence && !present(*presence, served.id)) continue;
     Variant data;
     const HRESULT hr = object->GetBlockData(served.id, data.get());
     if (hr == kBlockNotSupported) continue;  // a block this object does not have

@@ -13,7 +13,9 @@
 namespace cpsctl {
 
 // Every block the object serves, one ID per block, in the order a load needs them (the blocks
-// others are prepared from first). Throws Failure for a block that cannot be read.
+// others are prepared from first). Throws Failure for a block that cannot be read. Of a
+// second-generation codeplug, the data blocks its presence table marks present; one marked
+// present that has no handler is a Failure (110) naming it.
 Codeplug snapshot(const Component& object);
 // The same blocks one at a time, each handed to `take` and gone afterwards, so that a whole
 // codeplug of records is never held at once.

@@ -183,10 +183,9 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   LoadedCodeplug source(codeplug_path);
   RadioFile radio(radio_path, options.device);
   check_generation(source.file, radio, codeplug_path);
-  // What the object holds before the write, for the comparison after it. Without one it is not
-  // needed, but a second-generation object still refuses here as it refuses to be saved.
+  // What the object holds before the write, for the comparison after it.
   Codeplug meant;
-  if (!options.no_verify || source.object.generation() != 1) meant = snapshot(source.object);
+  if (!options.no_verify) meant = snapshot(source.object);
 
   // The radio's codeplug as it is: the backup, and the destination object a write compares with.
   Component destination(radio.generation());
@@ -216,10 +215,22 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   // set makes and the radio does not keep; a clone keeps the radio's own serial number. The
   // Sel Call mode bits (block 759 fields 777, 779, 782) take attribute 2 when a host sets the
   // mode and read back with 1; the mode (field 874) still compares their values.
+  //
+  // A second-generation write stamps the programming date and time (block 2003 fields 2054,
+  // 2055) and asks the software version (2070); the header (2002) and the address table (2028)
+  // follow the image; a clone takes the destination's serial number (2049). Every other field of
+  // 2003 and the retained radio block 2867 are the radio's own: a value set there reads back
+  // otherwise, and is reported.
   Component readback(radio.generation());
   readback.check(read_device(radio, readback, "verifying"), "reading the radio back");
-  Ignore ignore{{1, 454}, {{4, 105}, {4, 106}, {4, 461}, {759, 777}, {759, 779}, {759, 782}}, {17}};
-  if (clone) ignore.fields.push_back({3, 83});
+  Ignore ignore;
+  if (radio.generation() == 2) {
+    ignore = {{2002, 2028}, {{2003, 2054}, {2003, 2055}, {2003, 2070}}, {}};
+    if (clone) ignore.fields.push_back({2003, 2049});
+  } else {
+    ignore = {{1, 454}, {{4, 105}, {4, 106}, {4, 461}, {759, 777}, {759, 779}, {759, 782}}, {17}};
+    if (clone) ignore.fields.push_back({3, 83});
+  }
   const std::vector<std::string> found = differences(meant, snapshot(readback), ignore);
   if (found.empty()) {
     std::printf("verified\n");
@@ -250,20 +261,23 @@ Row get_field(const Component& object, long block, long field, int index, std::o
 // ---- Commands -------------------------------------------------------------------------------
 
 int radio_create(const std::string& radio, const RadioOptions& options) {
-  if (options.generation != 1)
-    throw Failure{E_NOTIMPL, "", "a factory radio of the second generation is not built yet"};
-  cps::sim::FactoryOptions factory;
-  factory.serial = options.serial;
-  factory.model = options.model;
-  factory.version = options.version;
-  factory.band = options.band;
-  factory.mobile = options.mobile;
-  factory.channels = options.channels;
-  factory.full = options.full;
-  factory.market_class = options.market_class;
   cps::sim::SimulatedRadio made;
   try {
-    made = cps::sim::make_gen1_radio(factory);
+    if (options.generation == 2) {
+      made = cps::sim::make_gen2_radio(
+          {.serial = options.serial, .model = options.model, .version = options.version, .channels = options.channels});
+    } else {
+      cps::sim::FactoryOptions factory;
+      factory.serial = options.serial;
+      factory.model = options.model;
+      factory.version = options.version;
+      factory.band = options.band;
+      factory.mobile = options.mobile;
+      factory.channels = options.channels;
+      factory.full = options.full;
+      factory.market_class = options.market_class;
+      made = cps::sim::make_gen1_radio(factory);
+    }
   } catch (const std::invalid_argument& e) {
     usage(e.what());
   } catch (const std::exception& e) {
@@ -274,8 +288,8 @@ int radio_create(const std::string& radio, const RadioOptions& options) {
   } catch (const std::exception& e) {
     throw Failure{kFileException, "", e.what()};
   }
-  std::printf("created %s: generation 1, serial %s, model %s, codeplug version %s\n", radio.c_str(),
-              options.serial.c_str(), options.model.c_str(), options.version.c_str());
+  std::printf("created %s: generation %d, serial %s, model %s, codeplug version %s\n", radio.c_str(),
+              options.generation, options.serial.c_str(), options.model.c_str(), options.version.c_str());
   return kExitOk;
 }
 
@@ -470,6 +484,57 @@ Edit choose_edit(const std::string& codeplug_path) {
 
 void heading(const char* text) { std::printf("\n== %s\n", text); }
 
+// What the demo shows of a generation: the blocks that identify the radio, the edit, and the
+// block the write stamps.
+struct DemoSteps {
+  std::vector<long> identity;
+  long stamped;
+};
+
+// A factory radio of the generation: read, show, edit a channel, write back, read again.
+void demo_generation(int generation, const DemoSteps& steps) {
+  const std::string prefix = "gen" + std::to_string(generation) + "-";
+  const std::string radio = prefix + "radio.json", codeplug = prefix + "codeplug.json",
+                    again = prefix + "codeplug-again.json";
+
+  heading(("A factory radio of generation " + std::to_string(generation)).c_str());
+  RadioOptions options;
+  if (generation == 2) {
+    const cps::sim::Gen2FactoryOptions factory;
+    options = {.generation = 2, .serial = factory.serial, .model = factory.model, .version = factory.version,
+               .channels = factory.channels};
+  }
+  radio_create(radio, options);
+
+  heading("Reading it");
+  read_radio(radio, codeplug, {});
+  const Codeplug read = read_codeplug_file(codeplug);
+  std::printf("the codeplug holds %zu blocks:", read.blocks.size());
+  for (const Block& block : read.blocks) std::printf(" %d", block.id);
+  std::printf("\n");
+
+  heading("What it holds: the radio's identity and the programming record");
+  for (long block : steps.identity) get_value(codeplug, block, std::nullopt, 0, std::nullopt);
+
+  // The second generation's channels hold no frequency: channel 0's power level changes.
+  const Edit edit = generation == 2 ? Edit{2018, 2505, 0, "Low", "the power level of channel 0"} : choose_edit(codeplug);
+  heading(("Editing " + edit.what).c_str());
+  std::printf("before: ");
+  get_value(codeplug, edit.block, edit.field, edit.index, std::nullopt);
+  set_values(codeplug, edit.block, edit.index, {std::to_string(edit.field) + "=" + edit.value}, std::nullopt,
+             std::nullopt);
+
+  heading("Writing it back (a backup first, a comparison after)");
+  write_radio(radio, codeplug, {});
+
+  heading("Reading it again");
+  read_radio(radio, again, {});
+  std::printf("now: ");
+  get_value(again, edit.block, edit.field, edit.index, std::nullopt);
+  std::printf("and the write stamped the programming record:\n");
+  get_value(again, steps.stamped, std::nullopt, 0, std::nullopt);
+}
+
 }  // namespace
 
 int demo() {
@@ -488,38 +553,9 @@ int demo() {
   } workspace{pattern};
   fs::current_path(workspace.dir);
   std::printf("working in %s (removed afterwards)\n", pattern);
-  const std::string radio = "radio.json", codeplug = "codeplug.json", again = "codeplug-again.json";
 
-  heading("A factory radio");
-  radio_create(radio, {});
-
-  heading("Reading it");
-  read_radio(radio, codeplug, {});
-  const Codeplug read = read_codeplug_file(codeplug);
-  std::printf("the codeplug holds %zu blocks:", read.blocks.size());
-  for (const Block& block : read.blocks) std::printf(" %d", block.id);
-  std::printf("\n");
-
-  heading("What it holds: the radio's identity and the programming record");
-  get_value(codeplug, 3, std::nullopt, 0, std::nullopt);
-  get_value(codeplug, 4, std::nullopt, 0, std::nullopt);
-
-  const Edit edit = choose_edit(codeplug);
-  heading(("Editing " + edit.what).c_str());
-  std::printf("before: ");
-  get_value(codeplug, edit.block, edit.field, edit.index, std::nullopt);
-  set_values(codeplug, edit.block, edit.index, {std::to_string(edit.field) + "=" + edit.value}, std::nullopt,
-             std::nullopt);
-
-  heading("Writing it back (a backup first, a comparison after)");
-  write_radio(radio, codeplug, {});
-
-  heading("Reading it again");
-  read_radio(radio, again, {});
-  std::printf("now: ");
-  get_value(again, edit.block, edit.field, edit.index, std::nullopt);
-  std::printf("and the write stamped the programming record:\n");
-  get_value(again, 4, std::nullopt, 0, std::nullopt);
+  demo_generation(1, {{3, 4}, 4});
+  demo_generation(2, {{2003}, 2003});
   return kExitOk;
 }
 

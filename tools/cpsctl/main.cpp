@@ -23,11 +23,25 @@ constexpr const char* kFullCodeplug =
     "personalities from version 03 on). The image then takes about 58,000 of the 64,768 bytes\n"
     "from 0x300 to 0xFFFF.";
 
+// What `radio create --gen 2` makes, for its help.
+constexpr const char* kGen2Radio =
+    "--gen 2 makes a second-generation radio: its codeplug holds every block the component has a\n"
+    "handler for (the retained radio block 2867 under codeplug version 04 only): the channel list\n"
+    "(--channels), three channel profiles, one scan list, no option board. The model must be one of\n"
+    "the \"gen2\" rows of the model file (the shipped models.json lists both factory models).\n"
+    "--band, --mobile, --market-class and --full are the first generation's and are refused.";
+
 constexpr const char* kFooter =
     "Files: a codeplug is JSON ({\"generation\": 1, \"blocks\": [{\"id\", \"kind\", \"record\"}...]}, field\n"
     "rows as [id, \"text\", attribute]); a radio is a simulated radio's JSON file. Every output file\n"
     "is written whole or not at all. The model tables come from CPSERVICES_MODELS, by default the\n"
     "models.json shipped with cpsctl.\n"
+    "\n"
+    "A second-generation codeplug file holds the header (2002), the presence and address tables\n"
+    "(2027, 2028) and each data block present that the component has a handler for. A codeplug\n"
+    "whose presence table marks present a block without a handler (the component carries it only\n"
+    "as the radio's bytes) cannot be saved to a file: read, write and set refuse it, naming the\n"
+    "block.\n"
     "\n"
     "Exit codes:\n"
     "  0  success (write, clone: the radio read back as written, \"verified\")\n"
@@ -71,23 +85,32 @@ int main(int argc, char** argv) {
   create->add_option("--gen", radio_options.generation, "radio generation (1 or 2)")
       ->required()
       ->check(CLI::IsMember({1, 2}));
-  create->add_option("--serial", radio_options.serial, "serial number (up to 10 characters)")->capture_default_str();
-  auto* model = create->add_option("--model", radio_options.model, "model number (up to 16 characters)")
-                    ->capture_default_str();
-  create->add_option("--version", radio_options.version, "codeplug version, four digits up to 0799")->capture_default_str();
-  create->add_option("--band", radio_options.band, "VHF or UHF")->capture_default_str();
-  create->add_flag("--mobile", radio_options.mobile, "a mobile radio rather than a portable one");
-  create->add_option("--market-class", radio_options.market_class,
+  const cps::sim::Gen2FactoryOptions gen2_factory;
+  auto* serial = create->add_option("--serial", radio_options.serial,
+                                    "serial number, up to 10 characters (default " + radio_options.serial +
+                                        "; --gen 2: " + gen2_factory.serial + ")");
+  auto* model = create->add_option("--model", radio_options.model,
+                                   "model number, up to 16 characters (default " + radio_options.model +
+                                       "; --gen 2: " + gen2_factory.model + ", or " +
+                                       cps::sim::kGen2MobileModel + " for a mobile)");
+  auto* version = create->add_option("--version", radio_options.version,
+                                     "codeplug version: four digits up to 0799 (default " + radio_options.version +
+                                         "); --gen 2: NN.NN up to 04.99 (default " + gen2_factory.version + ")");
+  auto* band = create->add_option("--band", radio_options.band, "VHF or UHF (generation 1)")->capture_default_str();
+  auto* mobile = create->add_flag("--mobile", radio_options.mobile, "a mobile radio rather than a portable one (generation 1)");
+  auto* market_class = create->add_option("--market-class", radio_options.market_class,
                      "0, 1 or 2 (2: the \"Japan\" region); 1 and 2 take the factory's market-class-1 model "
-                     "unless --model names another")
+                     "unless --model names another (generation 1)")
       ->capture_default_str()
       ->check(CLI::IsMember({0, 1, 2}));
   auto* channels = create->add_option("--channels", radio_options.channels,
-                                      "channels in the factory channel list, 1 to 255")
-                       ->capture_default_str();
-  create->add_flag("--full", radio_options.full, "the largest codeplug: every list at its maximum (below)")
-      ->excludes(channels);
-  create->footer(kFullCodeplug);
+                                      "channels in the factory channel list: 1 to 255 (default " +
+                                          std::to_string(radio_options.channels) + "); --gen 2: 1 to 100 (default " +
+                                          std::to_string(gen2_factory.channels) + ")");
+  auto* full = create->add_flag("--full", radio_options.full,
+                                "the largest codeplug: every list at its maximum (below; generation 1)")
+                   ->excludes(channels);
+  create->footer(std::string(kFullCodeplug) + "\n\n" + kGen2Radio);
 
   cpsctl::DeviceOptions device;
   cpsctl::WriteOptions write_options;
@@ -154,7 +177,8 @@ int main(int argc, char** argv) {
   range->add_option("--gen", generation, "radio generation (1 or 2)")->check(CLI::IsMember({1, 2}));
 
   auto* errors = app.add_subcommand("errors", "every error code with its HRESULT and message");
-  auto* demo = app.add_subcommand("demo", "read a factory radio, change a value, write it back, read it again");
+  auto* demo = app.add_subcommand(
+      "demo", "for each generation: read a factory radio, change a channel, write it back, read it again");
 
   try {
     app.parse(argc, argv);
@@ -176,6 +200,17 @@ int main(int argc, char** argv) {
 
   try {
     if (create->parsed()) {
+      if (radio_options.generation == 2) {
+        for (const CLI::Option* option : {band, mobile, market_class, full})
+          if (option->count() > 0)
+            throw cpsctl::Failure{E_INVALIDARG, "",
+                                  option->get_name() + " does not apply to a radio of generation 2 (see --help)",
+                                  cpsctl::kExitUsage};
+        if (serial->count() == 0) radio_options.serial = gen2_factory.serial;
+        if (model->count() == 0) radio_options.model = gen2_factory.model;
+        if (version->count() == 0) radio_options.version = gen2_factory.version;
+        if (channels->count() == 0) radio_options.channels = gen2_factory.channels;
+      }
       if (radio_options.market_class != 0 && model->count() == 0) radio_options.model = cps::sim::kMarketClass1Model;
       return cpsctl::radio_create(radio, radio_options);
     }
