@@ -294,6 +294,8 @@ assert not set(ids) & {2006, 2015, 2019, 2021, 2025}, ids
 '
 expect gen2-serial  0 '^2049  "32303054414130303031"  1$' -- "$cpsctl" get r9-codeplug.json 2003 2049
 expect gen2-block   0 '^block 2018: 16 entries$'         -- "$cpsctl" get r9-codeplug.json 2018
+"$cpsctl" set r9-codeplug.json 2018 0 2505=High -o r9-again.json >/dev/null
+cmp -s r9-codeplug.json r9-again.json || fail "gen2 round trip: load then save changed the codeplug"
 expect gen2-set     0 '^set 2 fields of block 2018, entry 1 in r9-codeplug\.json$' -- "$cpsctl" set r9-codeplug.json 2018 1 2505=High 2516=131.800000
 expect gen2-refused 1 '^error: Choice not found in the choice table\. \(0x8004096C\): block 2018, entry 1, field 2505 = "Medium"$' -- "$cpsctl" set r9-codeplug.json 2018 1 2505=Medium
 expect gen2-write   0 '^verified$' -- "$cpsctl" write r9.json r9-codeplug.json
