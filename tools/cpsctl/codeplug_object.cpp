@@ -78,7 +78,9 @@ Block decoded(int32_t id, const VARIANT& data) {
 // only as the radio's bytes.
 Rows gen2_presence(const Component& object) {
   const Block table = read_block(object, cps::gen2::kPresenceBlock);
-  const Rows& rows = std::get<Rows>(table.record);
+  // A table never filled (no field) may read as an empty record: then nothing is present.
+  const Rows* fields = std::get_if<Rows>(&table.record);
+  const Rows rows = fields ? *fields : Rows{};
   for (const cps::gen2::R9Block& row : cps::gen2::r9_blocks())
     if (row.shape == cps::gen2::R9Shape::List && !row.make_list && present(rows, row.id))
       throw Failure{kBlockNotSupported, "",
