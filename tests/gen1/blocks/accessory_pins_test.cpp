@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
 #include <utility>
 #include <vector>
 

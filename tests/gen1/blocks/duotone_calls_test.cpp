@@ -10,7 +10,6 @@
 namespace cps {
 namespace {
 
-using test::error_of;
 using test::Image;
 
 // A long-tone call on system 1: 619 = 7, 620 on, "LS Trunking" with 622 = 15, first tone 1000.0

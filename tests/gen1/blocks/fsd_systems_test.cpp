@@ -13,7 +13,6 @@
 namespace cps {
 namespace {
 
-using test::error_of;
 using Image = std::vector<uint8_t>;
 
 FsdSystems make(int market_class = 0, uint8_t mobile = 1) {

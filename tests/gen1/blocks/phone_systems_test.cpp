@@ -12,7 +12,6 @@
 namespace cps {
 namespace {
 
-using test::error_of;
 using test::with;
 using Image = std::vector<uint8_t>;
 

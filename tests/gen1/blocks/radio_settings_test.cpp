@@ -72,12 +72,10 @@ TEST(RadioSettings, FormsShowTheirOwnFields) {
   const Case cases[] = {
       {0, "03", 1, {{34, 0x41}}, 754, "Kani"},
       {0, "02", 1, {{34, 0x41}}, 166, "66"},
-      {0, "01", 0, {}, 748, nullptr},
       {1, "07", 0, {{1, 0x02}}, 114, "Programmable-Menu/Numeric"},
       {1, "07", 0, {}, 470, "3.0"},
       {0, "06", 0, {}, 882, "1"},
       {0, "07", 1, {}, 755, "287454020"},  // 0x11223344
-      {0, "07", 1, {}, 175, nullptr},
       // Refused images.
       {0, "07", 0, {{13, 5}}, 148, nullptr, err::kChoiceNotFound},
       {0, "07", 0, {{7, 0x80}}, 135, nullptr, err::kInvalidData},  // 0 x 500 is below 500
