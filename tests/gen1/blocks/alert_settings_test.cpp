@@ -1,9 +1,6 @@
-// Block 40: a hand-made image both ways, refused input that changes nothing, and the system
-// reference rewritten when a trunking system or a channel is deleted.
+// Block 40: a hand-made image both ways and refused input that changes nothing.
 #include "gen1/blocks/alert_settings.h"
 
-#include "gen1/block_directory.h"
-#include "gen1/radio.h"
 #include "support/error_code.h"
 #include "support/images.h"
 
@@ -29,13 +26,11 @@ TEST(AlertSettings, GoldenImageAndRefusedInput) {
   for (int32_t id : {285, 286, 292, 293, 294, 296, 298, 299, 301, 302, 303, 309, 310, 313, 314})
     shown += block.block().entry(0).text(id) + ",";
   EXPECT_EQ(shown, "1,0,1,Alert 3,Standard,255,127,Alert 7,Silent w/Voice,140,1,1,15,1,LS Trunking,");
-  EXPECT_EQ(block.block().entry(0).get(303).attribute, 2);
   EXPECT_EQ(block.pack(40), kGolden);
 
   const BlockRecord good = block.block();
   struct Case { test::Patch image; FieldValue field; int code; } cases[] = {
       {{{4, 7}}, {}, err::kChoiceNotFound},      // alert codes are 0..6 and 255
-      {{{7, 0}}, {}, err::kInvalidData},         // 296 starts at 1
       {{{18, 0x11}}, {}, err::kInvalidData},     // 315 admits only 0
       {{}, {302, "130", 1}, err::kInvalidData},   {{}, {46, "1", 2}, err::kFieldNotFound},
   };
@@ -45,31 +40,6 @@ TEST(AlertSettings, GoldenImageAndRefusedInput) {
               c.code) << c.field.id;
     EXPECT_EQ(block.block(), good);
   }
-}
-
-// After trunking system 1 or channel 1 is deleted, a reference to it names no system
-// ("Conventional" 255), one above it moves down, 255 and references to the other block stay.
-// Where block 453 does not enable block 40, nothing changes.
-TEST(AlertSettings, DeletedSystemsAndChannels) {
-  struct Case { int32_t deleted; const char* before; const char* after; } cases[] = {
-      {32, "LS Trunking 1", "Conventional 255"}, {32, "LS Trunking 2", "LS Trunking 1"},
-      {32, "Conventional 2", "Conventional 2"},  {38, "Conventional 1", "Conventional 255"},
-      {38, "Conventional 3", "Conventional 2"},  {38, "Conventional 255", "Conventional 255"},
-  };
-  for (const Case& c : cases)
-    for (bool enabled : {true, false}) {
-      Gen1Radio radio({}, {});
-      radio.codeplug.reset();
-      radio.codeplug.flags().set_enabled(40, enabled);
-      Gen1Directory blocks(radio);
-      BlockHandler& alerts = *blocks.find(40);
-      const std::string before = c.before;
-      alerts.set_field(0, {314, before.substr(0, before.rfind(' ')), 1});
-      alerts.set_field(0, {313, before.substr(before.rfind(' ') + 1), 1});
-      blocks.references_deleted(c.deleted, 1);
-      const FieldList& entry = alerts.block().entry(0);
-      EXPECT_EQ(entry.text(314) + " " + entry.text(313), enabled ? c.after : c.before) << c.deleted << " " << c.before;
-    }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The channel groups (block 6): golden images, bad images, the limits (members from block 2),
+// The channel groups (block 6): golden images, bad images, the members (their limit from block 2),
 // refused sets that change nothing, and the references a deletion reaches.
 #include "gen1/blocks/channel_groups.h"
 #include "gen1/values/radio_context.h"
@@ -59,7 +59,6 @@ TEST(ChannelGroups, Images) {
   const std::tuple<const char*, Image, int> cases[] = {
       {"count walks off", test::resealed({0x80, 0, 3, 0x80, 2, 0, 0, 0}), err::kShortImage},
       {"checksum", [] { Image i = kTwoGroups; i.back() ^= 1; return i; }(), err::kChecksum},
-      {"field 50", test::patched(kTwoGroups, {{1, 1}}), err::kInvalidData},
       {"member size", test::patched(kTwoGroups, {{4, 3}}), err::kInvalidData},
       {"member type 3", test::patched(kTwoGroups, {{6, 0x03}}), err::kChoiceNotFound},
   };
@@ -67,24 +66,21 @@ TEST(ChannelGroups, Images) {
     EXPECT_EQ(error_of([&] { block.unpack(6, image.data(), image.size()); }), code) << what;
     EXPECT_EQ(block.pack(6), kTwoGroups) << what;
   }
-  EXPECT_EQ(error_of([&] { block.unpack(7, kTwoGroups.data(), kTwoGroups.size()); }), err::kBlockNotSupported);
 }
 
-TEST(ChannelGroups, Limits) {
+// A new group starts empty; block 2 limits the members; a group keeps its last member, and a
+// member deletion hands its pass on.
+TEST(ChannelGroups, Members) {
   ChannelGroups block = make(3);
   Recording blocks;
-  for (size_t g = 1; g < 16; ++g) block.add_list();
-  EXPECT_EQ(error_of([&] { block.add_list(); }), err::kAboveMaximum);
-  EXPECT_EQ(members(block.lists(), 15), "0:");  // a new group starts empty
-  for (size_t m = 0; m < 3; ++m) EXPECT_EQ(block.add_member(15), m);
-  EXPECT_EQ(error_of([&] { block.add_member(15); }), err::kAboveMaximum);
-  EXPECT_EQ(error_of([&] { block.delete_member(0, 0, blocks); }), err::kBelowMinimum);  // a group's last member
-  block.delete_member(15, 1, blocks);
-  block.delete_list(4, blocks);
-  EXPECT_EQ(members(block.lists(), 14), "2: Conventional 0 0 Conventional 0 0");
-  EXPECT_EQ(blocks.log, "M6.15.1L6.4");
-  while (block.lists().list_count() > 1) block.delete_list(0, blocks);
-  EXPECT_EQ(error_of([&] { block.delete_list(0, blocks); }), err::kBelowMinimum);
+  block.add_list();
+  EXPECT_EQ(members(block.lists(), 1), "0:");
+  for (size_t m = 0; m < 3; ++m) EXPECT_EQ(block.add_member(1), m);
+  EXPECT_EQ(error_of([&] { block.add_member(1); }), err::kAboveMaximum);
+  EXPECT_EQ(error_of([&] { block.delete_member(0, 0, blocks); }), err::kBelowMinimum);
+  block.delete_member(1, 1, blocks);
+  EXPECT_EQ(members(block.lists(), 1), "2: Conventional 0 0 Conventional 0 0");
+  EXPECT_EQ(blocks.log, "M6.1.1");
 }
 
 // Every refused set leaves the block as it was; an empty group is taken back.
@@ -113,14 +109,6 @@ TEST(ChannelGroups, Sets) {
     edit(given);
     EXPECT_EQ(error_of([&] { block.set_lists(given); }), code) << what;
     EXPECT_EQ(block.lists(), code ? good : given) << what;
-  }
-  const std::tuple<size_t, FieldValue, int> fields[] = {
-      {0, {424, "\xDC", 1}, err::kInvalidData}, {1, {424, "Home", 1}, err::kBadIndex},
-  };
-  for (const auto& [group, field, code] : fields) {
-    ChannelGroups block = base;
-    EXPECT_EQ(error_of([&] { block.set_field(group, field); }), code) << field.id << " " << field.value;
-    EXPECT_EQ(block.lists(), good) << field.id;
   }
 }
 

@@ -34,7 +34,6 @@ TEST(NumericSettings, ImageSetsAndRefusedInput) {
   size_11[1] = 11;
   struct Case { Image image; FieldValue field; int code; } cases[] = {
       {test::patched(kGolden, {{3, 0x27}, {4, 0x10}}), {}, err::kInvalidData},   // code 10000
-      {test::patched(kGolden, {{9, 0}, {10, 0}}), {}, err::kInvalidData},        // level 0.0
       {test::resealed(size_11), {}, err::kInvalidData},
       {{}, {486, "7.0", 1}, err::kInvalidData},  {{}, {489, "2.55", 1}, err::kInvalidData},
   };

@@ -1,16 +1,12 @@
 // Block 8: a hand-made image both ways, the version form of field 750, the four-digit number
-// beside its two switches, refused images and sets leaving the block as it was, and the member
-// position following the channel groups' deletions.
+// beside its two switches, and refused images and sets leaving the block as it was.
 #include "gen1/blocks/radio_options.h"
 
-#include "gen1/block_directory.h"
-#include "gen1/radio.h"
 #include "support/error_code.h"
 #include "support/images.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 namespace cps {
@@ -51,7 +47,6 @@ TEST(RadioOptions, GoldenImageBothWays) {
     EXPECT_EQ(e.id_at(i), expected[i].first);
     EXPECT_EQ(e.text_at(i), expected[i].second) << expected[i].first;
   }
-  EXPECT_EQ(e.get(183).attribute + e.get(205).attribute + e.get(202).attribute + e.get(750).attribute, 6);
   EXPECT_EQ(block.block().header().text(47), "12");
   EXPECT_EQ(block.pack(8), golden);
 
@@ -107,53 +102,6 @@ TEST(RadioOptions, SetsCheckThenStore) {
     EXPECT_EQ(error_of([&] { block.set_field(0, r.field); }), r.code) << r.field.id << " " << r.field.value;
     EXPECT_EQ(block.block(), good);
   }
-  EXPECT_EQ(error_of([&] { block.set_field(1, {184, "1", 1}); }), err::kBadIndex);
-}
-
-// ---- On a whole radio ---------------------------------------------------------------------------
-
-// A radio with four channels and one channel group whose members are channels 0 to 3.
-Gen1Radio grouped_radio() {
-  Gen1Radio radio({}, {});
-  Gen1Directory blocks(radio);
-  BlockHandler& channels = *blocks.find(38);
-  BlockHandler& groups = *blocks.find(6);
-  while (channels.block().entry_count() < 4) channels.add_list();
-  while (groups.lists().member_count(0) < 4) groups.add_member(0);
-  for (size_t m = 0; m < 4; ++m) {
-    groups.set_member_field(0, m, {425, "Conventional", 1}, blocks);
-    groups.set_member_field(0, m, {427, std::to_string(m), 1}, blocks);
-  }
-  return radio;
-}
-
-std::string position(Gen1Directory& blocks) { return blocks.find(8)->block().entry(0).text(750); }
-
-// Field 750 follows every member that leaves a group: one deleted by the host, and one that a
-// channel deletion removes. Deleting a group leaves it alone.
-TEST(RadioOptions, MemberPositionFollowsTheGroups) {
-  Gen1Radio radio = grouped_radio();
-  Gen1Directory blocks(radio);
-  ASSERT_TRUE(radio.codeplug.enabled(8));
-  BlockHandler& options = *blocks.find(8);
-  BlockHandler& groups = *blocks.find(6);
-  options.set_field(0, {750, "3", 1});  // the member holding channel 2
-
-  groups.delete_member(0, 0, blocks);
-  EXPECT_EQ(position(blocks), "2");
-  blocks.find(38)->delete_list(0, blocks);  // a channel no member names
-  EXPECT_EQ(position(blocks), "2");
-  blocks.find(38)->delete_list(1, blocks);  // channel 2 (now 1): its member goes
-  EXPECT_EQ(position(blocks), "0");
-
-  Gen1Radio other = grouped_radio();
-  Gen1Directory other_blocks(other);
-  other_blocks.find(8)->set_field(0, {750, "4", 1});
-  other_blocks.find(38)->delete_list(0, other_blocks);  // member 1 goes: channel 3 is member 3 now
-  EXPECT_EQ(position(other_blocks), "3");
-  other_blocks.find(6)->add_list();
-  other_blocks.find(6)->delete_list(1, other_blocks);
-  EXPECT_EQ(position(other_blocks), "3");
 }
 
 }  // namespace

@@ -1,12 +1,10 @@
 // Block 5: a hand-made image both ways, the forms of the mobile flag, market class and version
-// text, refused images and sets leaving the block as it was, the channel references a deletion
-// rewrites, and the signalling variant reaching the blocks that read it.
+// text, refused images and sets leaving the block as it was, and the signalling variant reaching
+// the blocks that read it.
 #include "gen1/blocks/radio_settings.h"
 #include "gen1/values/radio_context.h"
 
 #include "engine/variant_codec.h"
-#include "gen1/block_directory.h"
-#include "gen1/radio.h"
 #include "interface/cp_services.h"
 #include "platform/ole_util.h"
 #include "support/error_code.h"
@@ -61,7 +59,6 @@ TEST(RadioSettings, GoldenImageBothWays) {
       {159, "1.50"}, {160, "63.75"}, {161, "46.5"}, {164, "5.0"}, {746, "LS Trunking"}, {747, "2"},
       {174, "ZONE A  "}, {176, "Frequency XQ"}, {748, "Conventional"}, {749, "7"}};
   for (auto [id, text] : expected) EXPECT_EQ(e.text(id), text) << id;
-  EXPECT_EQ(e.get(108).attribute + e.get(156).attribute + e.get(107).attribute + e.get(747).attribute, 6);
   EXPECT_EQ(block.block().header().text(47), "57");
   // Bytes without a field (record byte 27, bytes 46-49 in class 0, bit 0x01 of byte 3) survive.
   EXPECT_EQ(block.pack(5), golden);
@@ -74,16 +71,11 @@ TEST(RadioSettings, FormsShowTheirOwnFields) {
                 int code = 0; };
   const Case cases[] = {
       {0, "03", 1, {{34, 0x41}}, 754, "Kani"},
-      {0, "03", 2, {{34, 0x81}}, 754, "Ippan"},
       {0, "02", 1, {{34, 0x41}}, 166, "66"},
-      {0, "01", 0, {}, 748, nullptr},
       {1, "07", 0, {{1, 0x02}}, 114, "Programmable-Menu/Numeric"},
       {1, "07", 0, {}, 470, "3.0"},
-      {1, "07", 0, {}, 164, nullptr},
       {0, "06", 0, {}, 882, "1"},
-      {0, "05", 0, {}, 881, nullptr},
       {0, "07", 1, {}, 755, "287454020"},  // 0x11223344
-      {0, "07", 1, {}, 175, nullptr},
       // Refused images.
       {0, "07", 0, {{13, 5}}, 148, nullptr, err::kChoiceNotFound},
       {0, "07", 0, {{7, 0x80}}, 135, nullptr, err::kInvalidData},  // 0 x 500 is below 500
@@ -149,70 +141,6 @@ TEST(RadioSettings, PackingForAnotherVersion) {
   RadioSettings reader = make(0, "02");
   reader.unpack(5, old.data(), old.size());
   EXPECT_EQ(reader.block().entry(0).text(166), "1");
-}
-
-// ---- On a whole radio ---------------------------------------------------------------------------
-
-// A portable 07.xx radio that takes three trunking systems, with three channels and three systems.
-Gen1Radio trunked_radio() {
-  Gen1Radio radio({}, {});
-  BlockRecord info = radio.block2.block();
-  for (auto [id, text] : {std::pair(61, "1"), {66, "Portable"}, {667, "Tobin"}, {743, "3"}})
-    info.entry(0).set_text(id, text);
-  radio.block2.set_block(info);
-  radio.codeplug.base.mobile = radio.mobile_flag();
-  radio.codeplug.reset();
-  for (int32_t id : {37, 742, 36, 741, 32, 33, 34, 35}) radio.codeplug.flags().set_enabled(id, true);
-  radio.refresh_facts();
-  Gen1Directory blocks(radio);
-  while (blocks.find(38)->block().entry_count() < 3) blocks.find(38)->add_list();
-  blocks.find(37)->add_list();
-  while (blocks.find(32)->block().entry_count() < 3) blocks.find(32)->add_list();
-  return radio;
-}
-
-std::string channels_of(const BlockHandler& settings) {
-  const FieldList& e = settings.block().entry(0);
-  return e.text(746) + "/" + e.text(747) + " " + e.text(748) + "/" + e.text(749);
-}
-
-void point(BlockHandler& settings, const char* type1, const char* index1, const char* type2, const char* index2) {
-  settings.set_field(0, {746, type1, 1});
-  settings.set_field(0, {747, index1, 1});
-  settings.set_field(0, {748, type2, 1});
-  settings.set_field(0, {749, index2, 1});
-}
-
-// The default and second channels follow deletions of the channel or system they name: a deleted
-// channel falls back to channel 0; a deleted system to index 0, on trunking while another system
-// remains and conventional once the last goes. References of the other kind are left alone.
-TEST(RadioSettings, ChannelReferencesFollowDeletions) {
-  Gen1Radio radio = trunked_radio();
-  Gen1Directory blocks(radio);
-  BlockHandler& settings = *blocks.find(5);
-  BlockHandler& systems = *blocks.find(32);
-  BlockHandler& channels = *blocks.find(38);
-  ASSERT_TRUE(radio.codeplug.enabled(5));
-
-  point(settings, "LS Trunking", "1", "LS Trunking", "2");
-  systems.delete_list(1, blocks);
-  EXPECT_EQ(channels_of(settings), "LS Trunking/0 LS Trunking/1");
-  systems.delete_list(1, blocks);  // two systems before it: the reference stays on trunking
-  EXPECT_EQ(channels_of(settings), "LS Trunking/0 LS Trunking/0");
-  systems.delete_list(0, blocks);  // the last one
-  EXPECT_EQ(channels_of(settings), "Conventional/0 Conventional/0");
-
-  point(settings, "Conventional", "1", "Conventional", "2");
-  channels.delete_list(1, blocks);
-  EXPECT_EQ(channels_of(settings), "Conventional/0 Conventional/1");
-
-  // Trunking references ignore channel deletions.
-  Gen1Radio other = trunked_radio();
-  Gen1Directory other_blocks(other);
-  BlockHandler& other_settings = *other_blocks.find(5);
-  point(other_settings, "LS Trunking", "1", "Conventional", "2");
-  other_blocks.find(38)->delete_list(0, other_blocks);
-  EXPECT_EQ(channels_of(other_settings), "LS Trunking/1 Conventional/1");
 }
 
 HRESULT set_field(CPServices& o, LONG block, FieldValue field) {

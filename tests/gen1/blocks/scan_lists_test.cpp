@@ -1,9 +1,10 @@
-// The scan lists (blocks 13/468/12): hand-made regions both ways, empty slots, the limits, the
-// two oldest layouts, field checks, and the references a channel or trunking deletion rewrites.
+// The scan lists (blocks 13/468/12): hand-made regions both ways, empty slots, the members of a
+// list, the two oldest layouts, field checks, and the references a channel or trunking deletion
+// rewrites.
 #include "gen1/blocks/scan_lists.h"
 
+#include "gen1/block_test_support.h"
 #include "support/error_code.h"
-#include "support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +13,6 @@ namespace {
 
 using test::error_of;
 using Image = std::vector<uint8_t>;
-
-struct NoPasses final : BlockDirectory {
-  BlockHandler* find(int32_t) override { return nullptr; }
-  bool enabled(int32_t) override { return true; }
-  void references_deleted(int32_t id, size_t index) override { deleted.emplace_back(id, index); }
-  void references_moved(int32_t, size_t, size_t, size_t) override {}
-  std::vector<std::pair<int32_t, size_t>> deleted;
-};
 
 ScanLists make(const char* version = "07") {
   ScanLists block;
@@ -73,30 +66,19 @@ TEST(ScanLists, RegionsBothWays) {
   EXPECT_EQ(block.pack(13), lists);
   EXPECT_EQ(block.pack(12), members);
 
-  // Members before lists; a bad slot checksum.
+  // Members need the lists first.
   ScanLists fresh = make();
   EXPECT_EQ(error_of([&] { fresh.unpack(12, members.data(), members.size()); }), err::kUnpackFailure);
-  fresh.unpack(13, lists.data(), lists.size());
-  Image bad_slots = members;
-  bad_slots[6 + 32] ^= 1;  // list 0's slot checksum
-  bad_slots = test::resealed(bad_slots);
-  EXPECT_EQ(error_of([&] { fresh.unpack(12, bad_slots.data(), bad_slots.size()); }), err::kChecksum);
 }
 
-TEST(ScanLists, LimitsAndDefaults) {
+TEST(ScanLists, MembersAndCounts) {
   ScanLists block = make();
-  NoPasses blocks;
-  EXPECT_EQ(block.lists().list_count(), 1u);
-  EXPECT_EQ(error_of([&] { block.delete_list(0, blocks); }), err::kBelowMinimum);
-  for (size_t i = 1; i < 16; ++i) EXPECT_EQ(block.add_list(), i);
-  EXPECT_EQ(error_of([&] { block.add_list(); }), err::kAboveMaximum);
-  // A new list holds exactly one member, of type "Selected".
-  EXPECT_EQ(block.lists().member_count(15), 1u);
-  EXPECT_EQ(block.lists().get_member_field(15, 0, 443).value, "Selected");
+  block.add_list();
+  // A new list holds exactly one member, of type "Selected"; a list holds 16 at most.
+  EXPECT_EQ(block.lists().member_count(1), 1u);
+  EXPECT_EQ(block.lists().get_member_field(1, 0, 443).value, "Selected");
   for (size_t j = 1; j < 16; ++j) EXPECT_EQ(block.add_member(0), j);
   EXPECT_EQ(error_of([&] { block.add_member(0); }), err::kAboveMaximum);
-  block.delete_list(3, blocks);
-  EXPECT_EQ(blocks.deleted, (std::vector<std::pair<int32_t, size_t>>{{13, 3}}));
 
   // 441 = 256 and 440 = 16 read back as 255 and 15.
   block.set_field(0, {441, "256", 1});
@@ -110,7 +92,6 @@ TEST(ScanLists, LimitsAndDefaults) {
 
 TEST(ScanLists, RefusedSetsChangeNothing) {
   ScanLists block = make();
-  NoPasses blocks;
   const ListBlockRecord before = block.lists();
   for (const auto& [field, error] : {std::pair{FieldValue{430, "Never", 1}, err::kChoiceNotFound},
                                      {FieldValue{434, "800", 1}, err::kInvalidData},  // off its 250 step
@@ -119,7 +100,6 @@ TEST(ScanLists, RefusedSetsChangeNothing) {
     EXPECT_EQ(error_of([&] { block.set_field(0, field); }), error) << field.id << " " << field.value;
     EXPECT_EQ(block.lists(), before) << field.id;
   }
-  EXPECT_EQ(error_of([&] { block.set_member_field(0, 1, {446, "1", 1}, blocks); }), err::kBadIndex);
 }
 
 // In the two oldest layouts a sample time of 0 is taken as 400 and "Last Active" packs as
@@ -138,27 +118,35 @@ TEST(ScanLists, OldestLayouts) {
   }
 }
 
-// A deleted channel: members naming it go, members behind it move down, trunking members stay;
-// the designated channel naming it becomes "Selected" with no index.
-TEST(ScanLists, ChannelDeletionRewritesMembersAndTheDesignatedChannel) {
-  ScanLists block = make();
-  NoPasses blocks;
-  block.add_member(0);
-  block.add_member(0);
-  const std::pair<const char*, const char*> members[] = {{"Conventional", "1"}, {"Conventional", "2"}, {"LS Trunking", "1"}};
-  for (size_t j = 0; j < 3; ++j) {
-    block.set_member_field(0, j, {443, members[j].first, 1}, blocks);
-    block.set_member_field(0, j, {446, members[j].second, 1}, blocks);
+// A deleted channel or trunking system: members naming it go, members of that kind behind it
+// move down, the other kind stays; the designated channel naming it becomes "Selected" with no
+// index.
+TEST(ScanLists, DeletionRewritesMembersAndTheDesignatedChannel) {
+  const struct { int32_t deleted; const char* designated; const char* after; } cases[] = {
+      {38, "Conventional", "Conventional 1, LS Trunking 1, LS Trunking 2, "},
+      {32, "LS Trunking", "Conventional 1, Conventional 2, LS Trunking 1, "},
+  };
+  for (const auto& c : cases) {
+    ScanLists block = make();
+    test::Recorder blocks;
+    const std::pair<const char*, const char*> members[] = {
+        {"Conventional", "1"}, {"Conventional", "2"}, {"LS Trunking", "1"}, {"LS Trunking", "2"}};
+    for (size_t j = 0; j < 4; ++j) {
+      if (j > 0) block.add_member(0);
+      block.set_member_field(0, j, {443, members[j].first, 1}, blocks);
+      block.set_member_field(0, j, {446, members[j].second, 1}, blocks);
+    }
+    block.set_field(0, {438, c.designated, 1});
+    block.set_field(0, {441, "1", 1});
+    EXPECT_TRUE(block.rewrite_deleted(c.deleted, 1, blocks, true).empty());
+    const ListBlockRecord record = block.lists();
+    std::string shown;
+    for (size_t j = 0; j < record.member_count(0); ++j)
+      shown += record.get_member_field(0, j, 443).value + " " + record.get_member_field(0, j, 446).value + ", ";
+    EXPECT_EQ(shown, c.after) << c.deleted;
+    EXPECT_EQ(record.list(0).header().text(438) + record.list(0).header().text(441), "Selected255");
   }
-  block.set_field(0, {438, "Conventional", 1});
-  block.set_field(0, {441, "1", 1});
-  EXPECT_TRUE(block.rewrite_deleted(38, 1, blocks, true).empty());
-  const ListBlockRecord record = block.lists();
-  ASSERT_EQ(record.member_count(0), 2u);
-  EXPECT_EQ(record.get_member_field(0, 0, 443).value + record.get_member_field(0, 0, 446).value, "Conventional1");
-  EXPECT_EQ(record.get_member_field(0, 1, 443).value + record.get_member_field(0, 1, 446).value, "LS Trunking1");
-  EXPECT_EQ(record.list(0).header().text(438) + record.list(0).header().text(441), "Selected255");
-  EXPECT_EQ(block.referenced_blocks(), (std::vector<int32_t>{38, 32}));
+  EXPECT_EQ(make().referenced_blocks(), (std::vector<int32_t>{38, 32}));
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
 // The SDT systems (blocks 761/762): hand-made images both ways, the system and unit IDs, the
-// radio-kind default, the limits, refused input, and the channels a deletion rewrites.
+// radio-kind default, and refused input.
 #include "gen1/blocks/sdt_systems.h"
 
-#include "gen1/block_directory.h"
-#include "gen1/radio.h"
+#include "gen1/block_test_support.h"
 #include "support/error_code.h"
-#include "support/images.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +18,7 @@ using test::patched;
 const Image kDefaultRecord = {0x2D, 0x03, 20, 20, 20, 0, 0x11, 0x11, 0xE1, 0x11, 0, 64, 64, 10, 5,
                               2,    0,    2,  0,  20, 1, 2, 0x1C, 0,    0,    0,    0, 0,  0,  0};
 
-Image image_of(const std::vector<Image>& records) {
-  Image image = {128, 30, static_cast<uint8_t>(records.size())};
-  for (const Image& record : records) image.insert(image.end(), record.begin(), record.end());
-  image.push_back(0);
-  return test::resealed(image);
-}
+Image image_of(const std::vector<Image>& records) { return test::list_image(128, 30, records); }
 
 // The second record: system ID "D0E7", unit ID "A0E", 828 "Call Alert w/ Voice", 834 = 7 x 25,
 // 839 = 17.0, 858 "non-Silent", 864/865 from nibbles 11 and 0, the bit of byte 23 without a
@@ -47,11 +40,6 @@ TEST(SdtSystems, ImageBothWays) {
   spare_bit[3 + 30 + 23] |= 0x80;
   block.unpack(761, test::resealed(spare_bit).data(), spare_bit.size());
   EXPECT_EQ(block.pack(761), image);
-
-  SdtSystems portable;  // a new system on a portable
-  portable.base.mobile = 0;
-  portable.build_default();
-  EXPECT_EQ(portable.block().entry(0).text(834), "300");
 }
 
 TEST(SdtSystems, SystemAndUnitIds) {
@@ -78,46 +66,10 @@ TEST(SdtSystems, SystemAndUnitIds) {
 TEST(SdtSystems, RefusedInput) {
   SdtSystems block;
   const BlockRecord one = block.block();
-  const Image good = image_of({kDefaultRecord}), aliases = test::resealed(Image(15, 0));
-  for (const auto& [image, code] : std::vector<std::pair<Image, int>>{
-           {Image(good.begin(), good.end() - 1), err::kShortImage},
-           {[&] { Image i = good; i[10] ^= 1; return i; }(), err::kChecksum},
-           {patched(good, {{3 + 1, 0xC3}}), err::kChoiceNotFound}})  // call alert code 3
-    EXPECT_EQ(error_of([&] { block.unpack(761, image.data(), image.size()); }), code);
-  EXPECT_EQ(error_of([&] { block.unpack(762, aliases.data(), aliases.size()); }), err::kUnpackFailure);
+  const Image alert_3 = patched(image_of({kDefaultRecord}), {{3 + 1, 0xC3}});  // call alert code 3
+  EXPECT_EQ(error_of([&] { block.unpack(761, alert_3.data(), alert_3.size()); }), err::kChoiceNotFound);
   EXPECT_EQ(error_of([&] { block.set_field(0, {751, "0", 1}); }), err::kFieldNotFound);
   EXPECT_EQ(block.block(), one);
-  for (int i = 0; i < 3; ++i) block.add_list();
-  EXPECT_EQ(error_of([&] { block.add_list(); }), err::kAboveMaximum);
-}
-
-// A class-1 radio with three SDT systems; channel i names system i in field 418 and system 2 - i
-// in field 417, and channel 3 names Sel Call system 1.
-TEST(SdtSystems, DeletionKeepsTheType) {
-  Gen1Radio radio({}, {});
-  radio.codeplug.set_market_class(1);
-  radio.codeplug.flags().set_enabled(761, true);
-  Gen1Directory blocks(radio);
-  BlockHandler& channels = *blocks.find(38);
-  BlockHandler& systems = *blocks.find(761);
-  while (channels.block().entry_count() < 4) channels.add_list();
-  while (systems.block().entry_count() < 3) systems.add_list();
-  for (size_t i = 0; i < 3; ++i) {
-    for (int32_t type : {415, 416}) channels.set_field(i, {type, "SDT", 1});
-    channels.set_field(i, {418, std::to_string(i), 1});
-    channels.set_field(i, {417, std::to_string(2 - i), 1});
-  }
-  channels.set_field(3, {415, "ATIS", 1});
-  channels.set_field(3, {418, "2", 1});
-  systems.delete_list(2, blocks);
-
-  std::vector<std::string> seen;
-  for (size_t i = 0; i < 4; ++i) {
-    const FieldList& e = channels.block().entry(i);
-    seen.push_back(e.text(415) + " " + e.text(418) + " / " + e.text(416) + " " + e.text(417));
-  }
-  EXPECT_EQ(seen, (std::vector<std::string>{"SDT 0 / SDT 0", "SDT 1 / SDT 1", "SDT 0 / SDT 0", "ATIS 2 / None 255"}));
-  EXPECT_EQ(systems.block().header().text(48), "2");
 }
 
 }  // namespace

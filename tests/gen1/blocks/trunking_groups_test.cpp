@@ -1,9 +1,9 @@
 // The LS trunking group lists (blocks 34/35): hand-made regions both ways, the block's own
-// checks, the limits, and refusals that leave the block as it was.
+// checks, and refusals that leave the block as it was.
 #include "gen1/blocks/trunking_groups.h"
 
 #include "support/error_code.h"
-#include "support/images.h"
+#include "gen1/block_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +12,6 @@ namespace {
 
 using test::error_of;
 using Image = std::vector<uint8_t>;
-
-struct NoPasses final : BlockDirectory {
-  BlockHandler* find(int32_t) override { return nullptr; }
-  bool enabled(int32_t) override { return true; }
-  void references_deleted(int32_t id, size_t index) override { deleted.emplace_back(id, index); }
-  void references_moved(int32_t, size_t, size_t, size_t) override {}
-  std::vector<std::pair<int32_t, size_t>> deleted;
-};
 
 // Two lists: list 0 scans, priority slot 2, talks on slot 1; list 1 the defaults.
 Image list_region() {
@@ -72,55 +64,31 @@ TEST(TrunkingGroups, HandMadeRegionsBothWays) {
 
 TEST(TrunkingGroups, RefusalsChangeNothing) {
   TrunkingGroups block;
-  NoPasses passes;
-  const ListBlockRecord before = block.lists();
+  test::Recorder passes;
   const std::pair<FieldValue, int> sets[] = {
-      {{944, "251", 1}, err::kInvalidData}, {{945, "21", 1}, err::kInvalidData},
-      {{940, "1", 1}, err::kFieldNotFound}};
-  for (const auto& [field, code] : sets) {
-    EXPECT_EQ(error_of([&] { block.set_member_field(0, 0, field, passes); }), code) << field.id << " " << field.value;
-    EXPECT_EQ(block.lists(), before);
-  }
-  EXPECT_EQ(error_of([&] { block.set_member_field(0, 8, {944, "1", 1}, passes); }), err::kBadIndex);
+      {{944, "251", 1}, err::kInvalidData}, {{940, "1", 1}, err::kFieldNotFound}};
+  for (const auto& [field, code] : sets)
+    EXPECT_EQ(test::refused(block, [&] { block.set_member_field(0, 0, field, passes); }), code) << field.id;
   EXPECT_EQ(error_of([&] { block.add_member(0); }), err::kAboveMaximum);
 
-  // The priority names one of the eight slots or none.
+  // The priority names one of the eight slots or none; a list holds eight slots.
   for (auto [value, code] : {std::pair("7", 0), {"8", err::kInvalidData}, {"15", 0}}) {
     ListBlockRecord record = block.lists();
     record.list(0).header().set_text(941, value);
-    EXPECT_EQ(error_of([&] { block.set_lists(record); }), code) << value;
+    EXPECT_EQ(test::refused(block, [&] { block.set_lists(record); }), code) << value;
   }
-  ListBlockRecord record = block.lists();
-  const ListBlockRecord good = record;
-  record.list(0).clear_entries();
-  EXPECT_EQ(error_of([&] { block.set_lists(record); }), err::kInvalidData);  // eight slots each
-  EXPECT_EQ(block.lists(), good);
+  ListBlockRecord no_slots = block.lists();
+  no_slots.list(0).clear_entries();
+  EXPECT_EQ(test::refused(block, [&] { block.set_lists(no_slots); }), err::kInvalidData);
 
   const std::pair<Image, int> members[] = {
       {member_region(1), err::kInvalidData},                    // one list against two
       {member_region(2, 3), err::kShortImage},                  // another slot size
-      {test::patched(member_region(), {{6, 18}}), err::kChecksum}};
-  block.unpack(34, list_region().data(), list_region().size());
-  const ListBlockRecord lists = block.lists();
+  };
   for (const auto& [bytes, code] : members) {
     block.unpack(34, list_region().data(), list_region().size());  // a failed member region uses the mark up
-    EXPECT_EQ(error_of([&] { block.unpack(35, bytes.data(), bytes.size()); }), code);
-    EXPECT_EQ(block.lists(), lists);
+    EXPECT_EQ(test::refused(block, [&] { block.unpack(35, bytes.data(), bytes.size()); }), code);
   }
-  TrunkingGroups fresh;
-  EXPECT_EQ(error_of([&] { fresh.unpack(35, member_region().data(), member_region().size()); }), err::kUnpackFailure);
-}
-
-TEST(TrunkingGroups, Limits) {
-  TrunkingGroups block;
-  NoPasses passes;
-  while (block.lists().list_count() < TrunkingGroups::kMaxLists) block.add_list();
-  EXPECT_EQ(error_of([&] { block.add_list(); }), err::kAboveMaximum);
-  EXPECT_EQ(block.lists().member_count(15), TrunkingGroups::kSlots);
-  while (block.lists().list_count() > 0) block.delete_list(0, passes);
-  EXPECT_EQ(error_of([&] { block.delete_list(0, passes); }), err::kBelowMinimum);
-  EXPECT_EQ(passes.deleted.size(), TrunkingGroups::kMaxLists);
-  EXPECT_EQ(passes.deleted.front(), std::pair(int32_t{34}, size_t{0}));
 }
 
 }  // namespace
