@@ -1,5 +1,5 @@
 // A Windows host of the registered component: creates both classes with CoCreateInstance, reads
-// the simulated radio, edits a field, writes the radio and reads it back; checks the type library
+// a simulated radio of each generation, edits a field, writes the radio and reads it back; checks the type library
 // the objects serve IDispatch from, the messages of the string table, marshalling to another
 // apartment and the library's unload rule. Prints one line per check and exits non-zero on any failure.
 #include "sim/simulated_radio.h"
@@ -7,6 +7,7 @@
 #include <cpservices/cpservices.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -193,6 +194,44 @@ void round_trip() {
   source->Release();
 }
 
+// The same through R9CPServices on a second-generation radio: the power of channel 0 (block 2018
+// field 2505) changed, written and read back.
+void r9_round_trip() {
+  cps::sim::SimulatedRadio radio = cps::sim::make_gen2_radio();
+  ICPServices* source = create(CLSID_R9CPServices, "R9CPServices");
+  ICPServices* destination = create(CLSID_R9CPServices, "R9CPServices (destination)");
+  ICPServices* check_back = create(CLSID_R9CPServices, "R9CPServices (read back)");
+  if (source && destination && check_back) {
+    HRESULT hr = source->ReadDevice(radio.as_unknown(), 1, nullptr);
+    check(hr == S_OK, "R9 ReadDevice " + hex(hr));
+    const wchar_t* wanted = field_text(source, 2018, 2505) == "High" ? L"Low" : L"High";
+    check(set_field(source, 2018, 2505, wanted) == S_OK, "R9 SetFieldAt block 2018 field 2505");
+    check(set_field(source, 2018, 2505, L"Medium") == static_cast<HRESULT>(0x8004096C),
+          "R9 SetFieldAt refuses an unknown choice");
+    hr = destination->ReadDevice(radio.as_unknown(), 1, nullptr);
+    check(hr == S_OK, "R9 ReadDevice of the destination " + hex(hr));
+    hr = source->WriteDevice(radio.as_unknown(), 1, nullptr, destination);
+    check(hr == S_OK, "R9 WriteDevice " + hex(hr));
+    hr = check_back->ReadDevice(radio.as_unknown(), 1, nullptr);
+    check(hr == S_OK && field_text(check_back, 2018, 2505) == narrow(wanted),
+          "R9 read back: field 2505 is " + field_text(check_back, 2018, 2505));
+  }
+  for (ICPServices* object : {check_back, destination, source})
+    if (object) object->Release();
+}
+
+// The factory second-generation codeplug image (from address 643, its length in header bytes 2
+// and 3) as hexadecimal text, for the script that loads it with SetBlockData(2029).
+int write_r9_image(const char* path) {
+  const cps::sim::SimulatedRadio radio = cps::sim::make_gen2_radio();
+  const std::vector<uint8_t> head = radio.read(643, 4);
+  const std::vector<uint8_t> image = radio.read(643, static_cast<size_t>(head[2] << 8 | head[3]));
+  FILE* file = std::fopen(path, "w");
+  if (!file) return 1;
+  for (uint8_t byte : image) std::fprintf(file, "%02X", byte);
+  return std::fclose(file) == 0 ? 0 : 1;
+}
+
 // R9CPServices is apartment-threaded: from a multithreaded apartment COM hands out a proxy,
 // marshalled through the registered type library.
 DWORD WINAPI from_another_apartment(void*) {
@@ -228,9 +267,11 @@ void unload_rule() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--r9-image") == 0) return write_r9_image(argv[2]);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   round_trip();
+  r9_round_trip();
   ICPServices* r9 = create(CLSID_R9CPServices, "R9CPServices");
   if (r9) {
     BSTR message = nullptr;

@@ -110,6 +110,41 @@ raisedBlock = Raised()
 On Error GoTo 0
 Check "R9CPServices GetBlockData 9999 raises " & Hex(raisedBlock), raisedBlock = &H8004096E
 
+' The second generation: a whole codeplug image (the file named as the script's argument, two
+' hexadecimal digits a byte) loaded with SetBlockData(2029) from a script array, then the power
+' of channel 0 (block 2018 field 2505) changed and read back.
+If WScript.Arguments.Count > 0 Then
+  Dim fso, text, image(), count
+  Set fso = CreateObject("Scripting.FileSystemObject")
+  text = fso.OpenTextFile(WScript.Arguments(0)).ReadAll()
+  ReDim image(Len(text) \ 2 - 1)
+  For i = 0 To UBound(image)
+    image(i) = CInt("&H" & Mid(text, 2 * i + 1, 2))
+  Next
+  r9.SetBlockData 2029, image
+  r9.GetCurrentListQuantity 2018, count
+  Check "SetBlockData 2029 of " & (UBound(image) + 1) & " bytes gives " & count & " channels", count > 0
+  Dim power, other
+  r9.GetFieldAt 2018, 2505, 0, v
+  power = v(0, 1)
+  If power = "High" Then other = "Low" Else other = "High"
+  f(0, 0) = 2505
+  f(0, 1) = other
+  f(0, 2) = 1
+  r9.SetFieldAt 2018, 0, f
+  r9.GetFieldAt 2018, 2505, 0, v
+  Check "R9 channel 0 power " & power & " set to " & other & " reads back as " & v(0, 1), v(0, 1) = other
+  f(0, 1) = "Medium"
+  On Error Resume Next
+  r9.SetFieldAt 2018, 0, f
+  Dim raisedPower
+  raisedPower = Raised()
+  On Error GoTo 0
+  Check "R9 SetFieldAt of an unknown power raises " & Hex(raisedPower), raisedPower = &H8004096C
+Else
+  Check "the script is given the second-generation image file", False
+End If
+
 Set cp = Nothing
 Set r9 = Nothing
 WScript.Echo failures & " failure(s)"

@@ -7,7 +7,7 @@
 #   wine.sh PREFIX register DLL           regsvr32, then every registry entry checked exactly
 #   wine.sh PREFIX unregister DLL         regsvr32 /u, then every entry checked gone
 #   wine.sh PREFIX run EXE [ARGS...]      a Windows program
-#   wine.sh PREFIX script VBS             a VBScript through cscript
+#   wine.sh PREFIX script VBS [FILES...]  a VBScript through cscript, given the files' Windows paths
 #   wine.sh PREFIX compare NATIVE EXE     both programs' outputs, compared line by line
 set -euo pipefail
 
@@ -22,6 +22,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # The system code page comes from the locale: en_US gives Windows-1252.
 export LANG=en_US.UTF-8
 unset LC_ALL LANGUAGE
+# The model file, when one is named, as the component under Wine opens it.
+if [[ -n ${CPSERVICES_MODELS:-} && $command != prefix ]]; then
+  CPSERVICES_MODELS=$(winepath -w "$CPSERVICES_MODELS")
+  export CPSERVICES_MODELS
+fi
 
 CLSID_CP='{5974E7BB-89E2-11D6-BFA5-00C04F6B8C5D}'
 CLSID_R9='{D7A9F2B0-F27B-4F0B-A2FC-680CBE33BAA9}'
@@ -136,7 +141,9 @@ case $command in
     wine "$@"
     ;;
   script)
-    wine cscript //nologo "$(winepath -w "$1")"
+    args=()
+    for arg in "$@"; do args+=("$(winepath -w "$arg")"); done
+    wine cscript //nologo "${args[@]}"
     ;;
   compare)
     native=$1

@@ -61,8 +61,10 @@ TEST(PhoneSystems, ImagesBothWays) {
       {systems({with(kOtherSystem, 11, 0xCD)}), err::kChoiceNotFound},  // nibble 13 in 585
       {systems({with(kOtherSystem, 20, 0x0A)}), err::kInvalidData},     // 599 = 1
   };
-  for (const auto& [image, error] : cases)
-    EXPECT_EQ(test::refused(block, [&] { block.unpack(11, image.data(), image.size()); }), error) << &image - &cases[0].first;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Image& image = cases[i].first;
+    EXPECT_EQ(test::refused(block, [&] { block.unpack(11, image.data(), image.size()); }), cases[i].second) << i;
+  }
 }
 
 TEST(PhoneSystems, FieldRules) {

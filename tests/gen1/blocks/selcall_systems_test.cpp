@@ -71,7 +71,7 @@ TEST(SelCallSystems, ModeBitsAndRefusedInput) {
       {[&] { block.set_field(0, {751, "0", 1}); }, err::kFieldNotFound},
       {[&] { block.set_block(no_alias_header); }, err::kFieldNotFound},
   };
-  for (const auto& [change, code] : cases) EXPECT_EQ(test::refused(block, change), code) << &change - &cases[0].first;
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(test::refused(block, cases[i].first), cases[i].second) << i;
 }
 
 TEST(SelCallSystems, IppanRadiosSwitch821On) {
