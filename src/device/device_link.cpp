@@ -37,6 +37,8 @@ constexpr std::string_view kNewestVersion = "07.99";
 // A device library that was never handed over fails every call.
 constexpr HRESULT kNoDevice = E_POINTER;
 
+constexpr size_t kModelWidth = 16;  // a radio answers its model number padded to this width
+
 }  // namespace
 
 DeviceLink::DeviceLink(IUnknown* device, ULONG handle, IUnknown* progress)
@@ -170,6 +172,37 @@ std::string check_version_text(const std::string& digits) {
   version.append(digits, 2, 2);
   if (version > kNewestVersion) raise(err::kVersionNotSupported);
   return version;
+}
+
+// ---- What GetUpdInfo compares ---------------------------------------------------------------
+
+std::string padded_model(std::string model) {
+  if (model.size() < kModelWidth) model.resize(kModelWidth, ' ');
+  return model;
+}
+
+uint8_t major_version(const std::string& version) {
+  unsigned value = 0;
+  for (size_t i = 0; i < version.size() && i < 2 && version[i] >= '0' && version[i] <= '9'; ++i)
+    value = value * 10 + static_cast<unsigned>(version[i] - '0');
+  return static_cast<uint8_t>(value);
+}
+
+void put_major_versions(VARIANT* versions, uint8_t codeplug_major, uint8_t radio_major) {
+  SAFEARRAYBOUND bounds[2] = {{1, 0}, {2, 0}};
+  ScopedArray array(SafeArrayCreate(VT_VARIANT, 2, bounds));
+  if (!array.get()) raise(err::kNoStorage);
+  const uint8_t majors[2] = {codeplug_major, radio_major};
+  for (LONG column = 0; column < 2; ++column) {
+    ScopedVariant element;
+    element->vt = VT_UI1;
+    element->bVal = majors[column];
+    LONG at[2] = {0, column};
+    if (FAILED(SafeArrayPutElement(array.get(), at, element.get()))) raise(err::kNoStorage);
+  }
+  VariantInit(versions);
+  versions->vt = VT_ARRAY | VT_VARIANT;
+  versions->parray = array.release();
 }
 
 }  // namespace cps

@@ -53,4 +53,17 @@ class DeviceLink {
 // above "07.99" (else 133).
 std::string check_version_text(const std::string& digits);
 
+// The codeplug's model number as a radio answers it: blanks added up to 16 characters (a longer
+// one stays whole).
+std::string padded_model(std::string model);
+
+// The major version of a version text ("07.20" -> 7): its first two characters read as a decimal
+// number, as far as they are digits.
+uint8_t major_version(const std::string& version);
+
+// GetUpdInfo's versions: a 1 x 2 array of VT_UI1 variants, the codeplug's major version then the
+// radio's, handed to `versions` as VT_ARRAY | VT_VARIANT. 106 when memory runs out, `versions`
+// untouched.
+void put_major_versions(VARIANT* versions, uint8_t codeplug_major, uint8_t radio_major);
+
 }  // namespace cps

@@ -461,3 +461,20 @@ std::string text_of(const FieldDesc& row, uint32_t raw) {
 uint32_t raw_of(const FieldDesc& row, std::string_view text) { return encode(row, text, nullptr); }
 
 }  // namespace cps::layout
+
+namespace cps {
+
+const RangeRow& find_range_row(std::span<const RangeRow> rows, std::span<const int16_t> position,
+                               uint32_t first_id, int32_t field_id) {
+  if (field_id >= 0 && static_cast<uint32_t>(field_id) >= first_id &&
+      static_cast<uint32_t>(field_id) - first_id < position.size()) {
+    const int16_t at = position[static_cast<uint32_t>(field_id) - first_id];
+    if (at >= 0) return rows[static_cast<size_t>(at)];
+    raise(err::kFieldNotFound);
+  }
+  for (const RangeRow& row : rows)  // an ID the positions do not cover
+    if (static_cast<int64_t>(row.field_id) == field_id) return row;
+  raise(err::kFieldNotFound);
+}
+
+}  // namespace cps

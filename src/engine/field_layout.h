@@ -8,6 +8,7 @@
 #include "engine/field_values.h"
 #include "engine/references.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -55,6 +56,28 @@ struct RangeRow {
   double minimum;
   double maximum;
   double step;
+};
+
+// The row of `field_id` in `rows`, through `position` (the row's place for each ID from
+// `first_id` on, -1 for none) and by a scan for an ID past the positions; 104 when there is none.
+const RangeRow& find_range_row(std::span<const RangeRow> rows, std::span<const int16_t> position,
+                               uint32_t first_id, int32_t field_id);
+
+// A range table's row positions for the IDs First..Last, built at compile time: every range check
+// of every unpacked number looks its row up. The first row of an ID wins.
+template <uint32_t First, uint32_t Last>
+struct RangeIndex {
+  std::span<const RangeRow> rows;
+  std::array<int16_t, Last - First + 1> position{};
+
+  constexpr explicit RangeIndex(std::span<const RangeRow> table) : rows(table) {
+    position.fill(-1);
+    for (size_t i = table.size(); i-- > 0;)
+      if (table[i].field_id >= First && table[i].field_id <= Last)
+        position[table[i].field_id - First] = static_cast<int16_t>(i);
+  }
+
+  const RangeRow& row(int32_t field_id) const { return find_range_row(rows, position, First, field_id); }
 };
 
 }  // namespace cps

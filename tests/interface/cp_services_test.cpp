@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -192,7 +194,8 @@ class ModelConfigTest : public ::testing::Test {
     std::ofstream(path_) << text;
     setenv("CPSERVICES_MODELS", path_.c_str(), 1);
   }
-  std::string path_ = ::testing::TempDir() + "cps_models.json";
+  // A name of this process's own: test runs side by side must not replace each other's file.
+  std::string path_ = ::testing::TempDir() + "cps_models_" + std::to_string(getpid()) + ".json";
 };
 
 TEST_F(ModelConfigTest, MarketClass1ModelsComeFromTheFile) {

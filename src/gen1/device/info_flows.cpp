@@ -7,12 +7,9 @@
 #include "platform/errors.h"
 #include "platform/ole_util.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <vector>
 
 namespace cps {
 
@@ -20,7 +17,6 @@ namespace {
 
 constexpr int32_t kSerialField = 83;  // of block 3
 constexpr int32_t kModelField = 84;   // of block 3
-constexpr size_t kModelWidth = 16;    // a radio answers its model number padded to this width
 
 // Every block a copy takes over, in order. Block 1 (the container's header) is not copied; the
 // other IDs of a multi-ID handler are reached through the ones listed.
@@ -28,30 +24,6 @@ constexpr std::array<LONG, 43> kCopyOrder{
     4,  2,  3,  453, 454, 5,  8,  15, 19, 40,  41,  466, 42,  467, 38,
     39, 6,  13, 468, 12,  16, 17, 20, 22, 43,  657, 30,  29,  9,   10,
     11, 658, 24, 25, 26,  23, 37, 32, 34, 759, 760, 761, 762};
-
-// The codeplug's model number as a radio answers it: blanks added up to 16 characters.
-std::string padded_model(const std::string& model) {
-  std::vector<char> text(std::max(model.size(), kModelWidth) + 1);
-  std::snprintf(text.data(), text.size(), "%-16s", model.c_str());
-  return std::string(text.data());
-}
-
-// The major version of a version text ("07.20" -> 7): its first two characters read as a
-// decimal number, as far as they are digits.
-BYTE major_of(const std::string& version) {
-  unsigned value = 0;
-  for (size_t i = 0; i < version.size() && i < 2 && version[i] >= '0' && version[i] <= '9'; ++i)
-    value = value * 10 + static_cast<unsigned>(version[i] - '0');
-  return static_cast<BYTE>(value);
-}
-
-void put_major(SAFEARRAY* array, LONG column, BYTE major) {
-  ScopedVariant element;
-  element->vt = VT_UI1;
-  element->bVal = major;
-  LONG at[2] = {0, column};
-  if (FAILED(SafeArrayPutElement(array, at, element.get()))) raise(err::kNoStorage);
-}
 
 }  // namespace
 
@@ -75,17 +47,10 @@ HRESULT get_upd_info(Gen1Radio& radio, IUnknown* device, ULONG handle, BYTE* sam
   std::string version;
   if (FAILED(link.codeplug_version(version))) raise(err::kUnexpected);
 
-  SAFEARRAYBOUND bounds[2] = {{1, 0}, {2, 0}};
-  ScopedArray array(SafeArrayCreate(VT_VARIANT, 2, bounds));
-  if (!array.get()) raise(err::kNoStorage);
-  put_major(array.get(), 0, major_of(radio.codeplug.programming_record().version_text()));
-  put_major(array.get(), 1, major_of(version));
-
+  put_major_versions(versions, major_version(radio.codeplug.programming_record().version_text()),
+                     major_version(version));
   *same_serial = serial_matches;
   *same_model = model_matches;
-  VariantInit(versions);
-  versions->vt = VT_ARRAY | VT_VARIANT;
-  versions->parray = array.release();
   return S_OK;
 }
 

@@ -40,7 +40,6 @@ constexpr int32_t kIdentityBlock = 3;
 constexpr int32_t kSerialField = 83;           // of block 3
 constexpr int32_t kModelField = 84;            // of block 3
 constexpr int32_t kIdentityVersionField = 85;  // of block 3, "07.20"
-constexpr size_t kModelWidth = 16;             // a radio answers its model padded to this width
 constexpr uint8_t kFamilyWithBatteryQuery = 1;
 constexpr int32_t kTrunkingBlock = 32;
 constexpr uint8_t kFirstTrunkingMajor = 3;  // codeplug versions from 03 on may use trunking
@@ -68,17 +67,6 @@ std::string version_from_destination(ICPServices* destination) {
   std::string digits = destination_identity_field(destination, kIdentityVersionField);
   std::erase(digits, '.');
   return check_version_text(digits);  // 132, 133
-}
-
-// A version text's major version ("07.20" -> 7): its first two characters as a decimal number.
-uint8_t major_of(const std::string& version) {
-  return static_cast<uint8_t>(parse_decimal(version.substr(0, 2)) & 0xFF);
-}
-
-// The codeplug's model number as a radio answers it: blanks added up to 16 characters.
-std::string padded_model(std::string model) {
-  if (model.size() < kModelWidth) model.resize(kModelWidth, ' ');
-  return model;
 }
 
 // A region of the radio found by its 3-byte header: header, record size x record count, checksum.
@@ -217,7 +205,7 @@ HRESULT write_flow(Gen1Radio& radio, DeviceLink& link, Mode mode, ICPServices* d
   block2.base.version = major;
   block2.base.minor = minor;
   const FieldValue data_version = block4().block().get_entry_field(0, ProgrammingRecord::kVersionField);
-  codeplug.set_version_pair(major_of(data_version.value), major_of(major));
+  codeplug.set_version_pair(major_version(data_version.value), major_version(major));
   if (data_version.value != version) set_record_text(block4(), ProgrammingRecord::kVersionField, version);
 
   std::string serial;

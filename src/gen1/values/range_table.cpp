@@ -3,8 +3,6 @@
 #include "platform/errors.h"
 #include "engine/block_base.h"
 
-#include <array>
-
 namespace cps {
 
 namespace {
@@ -181,31 +179,12 @@ std::span<const RangeRow> gen1_range_rows() { return std::span<const RangeRow>(k
 
 namespace {
 
-// Row positions by field ID, for the IDs the table uses (all below 1000): every range check of
-// every unpacked field looks its row up.
-constexpr int32_t kIndexedIds = 1000;
-struct RowIndex {
-  std::array<int16_t, kIndexedIds> position{};
-  constexpr RowIndex() {
-    position.fill(-1);
-    for (size_t i = std::size(kRows); i-- > 0;)  // the first row of an ID wins
-      if (kRows[i].field_id < static_cast<uint32_t>(kIndexedIds))
-        position[kRows[i].field_id] = static_cast<int16_t>(i);
-  }
-};
-constexpr RowIndex kIndex;
+// Row positions for the IDs the table uses (all below 1000).
+constexpr RangeIndex<0, 999> kIndex{kRows};
 
 }  // namespace
 
-const RangeRow& gen1_range(int32_t field_id) {
-  if (field_id >= 0 && field_id < kIndexedIds) {
-    const int16_t at = kIndex.position[static_cast<size_t>(field_id)];
-    if (at >= 0) return kRows[static_cast<size_t>(at)];
-  }
-  for (const RangeRow& row : kRows)  // IDs beyond the index, should the table ever hold one
-    if (static_cast<int64_t>(row.field_id) == field_id && field_id >= kIndexedIds) return row;
-  raise(err::kFieldNotFound);
-}
+const RangeRow& gen1_range(int32_t field_id) { return kIndex.row(field_id); }
 
 void check_range(int32_t field_id, double value) {
   const RangeRow& row = gen1_range(field_id);

@@ -4,6 +4,7 @@
 #include "gen2/device/flows.h"
 #include "gen2/device/radio_check.h"
 
+#include "device/device_link.h"
 #include "platform/errors.h"
 #include "platform/ole_util.h"
 #include "platform/whole_file.h"
@@ -14,20 +15,11 @@ namespace cps::gen2 {
 
 namespace {
 
-constexpr size_t kModelWidth = 16;
 constexpr int32_t kOptionBoardBlock = 2023;
 // An option-board file: 800 bytes the import skips, then a payload of 3 to 255 bytes.
 constexpr size_t kSkippedBytes = 800;
 constexpr size_t kShortestFile = kSkippedBytes + 3;
 constexpr size_t kLongestFile = kSkippedBytes + 255;
-
-void put_major(SAFEARRAY* array, LONG column, uint8_t major) {
-  ScopedVariant element;
-  element->vt = VT_UI1;
-  element->bVal = major;
-  LONG at[2] = {0, column};
-  if (FAILED(SafeArrayPutElement(array, at, element.get()))) raise(err::kNoStorage);
-}
 
 }  // namespace
 
@@ -43,23 +35,14 @@ HRESULT r9_get_upd_info(R9Radio& radio, IUnknown* device, ULONG handle, BYTE* sa
 
   std::string model;
   checked(link.text_command(L"QUERYRADIOMODELNUMBER", model));
-  std::string padded = codeplug.info().text(info::kModel);
-  if (padded.size() < kModelWidth) padded.append(kModelWidth - padded.size(), ' ');
-  const BYTE model_matches = model == padded ? 1 : 0;
+  const BYTE model_matches = model == padded_model(codeplug.info().text(info::kModel)) ? 1 : 0;
 
   const std::string version = query_version(link);
 
-  SAFEARRAYBOUND bounds[2] = {{1, 0}, {2, 0}};
-  ScopedArray array(SafeArrayCreate(VT_VARIANT, 2, bounds));
-  if (!array.get()) raise(err::kNoStorage);
-  put_major(array.get(), 0, major_number(codeplug.info().text(info::kMajor)));
-  put_major(array.get(), 1, major_number(version));
-
+  put_major_versions(versions, major_version(codeplug.info().text(info::kMajor)),
+                     major_version(version));
   *same_serial = serial_matches;
   *same_model = model_matches;
-  VariantInit(versions);
-  versions->vt = VT_ARRAY | VT_VARIANT;
-  versions->parray = array.release();
   return S_OK;
 }
 

