@@ -24,7 +24,5 @@ std::vector<uint8_t> read_codeplug(DeviceLink& link, R9Codeplug& codeplug);
 
 // The first two characters of a version text ("04.10" -> "04").
 inline std::string major_of(const std::string& version) { return version.substr(0, 2); }
-// A major version as a number, as far as its characters are digits.
-uint8_t major_number(const std::string& text);
 
 }  // namespace cps::gen2

@@ -61,13 +61,6 @@ std::string query_version(DeviceLink& link) {
   return version;
 }
 
-uint8_t major_number(const std::string& text) {
-  unsigned value = 0;
-  for (size_t i = 0; i < text.size() && i < 2 && text[i] >= '0' && text[i] <= '9'; ++i)
-    value = value * 10 + static_cast<unsigned>(text[i] - '0');
-  return static_cast<uint8_t>(value);
-}
-
 std::vector<uint8_t> read_codeplug(DeviceLink& link, R9Codeplug& codeplug) {
   uint8_t head[CodeplugHeader::kLength] = {};
   checked(link.read(kCodeplugAddress, CodeplugHeader::kLength, head));

@@ -12,6 +12,7 @@
 #include "gen2/device/flows.h"
 #include "gen2/device/radio_check.h"
 
+#include "device/device_link.h"
 #include "platform/errors.h"
 
 #include <cstdio>
@@ -21,14 +22,7 @@ namespace cps::gen2 {
 
 namespace {
 
-constexpr size_t kModelWidth = 16;  // a radio answers its model number padded to this width
 constexpr size_t kInfoOffset = 8;   // block 2003 follows the 8-byte header
-
-std::string padded_model(const std::string& model) {
-  std::string text = model;
-  if (text.size() < kModelWidth) text.append(kModelWidth - text.size(), ' ');
-  return text;
-}
 
 std::string stamp(const char* format, int a, int b, int c = 0) {
   char text[32] = {};
@@ -116,8 +110,8 @@ HRESULT r9_write_device(R9Radio& radio, IUnknown* device, ULONG handle, IUnknown
   const std::string version = query_version(link);
   const std::string radio_major = major_of(version);
   codeplug.set_target_version(radio_major);
-  codeplug.set_version_pair(static_cast<uint16_t>(major_number(codeplug.info().text(info::kMajor)) |
-                                                  (major_number(radio_major) << 8)));
+  codeplug.set_version_pair(static_cast<uint16_t>(major_version(codeplug.info().text(info::kMajor)) |
+                                                  (major_version(radio_major) << 8)));
   codeplug.info().set({info::kMajor, radio_major, 1});
   codeplug.info().set({info::kMinor, version.substr(3, 2), 1});
   link.step();
