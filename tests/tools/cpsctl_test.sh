@@ -282,6 +282,114 @@ if command -v script >/dev/null 2>&1; then
   grep -q $'\r''reading *\[#*\] 100%' tty.out || fail "progress: no bar on a terminal: $(od -c tty.out | head -n 5)"
 fi
 
+# ---- files: outputs over inputs, links, modes, special files, locks, standard output -------
+
+# An output that is one of the command's inputs is refused, however it is named.
+cp radio.json radio-before.json
+ln radio.json radio-hardlink.json
+expect same-read      1 "^error: File exception\. \(0x8004097E\): output .radio\.json. is the input" -- "$cpsctl" read radio.json -o radio.json
+expect same-read-dot  1 'is the input' -- "$cpsctl" read radio.json -o ./radio.json
+expect same-read-hard 1 'is the input' -- "$cpsctl" read radio.json -o radio-hardlink.json
+cmp -s radio.json radio-before.json || fail "read -o RADIO: the radio file changed"
+cp board.obd board-before.obd
+expect same-obd       1 'output .board\.obd. is the input' -- "$cpsctl" import-obd codeplug.json board.obd -o board.obd
+cmp -s board.obd board-before.obd || fail "import-obd -o OBDFILE: the option-board file changed"
+cp codeplug.json in-place.json
+expect obd-in-place   0 '^imported board\.obd into in-place\.json$' -- "$cpsctl" import-obd in-place.json board.obd -o in-place.json
+expect obd-in-place-value 0 '^block 17: 1 list$' -- "$cpsctl" get in-place.json 17
+# radio create replaces a file only when told to.
+expect create-exists  1 "radio .radio\.json. exists \(--force replaces it\)" -- "$cpsctl" radio create radio.json --gen 1 --serial 100TAA0009
+cmp -s radio.json radio-before.json || fail "radio create: replaced an existing radio without --force"
+cp radio.json forced.json
+expect create-force   0 'serial 100TAA0009' -- "$cpsctl" radio create forced.json --gen 1 --serial 100TAA0009 --force
+
+# An output through a link replaces the file it leads to; the link stays. A replaced file keeps
+# its permissions. A FIFO or /dev/stdout is written, not replaced.
+cp edited.json linked-target.json
+ln -s linked-target.json linked.json
+chmod 640 linked-target.json
+expect link-set 0 '^set 1 field' -- "$cpsctl" set linked.json 4 0 "104=Field Tool"
+[ -L linked.json ] || fail "set through a link: the link was replaced"
+[ "$(stat -c %a linked-target.json)" = 640 ] || fail "set: the codeplug's mode became $(stat -c %a linked-target.json), want 640"
+expect link-value 0 '^104  "Field Tool"  0$' -- "$cpsctl" get linked-target.json 4 104
+"$cpsctl" read radio.json -o now.json >/dev/null
+mkdir -p sub && ln -s sub/fresh.json dangling.json
+expect link-new 0 'into dangling\.json$' -- "$cpsctl" read radio.json -o dangling.json
+[ -L dangling.json ] && cmp -s sub/fresh.json now.json || fail "read -o a link to a new file: not created where it leads"
+cp radio.json radio-target.json
+ln -s radio-target.json radio-link.json
+chmod 600 radio-target.json
+expect link-reset 0 '^reset radio-link\.json' -- "$cpsctl" reset radio-link.json
+[ -L radio-link.json ] || fail "reset through a link: the link was replaced"
+[ "$(stat -c %a radio-target.json)" = 600 ] || fail "reset: the radio file's mode became $(stat -c %a radio-target.json), want 600"
+mkfifo pipe.json
+cat pipe.json >from-pipe.json &
+reader=$!
+expect fifo-read 0 'into pipe\.json$' -- timeout 20 "$cpsctl" read radio.json -o pipe.json
+wait "$reader"
+[ -p pipe.json ] || fail "read -o FIFO: the FIFO was replaced"
+cmp -s from-pipe.json now.json || fail "read -o FIFO: the codeplug did not come through it"
+"$cpsctl" read radio.json -o /dev/stdout >via-stdout.json 2>/dev/null || fail "read -o /dev/stdout"
+cmp -s via-stdout.json now.json || fail "read -o /dev/stdout: not the codeplug"
+
+# Commands that only read never rewrite the radio or the codeplug, and work where nothing can be
+# written. As root a read-only directory binds nobody, so the commands run as user nobody.
+mkdir ro && cp radio.json codeplug.json ro/ && touch -d 2020-01-01 ro/radio.json ro/codeplug.json
+as_reader=()
+if [ "$(id -u)" -eq 0 ]; then
+  command -v setpriv >/dev/null && as_reader=(setpriv --reuid=65534 --regid=65534 --clear-groups) && chmod 755 "$work"
+fi
+if [ "$(id -u)" -ne 0 ] || [ ${#as_reader[@]} -gt 0 ]; then
+  chmod a-w ro
+  (
+    cd ro || exit 1
+    failures=0
+    expect ro-read   0 '"generation": 1' -- "${as_reader[@]}" "$cpsctl" read radio.json
+    expect ro-info   0 '^same serial number: yes$' -- "${as_reader[@]}" "$cpsctl" info radio.json codeplug.json
+    expect ro-get    0 '^block 4: 1 entry$' -- "${as_reader[@]}" "$cpsctl" get codeplug.json 4
+    expect ro-range  0 '^field 207' -- "${as_reader[@]}" "$cpsctl" range 207
+    expect ro-errors 0 '^ 130 ' -- "${as_reader[@]}" "$cpsctl" errors
+    expect ro-set    1 'File exception' -- "${as_reader[@]}" "$cpsctl" set codeplug.json 4 0 "104=Field Tool"
+    exit "$failures"
+  ) || failures=$((failures + $?))
+  chmod u+w ro
+  [ "$(ls ro | wc -l)" -eq 2 ] || fail "read-only commands left files: $(ls ro)"
+  [ "$(date -r ro/radio.json +%Y)" = 2020 ] && [ "$(date -r ro/codeplug.json +%Y)" = 2020 ] ||
+    fail "a read-only command rewrote its input"
+fi
+touch -d 2020-01-01 radio.json
+"$cpsctl" info radio.json codeplug.json >/dev/null || fail "info"
+"$cpsctl" read radio.json --fail read:3:0x80004005 >/dev/null 2>&1
+[ "$(date -r radio.json +%Y)" = 2020 ] || fail "info or a failed read rewrote the radio file"
+
+# Concurrent sets of different entries of one codeplug run one after another: every change stays.
+cp codeplug.json busy.json
+for k in $(seq 0 15); do "$cpsctl" set busy.json 38 "$k" "424=BUSY $k" >/dev/null 2>&1 & done
+wait
+for k in $(seq 0 15); do
+  "$cpsctl" get busy.json 38 424 "$k" | grep -q "^424  \"BUSY $k\"" || fail "concurrent sets: channel $k lost its change"
+done
+# ...and so do writes to one radio: each reset counts.
+before=$(python3 -c 'import json; print(json.load(open("radio.json"))["reset_count"])')
+for k in $(seq 1 8); do "$cpsctl" reset radio.json >/dev/null 2>&1 & done
+wait
+after=$(python3 -c 'import json; print(json.load(open("radio.json"))["reset_count"])')
+[ "$after" -eq $((before + 8)) ] || fail "concurrent resets: counted $((after - before)), want 8"
+
+# Standard output that cannot be written is a failure.
+if [ -w /dev/full ]; then
+  expect full-read 1 '^error: File exception\. \(0x8004097E\): standard output: No space left' -- sh -c "'$cpsctl' read radio.json >/dev/full"
+  expect full-get  1 'standard output' -- sh -c "'$cpsctl' get codeplug.json 4 104 >/dev/full"
+fi
+
+# The radio's reset counter stops at its largest value; the file still loads.
+python3 -c '
+import json; r = json.load(open("other.json")); r["reset_count"] = 2147483647
+json.dump(r, open("worn.json", "w"))'
+expect reset-max 0 'reset 2147483647 times so far' -- "$cpsctl" reset worn.json
+expect reset-max-again 0 'reset 2147483647 times so far' -- "$cpsctl" reset worn.json
+expect reset-max-load 0 '"generation": 1' -- "$cpsctl" read worn.json
+
 # ---- demo, and no temporary file left anywhere ----------------------------------------------
 
 expect demo 0 '^verified$' -- "$cpsctl" demo

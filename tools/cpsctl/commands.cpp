@@ -310,7 +310,7 @@ int read_radio(const std::string& radio_path, const std::optional<std::string>& 
   const std::string& text = writer.finish();
   if (output) {
     write_file_atomically(*output, text);
-    std::printf("read %s into %s\n", radio_path.c_str(), output->c_str());
+    if (!is_standard_output(*output)) std::printf("read %s into %s\n", radio_path.c_str(), output->c_str());
   } else {
     std::fwrite(text.data(), 1, text.size(), stdout);
   }
@@ -372,7 +372,7 @@ int import_obd(const std::string& codeplug_path, const std::string& obd, const s
   SysFreeString(name);
   codeplug.object.check(hr, "option board file '" + obd + "'");
   write_codeplug_file(target, snapshot(codeplug.object));
-  std::printf("imported %s into %s\n", obd.c_str(), target.c_str());
+  if (!is_standard_output(target)) std::printf("imported %s into %s\n", obd.c_str(), target.c_str());
   return kExitOk;
 }
 
@@ -420,8 +420,9 @@ int set_values(const std::string& codeplug_path, long block, int index, const st
     object.check(hr, where + ", " + field_detail(object, row));
   }
   write_codeplug_file(target, snapshot(object));
-  std::printf("set %zu field%s of %s in %s\n", values.size(), values.size() == 1 ? "" : "s", where.c_str(),
-              target.c_str());
+  if (!is_standard_output(target))
+    std::printf("set %zu field%s of %s in %s\n", values.size(), values.size() == 1 ? "" : "s", where.c_str(),
+                target.c_str());
   return kExitOk;
 }
 

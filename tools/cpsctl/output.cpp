@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -86,6 +87,7 @@ int write_all(int fd, const std::string& content) {
 struct Target {
   std::string name;     // what is replaced: `path` with its links followed
   bool direct = false;  // written in place: not a regular file, or an open file named through /proc
+  int fd = -1;          // the process's own descriptor that /proc/self/fd/N names (/dev/stdout)
 };
 
 bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
@@ -110,6 +112,10 @@ Target target_of(const std::string& path) {
     if (next[0] != '/') next = directory_of(target.name) + next;
     if (starts_with(next, "/proc/")) {
       target.direct = true;
+      const std::string own = "/proc/self/fd/";
+      if (starts_with(next, own.c_str()) && next.size() > own.size() &&
+          next.find_first_not_of("0123456789", own.size()) == std::string::npos && next.size() - own.size() < 9)
+        target.fd = std::stoi(next.substr(own.size()));
       break;
     }
     target.name = next;
@@ -119,8 +125,15 @@ Target target_of(const std::string& path) {
   return target;
 }
 
-// A FIFO, a device or an open file: opened as it is and written; nothing to rename.
-void write_directly(const std::string& path, const std::string& content) {
+// A FIFO, a device or an open file: opened as it is and written; nothing to rename. A descriptor
+// of the process's own is written where it stands (at its offset, in its append mode), as the
+// shell's redirection meant.
+void write_directly(const std::string& path, const std::string& content, int own_fd) {
+  if (own_fd >= 0) {
+    std::fflush(nullptr);  // what was printed before goes first
+    if (const int error = write_all(own_fd, content); error != 0) fail(path, "cannot write it", error);
+    return;
+  }
   struct stat file{};
   const bool regular = stat(path.c_str(), &file) == 0 && S_ISREG(file.st_mode);
   const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | (regular ? O_TRUNC : 0));
@@ -134,7 +147,7 @@ void write_directly(const std::string& path, const std::string& content) {
 // it to `path` (which fails when `path` exists); the temporary name never stays behind.
 void write_beside(const std::string& path, const std::string& content, bool replace) {
   const Target target = replace ? target_of(path) : Target{path};
-  if (target.direct) return write_directly(path, content);
+  if (target.direct) return write_directly(path, content, target.fd);
   TemporaryName temporary(target.name, path);
 
   // A replaced file keeps its permissions and, where the process may set them, its owner and
@@ -217,6 +230,12 @@ void create_file_atomically(const std::string& path, const std::string& content)
 std::string link_target(const std::string& path) { return target_of(path).name; }
 
 bool is_special_file(const std::string& path) { return target_of(path).direct; }
+
+bool is_standard_output(const std::string& path) {
+  struct stat out{}, file{};
+  return fstat(STDOUT_FILENO, &out) == 0 && stat(path.c_str(), &file) == 0 && out.st_dev == file.st_dev &&
+         out.st_ino == file.st_ino;
+}
 
 bool same_file(const std::string& a, const std::string& b) {
   struct stat first{}, second{};

@@ -25,6 +25,9 @@ void create_file_atomically(const std::string& path, const std::string& content)
 std::string link_target(const std::string& path);
 // Whether `path` names something that exists and is not a regular file (written directly).
 bool is_special_file(const std::string& path);
+// Whether `path` leads to what standard output is (-o /dev/stdout): a command then keeps its
+// report of what it wrote off standard output.
+bool is_standard_output(const std::string& path);
 // Whether two names lead to one existing file (device and inode: "./x", a link and a hard link
 // are all "x"); false when either does not exist.
 bool same_file(const std::string& a, const std::string& b);
