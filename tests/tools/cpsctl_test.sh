@@ -168,6 +168,38 @@ json.dump(d, open("bad-value.json", "w"))
 EOF
 expect file-value 1 '^error: Choice not found in the choice table\. \(0x8004096C\): codeplug .bad-value\.json., block 4, entry 0, field 104 = "Nobody"$' -- "$cpsctl" get bad-value.json 4
 
+# What the object would not keep, or could only take by wrapping a number round, is refused
+# naming the place in the file; duplicate rows stay allowed. A refused record says why.
+python3 - <<'EOF'
+import json
+def variant(name, change):
+    d = json.load(open("codeplug.json"))
+    blocks = {b["id"]: b for b in d["blocks"]}
+    change(d, blocks)
+    json.dump(d, open(name, "w"))
+def block4(blocks): return blocks[4]["record"]["entries"][0]
+variant("kept-not.json", lambda d, b: block4(b).append([9999, "1", 0]))
+variant("kept-dup.json", lambda d, b: block4(b).append([104, "Field Tool", 0]))
+variant("id-wrap.json", lambda d, b: block4(b).append([18446744073709551615, "1", 0]))
+variant("id-wide.json", lambda d, b: block4(b).append([4294967300, "1", 0]))
+variant("gen-other.json", lambda d, b: d.update(generation=2))
+variant("row-missing.json", lambda d, b: block4(b).pop([r[0] for r in block4(b)].index(104)))
+variant("count-wrong.json", lambda d, b: b[38]["record"]["entries"].pop())
+variant("entries-extra.json", lambda d, b: b[4]["record"]["entries"].append(block4(b)))
+variant("value-long.json", lambda d, b: [r.__setitem__(1, "X" * 500) for r in block4(b) if r[0] == 104])
+EOF
+position=$(python3 -c 'import json; print([b["id"] for b in json.load(open("codeplug.json"))["blocks"]].index(4))')
+rows=$(python3 -c 'import json; print(len([b for b in json.load(open("codeplug.json"))["blocks"] if b["id"] == 4][0]["record"]["entries"][0]))')
+expect file-not-kept 1 "^error: Invalid data\. \(0x8004096B\): codeplug .kept-not\.json.: blocks\[$position\]\.record\.entries\[0\]\[$rows\]: block 4 does not keep field 9999" -- "$cpsctl" get kept-not.json 4
+expect file-dup-kept 0 '^104  "[A-Za-z ]+"  0$' -- "$cpsctl" get kept-dup.json 4 104
+expect file-id-wrap  1 "blocks\[$position\]\.record\.entries\[0\]\[$rows\]\[0\]: must be a whole number from -2147483648" -- "$cpsctl" get id-wrap.json 4
+expect file-id-wide  1 "blocks\[$position\]\.record\.entries\[0\]\[$rows\]\[0\]: must be a whole number" -- "$cpsctl" get id-wide.json 4
+expect file-gen      1 "^error: Block not supported\. \(0x8004096E\): codeplug .gen-other\.json.: blocks\[0\]\.id: a generation-2 codeplug has no block" -- "$cpsctl" write radio.json gen-other.json
+expect file-missing  1 "^error: Field not found\. \(0x80040968\): codeplug .row-missing\.json.: blocks\[$position\]\.record\.entries\[0\]: field 104 is missing$" -- "$cpsctl" get row-missing.json 4
+expect file-count    1 '^error: Invalid data\. \(0x8004096B\): codeplug .count-wrong\.json.: blocks\[[0-9]+\]\.record\.header\[[0-9]+\]: field 48 = "[0-9]+" does not match the [0-9]+ that follow it$' -- "$cpsctl" get count-wrong.json 38
+expect file-entries  1 "blocks\[$position\]\.record\.entries: 2 entries, block 4 holds 1$" -- "$cpsctl" get entries-extra.json 4
+expect file-long     1 'field 104 = "X{40}\.\.\."$' -- "$cpsctl" get value-long.json 4
+
 # ---- set: all or nothing --------------------------------------------------------------------
 
 cp codeplug.json edited.json

@@ -153,7 +153,7 @@ struct LoadedCodeplug {
 void check_generation(const Codeplug& codeplug, const RadioFile& radio, const std::string& path) {
   if (codeplug.generation != radio.generation())
     throw Failure{error_hresult(131), "",
-                  "codeplug '" + path + "' is for generation " + std::to_string(codeplug.generation) +
+                  "codeplug '" + path + "': generation: " + std::to_string(codeplug.generation) +
                       ", the radio is generation " + std::to_string(radio.generation())};
 }
 
