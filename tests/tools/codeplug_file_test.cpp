@@ -267,7 +267,7 @@ TEST(CodeplugFile, QuickReaderNeverTakesWhatTheCheckedReaderReadsOtherwise) {
 }
 
 // A file of very many blocks reads in linear time (the check for a block given twice included:
-// a search of the blocks read so far took minutes here), by either reader; a block given twice
+// a search of the blocks read so far took half a minute here), by either reader; a block given twice
 // is named.
 TEST(CodeplugFile, ManyBlocksReadInLinearTimeAndATwiceGivenOneIsNamed) {
   constexpr int kBlocks = 200000;

@@ -344,6 +344,9 @@ expect link-set 0 '^set 1 field' -- "$cpsctl" set linked.json 4 0 "104=Field Too
 [ -L linked.json ] || fail "set through a link: the link was replaced"
 [ "$(stat -c %a linked-target.json)" = 640 ] || fail "set: the codeplug's mode became $(stat -c %a linked-target.json), want 640"
 expect link-value 0 '^104  "Field Tool"  0$' -- "$cpsctl" get linked-target.json 4 104
+cp edited.json private.json && chmod 600 private.json
+expect mode-set 0 '^set 1 field' -- "$cpsctl" set private.json 4 0 "104=Field Tool"
+[ "$(stat -c %a private.json)" = 600 ] || fail "set: the codeplug's mode became $(stat -c %a private.json), want 600"
 "$cpsctl" read radio.json -o now.json >/dev/null
 mkdir -p sub && ln -s sub/fresh.json dangling.json
 expect link-new 0 'into dangling\.json$' -- "$cpsctl" read radio.json -o dangling.json
@@ -355,14 +358,16 @@ expect link-reset 0 '^reset radio-link\.json' -- "$cpsctl" reset radio-link.json
 [ -L radio-link.json ] || fail "reset through a link: the link was replaced"
 [ "$(stat -c %a radio-target.json)" = 600 ] || fail "reset: the radio file's mode became $(stat -c %a radio-target.json), want 600"
 mkfifo pipe.json
-cat pipe.json >from-pipe.json &
+timeout 20 cat pipe.json >from-pipe.json &
 reader=$!
 expect fifo-read 0 'into pipe\.json$' -- timeout 20 "$cpsctl" read radio.json -o pipe.json
 wait "$reader"
 [ -p pipe.json ] || fail "read -o FIFO: the FIFO was replaced"
 cmp -s from-pipe.json now.json || fail "read -o FIFO: the codeplug did not come through it"
-"$cpsctl" read radio.json -o /dev/stdout >via-stdout.json 2>/dev/null || fail "read -o /dev/stdout"
-cmp -s via-stdout.json now.json || fail "read -o /dev/stdout: not the codeplug"
+# A link of our own to what /dev/stdout leads to: a cpsctl that renamed over it replaces only that.
+ln -s /proc/self/fd/1 stdout-link
+"$cpsctl" read radio.json -o stdout-link >via-stdout.json 2>/dev/null || fail "read -o /dev/stdout"
+[ -L stdout-link ] && cmp -s via-stdout.json now.json || fail "read -o /dev/stdout: not the codeplug"
 
 # Commands that only read never rewrite the radio or the codeplug, and work where nothing can be
 # written. As root a read-only directory binds nobody, so the commands run as user nobody.
