@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return code;
   const int error = errno;
   std::fprintf(stderr, "%s\n",
-               cpsctl::error_line({cpsctl::kFileException, "", std::string("standard output: ") + std::strerror(error)})
+               cpsctl::error_line({cpsctl::kFileException, "", std::string("standard output: ") + (error ? std::strerror(error) : "cannot write it")})
                    .c_str());
   return code == cpsctl::kExitOk ? cpsctl::kExitFailure : code;
 }
