@@ -295,7 +295,9 @@ HRESULT SimulatedRadio::answer(const std::string& word, VARIANT* data) {
   const CommandRow* row = find_command(word);
   if (!row) return E_INVALIDARG;
   if (row->command == Command::Reset) {
-    ++reset_count;
+    // The counter stops at its largest value: the file must load again, and a load refuses
+    // anything above it.
+    if (reset_count < std::numeric_limits<int>::max()) ++reset_count;
     return S_OK;
   }
   if (!data) return E_POINTER;
@@ -363,7 +365,7 @@ void SimulatedRadio::save(const std::string& path) const {
         {"model_number", utf8_from_narrow(identity.model_number)},
         {"low_battery", identity.low_battery},
         {"max_transfer", identity.max_transfer}}},
-      {"reset_count", reset_count},
+      {"reset_count", std::max(reset_count, 0)},  // what load() takes back
       {"memory", memory_runs(memory)}};
   const std::string text = file.dump(2) + "\n";
 

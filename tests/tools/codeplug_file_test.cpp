@@ -4,6 +4,7 @@
 #include "codeplug_file.h"
 #include "codeplug_object.h"
 #include "host.h"
+#include "output.h"
 #include "variant_records.h"
 #include "sim/simulated_radio.h"
 
@@ -11,6 +12,12 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <random>
 #include <string>
 #include <vector>
@@ -184,7 +191,9 @@ TEST(CodeplugFile, QuickReaderLeavesAnythingUnexpectedToTheCheckedReader) {
       {file(block(R"([46, "128", 256])")), false},
       {file(block(R"([2147483648, "128", 2])")), false},
       {file(block(R"([-2147483649, "128", 2])")), false},
-      {file(block(R"([18446744073709551615, "128", 2])")), true},  // as the checked reader wraps it
+      {file(block(R"([18446744073709551615, "128", 2])")), false},  // would wrap round to -1
+      {file(block(R"([9223372036854775808, "128", 2])")), false},
+      {file(block(R"([46, "128", 18446744073709551615])")), false},
       {file(block(R"([46, 128, 2])")), false},
       {file(block(R"([46, "128"])")), false},
       {file(block(R"([46, "1\u00", 2])")), false},
@@ -255,6 +264,88 @@ TEST(CodeplugFile, QuickReaderNeverTakesWhatTheCheckedReaderReadsOtherwise) {
     }
   }
   EXPECT_GT(taken, 100);  // edits inside texts and numbers leave many files good
+}
+
+// A file of very many blocks reads in linear time (the check for a block given twice included:
+// a search of the blocks read so far took half a minute here), by either reader; a block given twice
+// is named.
+TEST(CodeplugFile, ManyBlocksReadInLinearTimeAndATwiceGivenOneIsNamed) {
+  constexpr int kBlocks = 200000;
+  std::string text = R"({"generation": 1, "blocks": [)";
+  for (int k = 0; k < kBlocks; ++k)
+    text += (k ? ", " : "") + std::string(R"({"id": )") + std::to_string(k) + R"(, "kind": "fields", "record": []})";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(from_json(text + "]}", "file").blocks.size(), size_t{kBlocks});
+  EXPECT_EQ(detail::from_json_checked(text + "]}", "file").blocks.size(), size_t{kBlocks});
+  try {
+    from_json(text + R"(, {"id": 7, "kind": "fields", "record": []}]})", "file");
+    ADD_FAILURE() << "read";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.detail, "codeplug 'file': blocks[200000]: block 7 appears twice");
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+TEST(CodeplugFile, LongValuesAreEchoedAsAShortPrefix) {
+  struct Case {
+    std::string text, shown;
+  };
+  const std::string forty(40, 'x');
+  const Case cases[] = {
+      {"", ""},
+      {forty, forty},
+      {forty + "y", forty + "..."},
+      {std::string(39, 'x') + "Ã©" + "tail", std::string(39, 'x') + "..."},  // not inside a character
+  };
+  for (const Case& c : cases) EXPECT_EQ(text_prefix(c.text), c.shown) << c.text;
+  try {
+    from_json(R"({"generation": 1, "blocks": [], ")" + std::string(500, 'k') + R"(": 1})", "file");
+    ADD_FAILURE() << "read";
+  } catch (const Failure& f) {
+    EXPECT_NE(f.detail.find("unknown key \"" + std::string(40, 'k') + "...\""), std::string::npos) << f.detail;
+  }
+}
+
+// ---- Temporary files ------------------------------------------------------------------------
+
+// A process ended by SIGINT or SIGTERM while it has a temporary file leaves none behind and
+// still ends by that signal; one that goes on removes the file when done with it, or keeps it
+// under its final name.
+TEST(TemporaryFiles, AreRemovedBySignalsAndWhenDone) {
+  char pattern[] = "/tmp/cpsctl-temporary-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  auto entries = [&] {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++n;
+    return n;
+  };
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      TemporaryName temporary(dir + "/codeplug.json", "codeplug.json");
+      raise(signal);
+      _exit(0);  // not reached: the signal ends the process
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(entries(), 0u);
+  }
+  {
+    TemporaryName temporary(dir + "/a", "a");
+    EXPECT_EQ(entries(), 1u);
+  }
+  EXPECT_EQ(entries(), 0u);
+  {
+    TemporaryName temporary(dir + "/b", "b");
+    ASSERT_EQ(std::rename(temporary.name().c_str(), (dir + "/b").c_str()), 0);
+    temporary.keep();
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir + "/b"));
+  std::filesystem::remove_all(dir);
 }
 
 // ---- Records through VARIANTs ---------------------------------------------------------------

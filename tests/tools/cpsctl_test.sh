@@ -167,6 +167,38 @@ json.dump(d, open("bad-value.json", "w"))
 EOF
 expect file-value 1 '^error: Choice not found in the choice table\. \(0x8004096C\): codeplug .bad-value\.json., block 4, entry 0, field 104 = "Nobody"$' -- "$cpsctl" get bad-value.json 4
 
+# What the object would not keep, or could only take by wrapping a number round, is refused
+# naming the place in the file; duplicate rows stay allowed. A refused record says why.
+python3 - <<'EOF'
+import json
+def variant(name, change):
+    d = json.load(open("codeplug.json"))
+    blocks = {b["id"]: b for b in d["blocks"]}
+    change(d, blocks)
+    json.dump(d, open(name, "w"))
+def block4(blocks): return blocks[4]["record"]["entries"][0]
+variant("kept-not.json", lambda d, b: block4(b).append([9999, "1", 0]))
+variant("kept-dup.json", lambda d, b: block4(b).append([104, "Field Tool", 0]))
+variant("id-wrap.json", lambda d, b: block4(b).append([18446744073709551615, "1", 0]))
+variant("id-wide.json", lambda d, b: block4(b).append([4294967300, "1", 0]))
+variant("gen-other.json", lambda d, b: d.update(generation=2))
+variant("row-missing.json", lambda d, b: block4(b).pop([r[0] for r in block4(b)].index(104)))
+variant("count-wrong.json", lambda d, b: b[38]["record"]["entries"].pop())
+variant("entries-extra.json", lambda d, b: b[4]["record"]["entries"].append(block4(b)))
+variant("value-long.json", lambda d, b: [r.__setitem__(1, "X" * 500) for r in block4(b) if r[0] == 104])
+EOF
+position=$(python3 -c 'import json; print([b["id"] for b in json.load(open("codeplug.json"))["blocks"]].index(4))')
+rows=$(python3 -c 'import json; print(len([b for b in json.load(open("codeplug.json"))["blocks"] if b["id"] == 4][0]["record"]["entries"][0]))')
+expect file-not-kept 1 "^error: Invalid data\. \(0x8004096B\): codeplug .kept-not\.json.: blocks\[$position\]\.record\.entries\[0\]\[$rows\]: block 4 does not keep field 9999" -- "$cpsctl" get kept-not.json 4
+expect file-dup-kept 0 '^104  "[A-Za-z ]+"  0$' -- "$cpsctl" get kept-dup.json 4 104
+expect file-id-wrap  1 "blocks\[$position\]\.record\.entries\[0\]\[$rows\]\[0\]: must be a whole number from -2147483648" -- "$cpsctl" get id-wrap.json 4
+expect file-id-wide  1 "blocks\[$position\]\.record\.entries\[0\]\[$rows\]\[0\]: must be a whole number" -- "$cpsctl" get id-wide.json 4
+expect file-gen      1 "^error: Block not supported\. \(0x8004096E\): codeplug .gen-other\.json.: blocks\[0\]\.id: a generation-2 codeplug has no block" -- "$cpsctl" write radio.json gen-other.json
+expect file-missing  1 "^error: Field not found\. \(0x80040968\): codeplug .row-missing\.json.: blocks\[$position\]\.record\.entries\[0\]: field 104 is missing$" -- "$cpsctl" get row-missing.json 4
+expect file-count    1 '^error: Invalid data\. \(0x8004096B\): codeplug .count-wrong\.json.: blocks\[[0-9]+\]\.record\.header\[[0-9]+\]: field 48 = "[0-9]+" does not match the [0-9]+ that follow it$' -- "$cpsctl" get count-wrong.json 38
+expect file-entries  1 "blocks\[$position\]\.record\.entries: 2 entries, block 4 holds 1$" -- "$cpsctl" get entries-extra.json 4
+expect file-long     1 'field 104 = "X{40}\.\.\."$' -- "$cpsctl" get value-long.json 4
+
 # ---- set: all or nothing --------------------------------------------------------------------
 
 cp codeplug.json edited.json
@@ -312,8 +344,8 @@ expect gen2-info-same  0 '^same serial number: yes$' -- "$cpsctl" info r9.json r
 expect gen2-info-other 0 '^same model: no$'          -- "$cpsctl" info r9-other.json r9-written.json
 expect gen2-info-major 0 '^radio major version: 4$'  -- "$cpsctl" info r9.json r9-written.json
 expect gen2-reset      0 '^reset r9\.json \(reset [0-9]+ times? so far\)$' -- "$cpsctl" reset r9.json
-expect gen2-mismatch   1 "codeplug 'r9-written\.json' is for generation 2, the radio is generation 1" -- "$cpsctl" write radio.json r9-written.json
-expect gen1-mismatch   1 "codeplug 'codeplug\.json' is for generation 1, the radio is generation 2" -- "$cpsctl" info r9.json codeplug.json
+expect gen2-mismatch   1 "codeplug 'r9-written\.json': generation: 2, the radio is generation 1" -- "$cpsctl" write radio.json r9-written.json
+expect gen1-mismatch   1 "codeplug 'codeplug\.json': generation: 1, the radio is generation 2" -- "$cpsctl" info r9.json codeplug.json
 # A block the component has no handler for cannot travel through a codeplug file.
 python3 -c '
 import json
@@ -333,6 +365,119 @@ if command -v script >/dev/null 2>&1; then
   script -qec "$cpsctl read radio.json -o tty.json" /dev/null >tty.out 2>&1
   grep -q $'\r''reading *\[#*\] 100%' tty.out || fail "progress: no bar on a terminal: $(od -c tty.out | head -n 5)"
 fi
+
+# ---- files: outputs over inputs, links, modes, special files, locks, standard output -------
+
+# An output that is one of the command's inputs is refused, however it is named.
+cp radio.json radio-before.json
+ln radio.json radio-hardlink.json
+expect same-read      1 "^error: File exception\. \(0x8004097E\): output .radio\.json. is the input" -- "$cpsctl" read radio.json -o radio.json
+expect same-read-dot  1 'is the input' -- "$cpsctl" read radio.json -o ./radio.json
+expect same-read-hard 1 'is the input' -- "$cpsctl" read radio.json -o radio-hardlink.json
+cmp -s radio.json radio-before.json || fail "read -o RADIO: the radio file changed"
+cp board.obd board-before.obd
+expect same-obd       1 'output .board\.obd. is the input' -- "$cpsctl" import-obd codeplug.json board.obd -o board.obd
+cmp -s board.obd board-before.obd || fail "import-obd -o OBDFILE: the option-board file changed"
+cp codeplug.json in-place.json
+expect obd-in-place   0 '^imported board\.obd into in-place\.json$' -- "$cpsctl" import-obd in-place.json board.obd -o in-place.json
+expect obd-in-place-value 0 '^block 17: 1 list$' -- "$cpsctl" get in-place.json 17
+# radio create replaces a file only when told to.
+expect create-exists  1 "radio .radio\.json. exists \(--force replaces it\)" -- "$cpsctl" radio create radio.json --gen 1 --serial 100TAA0009
+cmp -s radio.json radio-before.json || fail "radio create: replaced an existing radio without --force"
+cp radio.json forced.json
+expect create-force   0 'serial 100TAA0009' -- "$cpsctl" radio create forced.json --gen 1 --serial 100TAA0009 --force
+
+# An output through a link replaces the file it leads to; the link stays. A replaced file keeps
+# its permissions. A FIFO or /dev/stdout is written, not replaced.
+cp edited.json linked-target.json
+ln -s linked-target.json linked.json
+chmod 640 linked-target.json
+expect link-set 0 '^set 1 field' -- "$cpsctl" set linked.json 4 0 "104=Field Tool"
+[ -L linked.json ] || fail "set through a link: the link was replaced"
+[ "$(stat -c %a linked-target.json)" = 640 ] || fail "set: the codeplug's mode became $(stat -c %a linked-target.json), want 640"
+expect link-value 0 '^104  "Field Tool"  0$' -- "$cpsctl" get linked-target.json 4 104
+cp edited.json private.json && chmod 600 private.json
+expect mode-set 0 '^set 1 field' -- "$cpsctl" set private.json 4 0 "104=Field Tool"
+[ "$(stat -c %a private.json)" = 600 ] || fail "set: the codeplug's mode became $(stat -c %a private.json), want 600"
+"$cpsctl" read radio.json -o now.json >/dev/null
+mkdir -p sub && ln -s sub/fresh.json dangling.json
+expect link-new 0 'into dangling\.json$' -- "$cpsctl" read radio.json -o dangling.json
+[ -L dangling.json ] && cmp -s sub/fresh.json now.json || fail "read -o a link to a new file: not created where it leads"
+cp radio.json radio-target.json
+ln -s radio-target.json radio-link.json
+chmod 600 radio-target.json
+expect link-reset 0 '^reset radio-link\.json' -- "$cpsctl" reset radio-link.json
+[ -L radio-link.json ] || fail "reset through a link: the link was replaced"
+[ "$(stat -c %a radio-target.json)" = 600 ] || fail "reset: the radio file's mode became $(stat -c %a radio-target.json), want 600"
+mkfifo pipe.json
+timeout 20 cat pipe.json >from-pipe.json &
+reader=$!
+expect fifo-read 0 'into pipe\.json$' -- timeout 20 "$cpsctl" read radio.json -o pipe.json
+wait "$reader"
+[ -p pipe.json ] || fail "read -o FIFO: the FIFO was replaced"
+cmp -s from-pipe.json now.json || fail "read -o FIFO: the codeplug did not come through it"
+# A link of our own to what /dev/stdout leads to: a cpsctl that renamed over it replaces only that.
+ln -s /proc/self/fd/1 stdout-link
+"$cpsctl" read radio.json -o stdout-link >via-stdout.json 2>/dev/null || fail "read -o /dev/stdout"
+[ -L stdout-link ] && cmp -s via-stdout.json now.json || fail "read -o /dev/stdout: not the codeplug"
+
+# Commands that only read never rewrite the radio or the codeplug, and work where nothing can be
+# written. As root a read-only directory binds nobody, so the commands run as user nobody.
+mkdir ro && cp radio.json codeplug.json ro/ && touch -d 2020-01-01 ro/radio.json ro/codeplug.json
+as_reader=()
+if [ "$(id -u)" -eq 0 ]; then
+  command -v setpriv >/dev/null && as_reader=(setpriv --reuid=65534 --regid=65534 --clear-groups) && chmod 755 "$work"
+fi
+if [ "$(id -u)" -ne 0 ] || [ ${#as_reader[@]} -gt 0 ]; then
+  chmod a-w ro
+  (
+    cd ro || exit 1
+    failures=0
+    expect ro-read   0 '"generation": 1' -- "${as_reader[@]}" "$cpsctl" read radio.json
+    expect ro-info   0 '^same serial number: yes$' -- "${as_reader[@]}" "$cpsctl" info radio.json codeplug.json
+    expect ro-get    0 '^block 4: 1 entry$' -- "${as_reader[@]}" "$cpsctl" get codeplug.json 4
+    expect ro-range  0 '^field 207' -- "${as_reader[@]}" "$cpsctl" range 207
+    expect ro-errors 0 '^ 130 ' -- "${as_reader[@]}" "$cpsctl" errors
+    expect ro-set    1 'File exception' -- "${as_reader[@]}" "$cpsctl" set codeplug.json 4 0 "104=Field Tool"
+    exit "$failures"
+  ) || failures=$((failures + $?))
+  chmod u+w ro
+  [ "$(ls ro | wc -l)" -eq 2 ] || fail "read-only commands left files: $(ls ro)"
+  [ "$(date -r ro/radio.json +%Y)" = 2020 ] && [ "$(date -r ro/codeplug.json +%Y)" = 2020 ] ||
+    fail "a read-only command rewrote its input"
+fi
+touch -d 2020-01-01 radio.json
+"$cpsctl" info radio.json codeplug.json >/dev/null || fail "info"
+"$cpsctl" read radio.json --fail read:3:0x80004005 >/dev/null 2>&1
+[ "$(date -r radio.json +%Y)" = 2020 ] || fail "info or a failed read rewrote the radio file"
+
+# Concurrent sets of different entries of one codeplug run one after another: every change stays.
+cp codeplug.json busy.json
+for k in $(seq 0 15); do "$cpsctl" set busy.json 38 "$k" "424=BUSY $k" >/dev/null 2>&1 & done
+wait
+for k in $(seq 0 15); do
+  "$cpsctl" get busy.json 38 424 "$k" | grep -q "^424  \"BUSY $k\"" || fail "concurrent sets: channel $k lost its change"
+done
+# ...and so do writes to one radio: each reset counts.
+before=$(python3 -c 'import json; print(json.load(open("radio.json"))["reset_count"])')
+for k in $(seq 1 8); do "$cpsctl" reset radio.json >/dev/null 2>&1 & done
+wait
+after=$(python3 -c 'import json; print(json.load(open("radio.json"))["reset_count"])')
+[ "$after" -eq $((before + 8)) ] || fail "concurrent resets: counted $((after - before)), want 8"
+
+# Standard output that cannot be written is a failure.
+if [ -w /dev/full ]; then
+  expect full-read 1 '^error: File exception\. \(0x8004097E\): standard output: No space left' -- sh -c "'$cpsctl' read radio.json >/dev/full"
+  expect full-get  1 'standard output' -- sh -c "'$cpsctl' get codeplug.json 4 104 >/dev/full"
+fi
+
+# The radio's reset counter stops at its largest value; the file still loads.
+python3 -c '
+import json; r = json.load(open("other.json")); r["reset_count"] = 2147483647
+json.dump(r, open("worn.json", "w"))'
+expect reset-max 0 'reset 2147483647 times so far' -- "$cpsctl" reset worn.json
+expect reset-max-again 0 'reset 2147483647 times so far' -- "$cpsctl" reset worn.json
+expect reset-max-load 0 '"generation": 1' -- "$cpsctl" read worn.json
 
 # ---- demo, and no temporary file left anywhere ----------------------------------------------
 

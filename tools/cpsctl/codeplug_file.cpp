@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <unordered_set>
 #include <vector>
 
 namespace cpsctl {
@@ -163,7 +164,7 @@ class Reader {
     if (!object.is_object()) fail(where, "must be an object");
     for (const auto& item : object.items())
       if (std::none_of(keys.begin(), keys.end(), [&](const char* k) { return item.key() == k; }))
-        fail(where, "unknown key \"" + item.key() + "\"");
+        fail(where, "unknown key \"" + text_prefix(item.key()) + "\"");
   }
 
   const nlohmann::json& array(const nlohmann::json& j, const std::string& where) const {
@@ -172,7 +173,9 @@ class Reader {
   }
 
   int64_t integer(const nlohmann::json& j, const std::string& where, int64_t lowest, int64_t highest) const {
-    if (!j.is_number_integer() || j.get<int64_t>() < lowest || j.get<int64_t>() > highest)
+    // A number above the largest int64_t is kept unsigned; read as int64_t it would wrap round.
+    const bool too_large = j.is_number_unsigned() && j.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX);
+    if (!j.is_number_integer() || too_large || j.get<int64_t>() < lowest || j.get<int64_t>() > highest)
       fail(where, "must be a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest));
     return j.get<int64_t>();
   }
@@ -258,9 +261,10 @@ class FastReader {
       }
       if (key == "blocks" && !blocks) {
         blocks = true;
+        std::unordered_set<int32_t> seen;
         return array([&] {
           Block block;
-          if (!this->block(block) || out.find(block.id)) return false;
+          if (!this->block(block) || !seen.insert(block.id).second) return false;
           out.blocks.push_back(std::move(block));
           return true;
         });
@@ -559,16 +563,25 @@ Codeplug from_json_checked(const std::string& text, const std::string& source) {
   Codeplug codeplug;
   codeplug.generation = static_cast<int>(reader.integer(reader.member(file, "generation", ""), "generation", 1, 2));
   const nlohmann::json& blocks = reader.array(reader.member(file, "blocks", ""), "blocks");
+  std::unordered_set<int32_t> seen;
   for (size_t k = 0; k < blocks.size(); ++k) {
     const std::string where = "blocks[" + std::to_string(k) + "]";
     Block block = reader.block(blocks[k], where);
-    if (codeplug.find(block.id)) reader.fail(where, "block " + std::to_string(block.id) + " appears twice");
+    if (!seen.insert(block.id).second) reader.fail(where, "block " + std::to_string(block.id) + " appears twice");
     codeplug.blocks.push_back(std::move(block));
   }
   return codeplug;
 }
 
 }  // namespace detail
+
+std::string text_prefix(std::string_view text) {
+  constexpr size_t kShown = 40;
+  if (text.size() <= kShown) return std::string(text);
+  size_t end = kShown;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;  // not inside a character
+  return std::string(text.substr(0, end)) + "...";
+}
 
 Codeplug from_json(const std::string& text, const std::string& source) {
   Codeplug codeplug;

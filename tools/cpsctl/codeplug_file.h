@@ -40,6 +40,9 @@ bool from_json_quickly(std::string_view text, Codeplug& out);
 Codeplug from_json_checked(const std::string& text, const std::string& source);
 }  // namespace detail
 
+// A value as an error line echoes it: at most its first 40 characters, then "...".
+std::string text_prefix(std::string_view text);
+
 Codeplug read_codeplug_file(const std::string& path);  // 124 when it cannot be opened
 void write_codeplug_file(const std::string& path, const Codeplug& codeplug);  // atomically
 

@@ -2,11 +2,15 @@
 
 #include "block_text.h"
 #include "blocks.h"
+#include "codeplug_file.h"
 #include "variant_records.h"
 
 #include "gen2/block_table.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
+#include <unordered_set>
 
 namespace cpsctl {
 
@@ -63,6 +67,134 @@ bool present(const Rows& presence, int32_t id) {
   return false;
 }
 
+// ---- A record's rows by their place in the codeplug file -------------------------------------
+
+// Each list of field rows of a record, by its path below the block ("record.entries[1]").
+std::map<std::string, const Rows*> row_lists(const Block& block) {
+  std::map<std::string, const Rows*> out;
+  auto entries = [&](const EntryRecord& record, const std::string& at, const char* key) {
+    out[at + ".header"] = &record.header;
+    for (size_t e = 0; e < record.entries.size(); ++e)
+      out[at + "." + key + "[" + std::to_string(e) + "]"] = &record.entries[e];
+  };
+  if (const auto* rows = std::get_if<Rows>(&block.record)) {
+    out["record"] = rows;
+  } else if (const auto* record = std::get_if<EntryRecord>(&block.record)) {
+    entries(*record, "record", "entries");
+  } else {
+    const auto& lists = std::get<ListRecord>(block.record);
+    out["record.header"] = &lists.header;
+    for (size_t l = 0; l < lists.lists.size(); ++l)
+      entries(lists.lists[l], "record.lists[" + std::to_string(l) + "]", "entries");
+  }
+  return out;
+}
+
+// The first row of `given` whose field `kept` does not hold, as its index, or -1. A field given
+// twice is kept once: duplicate rows are allowed.
+long first_dropped(const Rows& given, const Rows* kept) {
+  std::unordered_set<int32_t> ids;
+  if (kept)
+    for (const Row& row : *kept) ids.insert(row.id);
+  for (size_t r = 0; r < given.size(); ++r)
+    if (!ids.count(given[r].id)) return static_cast<long>(r);
+  return -1;
+}
+
+// Where a block that the object took drops a field row of the file: the object would lose it
+// without a word on the next save. "" when every row is kept.
+std::string dropped_row(const Block& given, const Block& kept) {
+  const auto kept_lists = row_lists(kept);
+  for (const auto& [path, rows] : row_lists(given)) {
+    const auto found = kept_lists.find(path);
+    const long r = first_dropped(*rows, found == kept_lists.end() ? nullptr : found->second);
+    if (r >= 0)
+      return path + "[" + std::to_string(r) + "]: block " + std::to_string(given.id) + " does not keep field " +
+             std::to_string((*rows)[static_cast<size_t>(r)].id) + " there";
+  }
+  return {};
+}
+
+// A refused record that lacks a field the object's own record of the block has at that place:
+// "record.entries[0]: field 103 is missing". Entries and members are compared with the object's
+// first one. "" when none is missing.
+std::string missing_field(const Block& given, const Block& current) {
+  const auto current_lists = row_lists(current);
+  auto model_of = [&](std::string path) -> const Rows* {
+    // record.lists[3].entries[5] -> record.lists[0].entries[0] when the object has fewer.
+    if (auto found = current_lists.find(path); found != current_lists.end()) return found->second;
+    for (size_t open = path.find('['); open != std::string::npos; open = path.find('[', open + 1)) {
+      const size_t close = path.find(']', open);
+      path.replace(open + 1, close - open - 1, "0");
+    }
+    const auto found = current_lists.find(path);
+    return found == current_lists.end() ? nullptr : found->second;
+  };
+  for (const auto& [path, rows] : row_lists(given)) {
+    const Rows* model = model_of(path);
+    if (!model) continue;
+    for (const Row& wanted : *model)
+      if (std::none_of(rows->begin(), rows->end(), [&](const Row& row) { return row.id == wanted.id; }))
+        return path + ": field " + std::to_string(wanted.id) + " is missing";
+  }
+  return {};
+}
+
+// A count in a header that does not match the entries or lists that follow it: the header row
+// that, set to the number actually given, makes the object take the record. "" when none does.
+std::string wrong_count(Component& object, const Block& given) {
+  auto attempt = [&](Block& trial, Row& row, size_t count, const std::string& path) -> std::string {
+    const std::string text = std::to_string(count);
+    if (row.text == text || row.text.empty() || row.text.find_first_not_of("0123456789") != std::string::npos)
+      return {};
+    const std::string was = row.text;
+    row.text = text;
+    Variant data;
+    encode_block(trial, data.get());
+    const bool taken = SUCCEEDED(object->SetBlockData(trial.id, data.get()));
+    row.text = was;
+    if (!taken) return {};
+    return path + ": field " + std::to_string(row.id) + " = " + quoted(was) + " does not match the " + text +
+           " that follow it";
+  };
+  auto in_header = [&](Block& trial, Rows& header, size_t count, const std::string& at) -> std::string {
+    for (size_t r = 0; r < header.size(); ++r)
+      if (std::string found = attempt(trial, header[r], count, at + ".header[" + std::to_string(r) + "]");
+          !found.empty())
+        return found;
+    return {};
+  };
+  Block trial = given;
+  if (auto* record = std::get_if<EntryRecord>(&trial.record)) {
+    if (std::string found = in_header(trial, record->header, record->entries.size(), "record"); !found.empty())
+      return found;
+    // A block of a fixed number of entries given more: the object takes the first ones alone.
+    const size_t count = record->entries.size();
+    for (size_t fewer = count; fewer-- > 1;) {
+      record->entries.resize(fewer);
+      Variant data;
+      encode_block(trial, data.get());
+      if (SUCCEEDED(object->SetBlockData(trial.id, data.get())))
+        return "record.entries: " + std::to_string(count) + " entries, block " + std::to_string(given.id) +
+               " holds " + std::to_string(fewer);
+      if (count - fewer >= 8) break;
+    }
+    return {};
+  }
+  if (auto* lists = std::get_if<ListRecord>(&trial.record)) {
+    if (std::string found = in_header(trial, lists->header, lists->lists.size(), "record"); !found.empty())
+      return found;
+    for (size_t l = 0; l < lists->lists.size(); ++l) {
+      EntryRecord& list = lists->lists[l];
+      if (std::string found =
+              in_header(trial, list.header, list.entries.size(), "record.lists[" + std::to_string(l) + "]");
+          !found.empty())
+        return found;
+    }
+  }
+  return {};
+}
+
 // Decodes what GetBlockData answered for a block, naming the block when it cannot.
 Block decoded(int32_t id, const VARIANT& data) {
   try {
@@ -117,7 +249,7 @@ Codeplug snapshot(const Component& object) {
 }
 
 std::string field_detail(const Component& object, const Row& row) {
-  std::string text = "field " + std::to_string(row.id) + " = " + quoted(row.text);
+  std::string text = "field " + std::to_string(row.id) + " = " + quoted(text_prefix(row.text));
   double minimum = 0, maximum = 0, step = 0;
   if (object->GetRangeInfo(row.id, &minimum, &maximum, &step) == S_OK)
     text += "; valid range " + number_text(minimum) + " to " + number_text(maximum) + ", step " + number_text(step);
@@ -133,12 +265,19 @@ HRESULT set_field(Component& object, int32_t block, int index, std::optional<int
 }
 
 void load(Component& object, const Codeplug& codeplug, const std::string& source) {
-  for (const Block& block : codeplug.blocks) {
+  for (size_t k = 0; k < codeplug.blocks.size(); ++k) {
+    const Block& block = codeplug.blocks[k];
     const std::string where = "codeplug '" + source + "', block " + std::to_string(block.id);
+    // "codeplug 'x': blocks[3].record.entries[1][5]: ...", the place in the file.
+    auto at = [&](const std::string& path) {
+      return "codeplug '" + source + "': blocks[" + std::to_string(k) + "]" + (path.empty() ? "" : ".") + path;
+    };
     Variant current;
+    std::optional<Block> held;
     if (object->GetBlockData(block.id, current.get()) == S_OK) {
       try {
-        if (decode_block(block.id, *current, block.kind()) == block) continue;
+        held = decode_block(block.id, *current, block.kind());
+        if (*held == block) continue;
       } catch (const Failure&) {
       }
     }
@@ -150,7 +289,22 @@ void load(Component& object, const Codeplug& codeplug, const std::string& source
       throw;
     }
     const HRESULT hr = object->SetBlockData(block.id, data.get());
-    if (FAILED(hr)) throw Failure{hr, object.message(hr), where + locate_refused_value(object, block, hr)};
+    if (hr == kBlockNotSupported)
+      throw Failure{hr, object.message(hr),
+                    at("id") + ": a generation-" + std::to_string(object.generation()) + " codeplug has no block " +
+                        std::to_string(block.id)};
+    if (FAILED(hr)) {
+      // Why the record is refused: a field it lacks, a count that does not match what follows
+      // it, or one value the object refuses alone.
+      std::string why;
+      if (hr == kFieldNotFound && held) why = missing_field(block, *held);
+      if (why.empty() && hr == kInvalidData) why = wrong_count(object, block);
+      if (!why.empty()) throw Failure{hr, object.message(hr), at(why)};
+      throw Failure{hr, object.message(hr), where + locate_refused_value(object, block, hr)};
+    }
+    // A row the object took without keeping it would vanish on the next save.
+    if (const std::string dropped = dropped_row(block, read_block(object, block.id)); !dropped.empty())
+      throw Failure{kInvalidData, object.message(kInvalidData), at(dropped)};
   }
 }
 

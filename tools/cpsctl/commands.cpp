@@ -4,6 +4,7 @@
 #include "codeplug_file.h"
 #include "codeplug_object.h"
 #include "compare.h"
+#include "file_lock.h"
 #include "host.h"
 #include "output.h"
 #include "progress.h"
@@ -16,6 +17,8 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <stdexcept>
 
 namespace cpsctl {
@@ -71,11 +74,33 @@ cps::sim::Failure parse_injected_failure(const std::string& text) {
   return failure;
 }
 
-// A radio file loaded for one command and saved back after the radio was used, whether the
-// operation succeeded or not: what reached the radio stays there.
+// The simulated radio writes its file by name: it writes into a temporary file of ours, whose
+// text then replaces the radio file as every output does (links followed, permissions kept).
+void save_radio(const cps::sim::SimulatedRadio& radio, const std::string& path) {
+  TemporaryName temporary(link_target(path), path);
+  temporary.close();
+  std::string text;
+  try {
+    radio.save(temporary.name());
+    std::ifstream in(temporary.name(), std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in) throw std::runtime_error("");
+  } catch (const std::exception&) {
+    throw Failure{kFileException, "", "radio file '" + path + "': cannot write it"};
+  }
+  write_file_atomically(path, text);
+}
+
+// Whether a command only reads the radio file or may write it back.
+enum class Access { Read, Write };
+
+// A radio file loaded for one command and, when the command may change the radio, saved back
+// after the radio was used, whether the operation succeeded or not: what reached the radio stays
+// there. Such a command holds the radio file's lock from before the load to the end.
 class RadioFile {
  public:
-  RadioFile(std::string path, const DeviceOptions& options) : path_(std::move(path)) {
+  RadioFile(std::string path, const DeviceOptions& options, Access access) : path_(std::move(path)) {
+    if (access == Access::Write) lock_.emplace(path_);
     if (!std::ifstream(path_)) throw Failure{kFileOpen, "", "radio '" + path_ + "': " + std::strerror(errno)};
     try {
       radio_ = cps::sim::SimulatedRadio::load(path_);
@@ -89,19 +114,14 @@ class RadioFile {
   IUnknown* device() { return radio_.as_unknown(); }
   int generation() const { return radio_.generation; }
 
-  void save() {
-    try {
-      radio_.save(path_);
-    } catch (const std::exception& e) {
-      throw Failure{kFileException, "", e.what()};
-    }
-  }
+  void save() { save_radio(radio_, path_); }
 
   // Runs a device call and saves the radio afterwards when the call changed what its file holds
-  // (a read leaves the file alone); the call's result is returned (a failed save counts only
-  // when the call succeeded).
+  // (a read leaves the file alone; a command that only reads never saves); the call's result is
+  // returned (a failed save counts only when the call succeeded).
   template <class Call>
   HRESULT use(Call&& call) {
+    if (!lock_) return call();
     const std::vector<uint8_t> memory = radio_.memory;
     const cps::sim::Identity identity = radio_.identity;
     const int resets = radio_.reset_count;
@@ -117,6 +137,7 @@ class RadioFile {
 
  private:
   std::string path_;
+  std::optional<FileLock> lock_;
   cps::sim::SimulatedRadio radio_;
 };
 
@@ -132,7 +153,7 @@ struct LoadedCodeplug {
 void check_generation(const Codeplug& codeplug, const RadioFile& radio, const std::string& path) {
   if (codeplug.generation != radio.generation())
     throw Failure{error_hresult(131), "",
-                  "codeplug '" + path + "' is for generation " + std::to_string(codeplug.generation) +
+                  "codeplug '" + path + "': generation: " + std::to_string(codeplug.generation) +
                       ", the radio is generation " + std::to_string(radio.generation())};
 }
 
@@ -181,7 +202,7 @@ std::string backup_name(const std::string& radio) {
 int transfer(const std::string& radio_path, const std::string& codeplug_path, const WriteOptions& options,
              bool clone) {
   LoadedCodeplug source(codeplug_path);
-  RadioFile radio(radio_path, options.device);
+  RadioFile radio(radio_path, options.device, Access::Write);
   check_generation(source.file, radio, codeplug_path);
   // What the object holds before the write, for the comparison after it.
   Codeplug meant;
@@ -283,18 +304,18 @@ int radio_create(const std::string& radio, const RadioOptions& options) {
   } catch (const std::exception& e) {
     throw Failure{E_FAIL, "", e.what()};
   }
-  try {
-    made.save(radio);
-  } catch (const std::exception& e) {
-    throw Failure{kFileException, "", e.what()};
-  }
+  const FileLock lock(radio);
+  if (!options.force && std::filesystem::exists(radio))
+    throw Failure{kFileException, "", "radio '" + radio + "' exists (--force replaces it)"};
+  save_radio(made, radio);
   std::printf("created %s: generation %d, serial %s, model %s, codeplug version %s\n", radio.c_str(),
               options.generation, options.serial.c_str(), options.model.c_str(), options.version.c_str());
   return kExitOk;
 }
 
 int read_radio(const std::string& radio_path, const std::optional<std::string>& output, const DeviceOptions& device) {
-  RadioFile radio(radio_path, device);
+  if (output) refuse_output_over_input(*output, {radio_path});
+  RadioFile radio(radio_path, device, Access::Read);
   Component object(radio.generation());
   object.check(read_device(radio, object, "reading"), "radio '" + radio_path + "'");
   // Each block goes into the text as it is read, not held until all are.
@@ -303,7 +324,7 @@ int read_radio(const std::string& radio_path, const std::optional<std::string>& 
   const std::string& text = writer.finish();
   if (output) {
     write_file_atomically(*output, text);
-    std::printf("read %s into %s\n", radio_path.c_str(), output->c_str());
+    if (!is_standard_output(*output)) std::printf("read %s into %s\n", radio_path.c_str(), output->c_str());
   } else {
     std::fwrite(text.data(), 1, text.size(), stdout);
   }
@@ -319,7 +340,7 @@ int clone_radio(const std::string& radio, const std::string& codeplug, const Wri
 }
 
 int reset_radio(const std::string& radio_path, const DeviceOptions& device) {
-  RadioFile radio(radio_path, device);
+  RadioFile radio(radio_path, device, Access::Write);
   Component object(radio.generation());
   object.check(radio.use([&] { return object->ResetDevice(radio.device(), kHandle); }),
                "radio '" + radio_path + "'");
@@ -330,7 +351,7 @@ int reset_radio(const std::string& radio_path, const DeviceOptions& device) {
 
 int update_info(const std::string& radio_path, const std::string& codeplug_path, const DeviceOptions& device) {
   LoadedCodeplug codeplug(codeplug_path);
-  RadioFile radio(radio_path, device);
+  RadioFile radio(radio_path, device, Access::Read);
   check_generation(codeplug.file, radio, codeplug_path);
   BYTE same_serial = 0, same_model = 0;
   Variant versions;
@@ -355,14 +376,17 @@ int update_info(const std::string& radio_path, const std::string& codeplug_path,
 }
 
 int import_obd(const std::string& codeplug_path, const std::string& obd, const std::optional<std::string>& output) {
+  // Without -o (or with -o naming the codeplug itself) the codeplug is changed in place.
+  const std::string target = output.value_or(codeplug_path);
+  refuse_output_over_input(target, {obd});
+  const FileLock lock(target);
   LoadedCodeplug codeplug(codeplug_path);
   BSTR name = bstr_from_utf8(obd);
   const HRESULT hr = codeplug.object->ImportOBD(name);
   SysFreeString(name);
   codeplug.object.check(hr, "option board file '" + obd + "'");
-  const std::string target = output.value_or(codeplug_path);
   write_codeplug_file(target, snapshot(codeplug.object));
-  std::printf("imported %s into %s\n", obd.c_str(), target.c_str());
+  if (!is_standard_output(target)) std::printf("imported %s into %s\n", obd.c_str(), target.c_str());
   return kExitOk;
 }
 
@@ -396,6 +420,8 @@ int set_values(const std::string& codeplug_path, long block, int index, const st
     values.emplace_back(field, assignment.substr(eq + 1));
   }
 
+  const std::string target = output.value_or(codeplug_path);
+  const FileLock lock(target);
   LoadedCodeplug codeplug(codeplug_path);
   Component& object = codeplug.object;
   const Kind kind = kind_of(object, block);
@@ -407,10 +433,10 @@ int set_values(const std::string& codeplug_path, long block, int index, const st
     const HRESULT hr = set_field(object, static_cast<int32_t>(block), index, member, row);
     object.check(hr, where + ", " + field_detail(object, row));
   }
-  const std::string target = output.value_or(codeplug_path);
   write_codeplug_file(target, snapshot(object));
-  std::printf("set %zu field%s of %s in %s\n", values.size(), values.size() == 1 ? "" : "s", where.c_str(),
-              target.c_str());
+  if (!is_standard_output(target))
+    std::printf("set %zu field%s of %s in %s\n", values.size(), values.size() == 1 ? "" : "s", where.c_str(),
+                target.c_str());
   return kExitOk;
 }
 

@@ -17,6 +17,7 @@ struct RadioOptions {
   bool mobile = false;
   int channels = 32;  // the factory channel list, 1 to 255
   bool full = false;  // every list at its maximum
+  bool force = false;  // replace an existing radio file
   int market_class = 0;
 };
 

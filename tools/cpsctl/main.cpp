@@ -5,7 +5,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,7 +67,9 @@ void add_write_options(CLI::App* command, cpsctl::WriteOptions& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
   cpsctl::use_shipped_models(argv[0]);
 
   CLI::App app{"cpsctl - codeplug services from the command line"};
@@ -110,6 +114,7 @@ int main(int argc, char** argv) {
   auto* full = create->add_flag("--full", radio_options.full,
                                 "the largest codeplug: every list at its maximum (below; generation 1)")
                    ->excludes(channels);
+  create->add_flag("--force", radio_options.force, "replace RADIO when it exists");
   create->footer(std::string(kFullCodeplug) + "\n\n" + kGen2Radio);
 
   cpsctl::DeviceOptions device;
@@ -235,4 +240,18 @@ int main(int argc, char** argv) {
     return cpsctl::kExitFailure;
   }
   return cpsctl::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int code = run(argc, argv);
+  // What a command printed must have reached standard output: a full disk or a closed pipe there
+  // is a failure like any other.
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return code;
+  const int error = errno;
+  std::fprintf(stderr, "%s\n",
+               cpsctl::error_line({cpsctl::kFileException, "", std::string("standard output: ") + (error ? std::strerror(error) : "cannot write it")})
+                   .c_str());
+  return code == cpsctl::kExitOk ? cpsctl::kExitFailure : code;
 }
