@@ -221,14 +221,15 @@ void r9_round_trip() {
 }
 
 // The factory second-generation codeplug image (from address 643, its length in header bytes 2
-// and 3) as hexadecimal text, for the script that loads it with SetBlockData(2029).
+// and 3) as decimal numbers separated by commas, for the script that loads it with
+// SetBlockData(2029).
 int write_r9_image(const char* path) {
   const cps::sim::SimulatedRadio radio = cps::sim::make_gen2_radio();
   const std::vector<uint8_t> head = radio.read(643, 4);
   const std::vector<uint8_t> image = radio.read(643, static_cast<size_t>(head[2] << 8 | head[3]));
   FILE* file = std::fopen(path, "w");
   if (!file) return 1;
-  for (uint8_t byte : image) std::fprintf(file, "%02X", byte);
+  for (size_t i = 0; i < image.size(); ++i) std::fprintf(file, i == 0 ? "%u" : ",%u", image[i]);
   return std::fclose(file) == 0 ? 0 : 1;
 }
 

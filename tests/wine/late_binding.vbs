@@ -110,16 +110,15 @@ raisedBlock = Raised()
 On Error GoTo 0
 Check "R9CPServices GetBlockData 9999 raises " & Hex(raisedBlock), raisedBlock = &H8004096E
 
-' The second generation: a whole codeplug image (the file named as the script's argument, two
-' hexadecimal digits a byte) loaded with SetBlockData(2029) from a script array, then the power
-' of channel 0 (block 2018 field 2505) changed and read back.
+' The second generation: a whole codeplug image (the file named as the script's argument, its
+' bytes as decimal numbers separated by commas) loaded with SetBlockData(2029) from a script
+' array, then the power of channel 0 (block 2018 field 2505) changed and read back.
 If WScript.Arguments.Count > 0 Then
-  Dim fso, text, image(), count
+  Dim fso, image, count
   Set fso = CreateObject("Scripting.FileSystemObject")
-  text = fso.OpenTextFile(WScript.Arguments(0)).ReadAll()
-  ReDim image(Len(text) \ 2 - 1)
+  image = Split(fso.OpenTextFile(WScript.Arguments(0)).ReadAll(), ",")
   For i = 0 To UBound(image)
-    image(i) = CInt("&H" & Mid(text, 2 * i + 1, 2))
+    image(i) = CInt(image(i))
   Next
   r9.SetBlockData 2029, image
   r9.GetCurrentListQuantity 2018, count
