@@ -18,9 +18,35 @@ bool Ignore::field(int32_t block_id, int32_t field_id) const {
 
 namespace {
 
+// A decimal number's text reduced to one spelling per value: no sign on zero, no "+", no leading
+// zeros before the point, no trailing zeros after it ("-007.50" -> "-7.5"). Empty for a text
+// that is not a plain decimal number.
+std::string canonical_number(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  const size_t point = text.find('.');
+  std::string_view whole = text.substr(0, point);
+  std::string_view fraction = point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
+  auto digits = [](std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if ((whole.empty() && fraction.empty()) || !digits(whole) || !digits(fraction)) return {};
+  while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
+  while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+  if (whole.empty() && fraction.empty()) return "0";
+  std::string out = negative ? "-" : "";
+  out += whole.empty() ? "0" : std::string(whole);
+  if (!fraction.empty()) out += "." + std::string(fraction);
+  return out;
+}
+
 class Comparison {
  public:
-  Comparison(const Ignore& ignore, std::vector<std::string>& out) : ignore_(ignore), out_(out) {}
+  Comparison(const Ignore& ignore, const Wording& wording, std::vector<std::string>& out)
+      : ignore_(ignore), wording_(wording), out_(out) {}
 
   void rows(int32_t block, const std::string& where, const Rows& meant, const Rows& actual) {
     const size_t common = std::min(meant.size(), actual.size());
@@ -29,20 +55,15 @@ class Comparison {
       const Row& a = actual[k];
       if (m.id != a.id) {
         out_.push_back(where + ": the fields differ from position " + std::to_string(k) + " on (field " +
-                       std::to_string(m.id) + " written, field " + std::to_string(a.id) + " read back)");
+                       std::to_string(m.id) + " in the codeplug, field " + std::to_string(a.id) + " read back)");
         return;
       }
       if (ignore_.field(block, m.id)) continue;
       const std::string at = where + " field " + std::to_string(m.id);
-      if (m.text != a.text)
-        out_.push_back(at + ": wrote " + quoted(m.text) + ", the radio has " + quoted(a.text));
-      else if (m.attribute != a.attribute)
-        out_.push_back(at + ": wrote attribute " + std::to_string(m.attribute) + ", the radio has " +
-                       std::to_string(a.attribute));
+      if (!same_value(m.text, a.text)) out_.push_back(at + ": " + said(quoted(m.text), quoted(a.text)));
     }
     if (meant.size() != actual.size())
-      out_.push_back(where + ": wrote " + count_text(meant.size(), "field", "fields") + ", the radio has " +
-                     std::to_string(actual.size()));
+      out_.push_back(where + ": " + said(count_text(meant.size(), "field", "fields"), std::to_string(actual.size())));
   }
 
   void entries(int32_t block, const std::string& where, const EntryRecord& meant, const EntryRecord& actual,
@@ -52,15 +73,15 @@ class Comparison {
     for (size_t k = 0; k < common; ++k)
       rows(block, where + " " + name + " " + std::to_string(k), meant.entries[k], actual.entries[k]);
     if (meant.entries.size() != actual.entries.size())
-      out_.push_back(where + ": wrote " + count_text(meant.entries.size(), name, names) + ", the radio has " +
-                     std::to_string(actual.entries.size()));
+      out_.push_back(where + ": " +
+                     said(count_text(meant.entries.size(), name, names), std::to_string(actual.entries.size())));
   }
 
   void block(const Block& meant, const Block& actual) {
     const std::string where = "block " + std::to_string(meant.id);
     if (meant.kind() != actual.kind()) {
-      out_.push_back(where + ": wrote a " + kind_name(meant.kind()) + " record, the radio has a " +
-                     kind_name(actual.kind()) + " record");
+      out_.push_back(where + ": " + said(std::string("a ") + kind_name(meant.kind()) + " record",
+                                         std::string("a ") + kind_name(actual.kind()) + " record"));
       return;
     }
     switch (meant.kind()) {
@@ -80,33 +101,45 @@ class Comparison {
           entries(meant.id, where + " list " + std::to_string(k), m.lists[k], a.lists[k], "member", "members",
                   !ignore_.list_header(meant.id));
         if (m.lists.size() != a.lists.size())
-          out_.push_back(where + ": wrote " + count_text(m.lists.size(), "list", "lists") + ", the radio has " +
-                         std::to_string(a.lists.size()));
+          out_.push_back(where + ": " + said(count_text(m.lists.size(), "list", "lists"), std::to_string(a.lists.size())));
         break;
       }
     }
   }
 
  private:
+  // "wrote X, the radio has Y"
+  std::string said(const std::string& meant, const std::string& actual) const {
+    return std::string(wording_.meant) + " " + meant + ", " + wording_.actual + " " + actual;
+  }
+
   const Ignore& ignore_;
+  const Wording& wording_;
   std::vector<std::string>& out_;
 };
 
 }  // namespace
 
-std::vector<std::string> differences(const Codeplug& meant, const Codeplug& actual, const Ignore& ignore) {
+bool same_value(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  const std::string x = canonical_number(a);
+  return !x.empty() && x == canonical_number(b);
+}
+
+std::vector<std::string> differences(const Codeplug& meant, const Codeplug& actual, const Ignore& ignore,
+                                     const Wording& wording) {
   std::vector<std::string> out;
-  Comparison comparison(ignore, out);
+  Comparison comparison(ignore, wording, out);
   for (const Block& m : meant.blocks) {
     if (ignore.block(m.id)) continue;
     if (const Block* a = actual.find(m.id))
       comparison.block(m, *a);
     else
-      out.push_back("block " + std::to_string(m.id) + ": written, but not read back from the radio");
+      out.push_back("block " + std::to_string(m.id) + ": in the codeplug, but not read back from the radio");
   }
   for (const Block& a : actual.blocks)
     if (!ignore.block(a.id) && !meant.find(a.id))
-      out.push_back("block " + std::to_string(a.id) + ": read back from the radio, but not written");
+      out.push_back("block " + std::to_string(a.id) + ": read back from the radio, but not in the codeplug");
   return out;
 }
 

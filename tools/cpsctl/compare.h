@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -22,7 +23,21 @@ struct Ignore {
   bool list_header(int32_t block) const;
 };
 
-// Every difference between what was meant and what is, one line each (none when they agree).
-std::vector<std::string> differences(const Codeplug& meant, const Codeplug& actual, const Ignore& ignore);
+// Whether two field texts hold the same value: equal texts, or two decimal numbers of the same
+// value ("146.52" and "146.520000", "-0" and "0"). Numbers are compared digit by digit, not as
+// doubles, so that long digit strings (a serial number in hex digits) stay apart.
+bool same_value(std::string_view a, std::string_view b);
+
+// How a difference reads: "wrote "X", the radio has "Y"" after a write; the pre-flight's
+// "meant "X", the radio would hold "Y"".
+struct Wording {
+  const char* meant = "wrote";
+  const char* actual = "the radio has";
+};
+
+// Every difference of value between what was meant and what is, one line each (none when they
+// agree). A field's attribute is not its value and is not compared.
+std::vector<std::string> differences(const Codeplug& meant, const Codeplug& actual, const Ignore& ignore,
+                                     const Wording& wording = {});
 
 }  // namespace cpsctl
