@@ -1,10 +1,14 @@
 // cpsctl's codeplug file and its crossing of the automation boundary: the string writer gives
 // the same bytes as the JSON-tree writer it replaced, the quick reader reads what the checked
-// reader reads or leaves the file to it, and records survive VARIANT encoding both ways.
+// reader reads or leaves the file to it, and records survive VARIANT encoding both ways. Also
+// the two text checks of write and set: values compared as values, and the code page a codeplug
+// holds its text in.
 #include "codeplug_file.h"
 #include "codeplug_object.h"
+#include "compare.h"
 #include "host.h"
 #include "output.h"
+#include "preflight.h"
 #include "variant_records.h"
 #include "sim/simulated_radio.h"
 
@@ -406,6 +410,64 @@ TEST(VariantRecords, TextThatIsNotUtf8IsRefusedAndNothingLeaks) {
     EXPECT_EQ(f.hr, kInvalidData);
   }
   EXPECT_EQ(data->vt, VT_EMPTY);
+}
+
+// ---- Values, not texts --------------------------------------------------------------------
+
+TEST(Compare, NumbersCompareAsNumbersAndOtherTextsAsTexts) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool same;
+  };
+  static constexpr Case kCases[] = {
+      {"146.52", "146.520000", true},  {"131.8", "131.800000", true}, {"007.50", "7.5", true},
+      {"+5", "5", true},               {"-0.000", "0", true},         {".5", "0.500", true},
+      {"5.", "5", true},               {"-1.5", "1.5", false},        {"146.52", "146.5201", false},
+      // digit strings beyond a double's precision stay apart
+      {"32303054414130303031", "32303054414130303033", false},
+      {"1e3", "1000", false},          {"0x10", "16", false},         {"", "0", false},
+      {".", "0", false},               {"-", "0", false},             {"High", "High", true},
+      {"High", "high", false},         {"CH 01", "CH 01 ", false},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(same_value(c.a, c.b), c.same) << '"' << c.a << "\" vs \"" << c.b << '"';
+    EXPECT_EQ(same_value(c.b, c.a), c.same) << "reversed: \"" << c.a << "\" vs \"" << c.b << '"';
+  }
+}
+
+TEST(Compare, AttributesAreNotDifferencesAndWordingFollowsTheCaller) {
+  const Codeplug meant{1, {{38, EntryRecord{{}, {{{455, "146.52", 2}, {424, "CH 01", 1}}}}}}};
+  const Codeplug held{1, {{38, EntryRecord{{}, {{{455, "146.520000", 1}, {424, "CH 0", 1}}}}}}};
+  EXPECT_EQ(differences(meant, held, {}, {"meant", "the radio would hold"}),
+            std::vector<std::string>{"block 38 entry 0 field 424: meant \"CH 01\", the radio would hold \"CH 0\""});
+}
+
+// ---- The code page -------------------------------------------------------------------------
+
+TEST(Codepage, WindowsCharactersPassAndOthersAreNamedWhereTheyStand) {
+  for (const char* good : {"", "Depot Tool", "Café", "€ ‚ ƒ „ … † ‡ ˆ ‰ Š ‹ Œ Ž ‘ ’ “ ” • – — ˜ ™ š › œ ž Ÿ",
+                           "\xc2\xa0\xc3\xbf", "\xc2\x81\xc2\x8d\xc2\x8f\xc2\x90\xc2\x9d"})
+    EXPECT_NO_THROW(check_codepage(good, "field 93")) << good;
+  struct Case {
+    const char* text;
+    const char* detail;
+  };
+  static constexpr Case kBad[] = {
+      {"Caf😀", "field 93: character 4 '😀' (U+1F600) has no Windows-1252 byte; a codeplug cannot hold it"},
+      {"日本", "field 93: character 1 '日' (U+65E5) has no Windows-1252 byte; a codeplug cannot hold it"},
+      {"é\xc2\x80", "field 93: character 2 (U+0080) has no Windows-1252 byte; a codeplug cannot hold it"},
+      {"ĀB", "field 93: character 1 'Ā' (U+0100) has no Windows-1252 byte; a codeplug cannot hold it"},
+  };
+  for (const Case& c : kBad) {
+    try {
+      check_codepage(c.text, "field 93");
+      ADD_FAILURE() << c.text << " passed";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.hr, kInvalidData);
+      EXPECT_EQ(f.detail, c.detail);
+    }
+  }
 }
 
 }  // namespace

@@ -206,6 +206,7 @@ expect set-one     0 '^set 1 field of block 4, entry 0 in edited\.json$' -- "$cp
 expect set-shown   0 '^104  "Depot Tool"  0$' -- "$cpsctl" get edited.json 4 104
 expect set-text    0 '^set 1 field' -- "$cpsctl" set edited.json 3 0 "93=Café" -o text.json
 expect set-utf8    0 '^93  "Café"  2$' -- "$cpsctl" get text.json 3 93
+expect set-1252    0 '^93  "€ – ‰"  2$' -- sh -c "'$cpsctl' set edited.json 3 0 '93=€ – ‰' -o euro.json >/dev/null && '$cpsctl' get euro.json 3 93"
 cp edited.json before-set.json
 expect set-choice  1 '^error: Choice not found in the choice table\. \(0x8004096C\): block 4, entry 0, field 104 = "Bogus"$' -- "$cpsctl" set edited.json 4 0 "104=Field Tool" 104=Bogus
 expect set-range   1 '^error: .* \(0x8004....\): block 3, entry 0, field 96 = "200"; valid range 1 to 163, step 0\.5$' -- "$cpsctl" set edited.json 3 0 96=200
@@ -213,6 +214,10 @@ expect set-field   1 '^error: Field not found\. \(0x80040968\): block 4, entry 0
 expect set-syntax  2 'FIELD=VALUE' -- "$cpsctl" set edited.json 4 0 104
 expect set-nofield 2 'FIELD=VALUE' -- "$cpsctl" set edited.json 4 0 =CPS
 expect set-index   2 'INDEX' -- "$cpsctl" set edited.json 4 256 104=CPS
+# Text the codeplug's code page (Windows-1252) cannot hold is refused, not stored as "?".
+expect set-emoji   1 '^error: Invalid data\. \(0x8004096B\): block 3, entry 0, field 93: character 4 .😀. \(U\+1F600\) has no Windows-1252 byte' -- "$cpsctl" set edited.json 3 0 "93=Caf😀"
+expect set-cjk     1 'field 95: character 1 .日. \(U\+65E5\)' -- "$cpsctl" set edited.json 3 0 "93=Café" "95=日本"
+expect set-c1      1 'field 93: character 2 \(U\+0080\) has no' -- "$cpsctl" set edited.json 3 0 $'93=A\xc2\x80'
 cmp -s edited.json before-set.json || fail "set: a refused set changed the codeplug"
 expect set-output  0 'in copy\.json$' -- "$cpsctl" set edited.json 4 0 104=Tuner -o copy.json
 cmp -s edited.json before-set.json || fail "set -o: changed its input"
@@ -231,12 +236,68 @@ cmp -s "$backup" codeplug.json || fail "write: the backup is not what the radio 
 expect write-done  0 '^104  "Depot Tool"  0$' -- sh -c "'$cpsctl' read radio.json -o written.json && '$cpsctl' get written.json 4 104"
 expect write-stamp 0 '^105  "[0-9]{2}-[0-9]{2}-[0-9]{4}"  0$' -- "$cpsctl" get written.json 4 105
 
-# A value the write cannot carry to the radio (block 3 lives outside the codeplug image) is
-# reported as a difference: exit 3, every difference named.
+# ---- the pre-flight check: nothing reaches the radio that it would not read back as written --
+
+same_memory() {  # same_memory A B: the two radio files hold the same memory
+  python3 -c '
+import json, sys
+a, b = (json.load(open(f))["memory"] for f in sys.argv[1:3])
+sys.exit(a != b)' "$1" "$2"
+}
+
+# refused NAME RADIO CODEPLUG FINDING [clone]: refused with exit 1, the finding listed, the radio
+# untouched and no backup left.
+refused() {
+  local name="$1" radio="$2" codeplug="$3" finding="$4" command="${5:-write}"
+  cp "$radio" preflight-before.json
+  local backups
+  backups=$(ls ./*.backup-*.json 2>/dev/null | wc -l)
+  expect "$name" 1 "^  $finding\$" -- "$cpsctl" "$command" "$radio" "$codeplug"
+  expect "$name-line" 1 '^error: The radio would not read the codeplug back as written\. \(0x80004005\): [0-9]+ findings? \(listed above\); nothing was written \(--force writes anyway\)$' -- "$cpsctl" "$command" "$radio" "$codeplug"
+  same_memory "$radio" preflight-before.json || fail "$name: a refused write changed the radio"
+  [ "$(ls ./*.backup-*.json 2>/dev/null | wc -l)" -eq "$backups" ] || fail "$name: a refused write left a backup"
+}
+
+# Block 3 lives outside the codeplug image: the radio keeps its own.
 "$cpsctl" set written.json 3 0 86=CPS -o unwritable.json >/dev/null
-expect write-differs 3 '^  block 3 entry 0 field 86: wrote "CPS", the radio has "Factory"$' -- "$cpsctl" write radio.json unwritable.json --no-backup
-expect write-differs-line 3 '^error: The radio does not read back as written\. \(0x80004005\): 1 difference' -- "$cpsctl" write radio.json unwritable.json --no-backup
-expect write-noverify 0 '^wrote unwritable\.json to radio\.json$' -- "$cpsctl" write radio.json unwritable.json --no-backup --no-verify
+refused preflight-identity radio.json unwritable.json 'block 3 entry 0 field 86: meant "CPS", the radio would hold "Factory"'
+refused preflight-clone other.json unwritable.json 'block 3 entry 0 field 86: meant "CPS", the radio would hold "Factory"' clone
+# An alias keeps seven bits per character and eight characters.
+"$cpsctl" set written.json 38 0 "424=CHÄ" -o alias-high.json >/dev/null
+refused preflight-alias-bit radio.json alias-high.json 'block 38 entry 0 field 424: meant "CHÄ", the radio would hold "CHD"'
+"$cpsctl" set written.json 38 0 424=ABCDEFGHIJ -o alias-long.json >/dev/null
+refused preflight-alias-long radio.json alias-long.json 'block 38 entry 0 field 424: meant "ABCDEFGHIJ", the radio would hold "ABCDEFGH"'
+# A VHF codeplug into a UHF radio of the model: its frequencies would land in the radio's band.
+"$cpsctl" radio create uhf.json --gen 1 --band UHF --serial 100TAA0005 >/dev/null
+refused preflight-band uhf.json written.json 'block 38 entry 0 field 455: meant "146\.000000", the radio would hold "413\.000000"'
+# An option board of 255 members a list: the count of the walk (field 48, twice the members)
+# keeps its low byte, and the radio reads 127 members back.
+python3 -c '
+open("wide.obd", "wb").write(b"040000" + bytes(794) + bytes([255, 1]) + bytes(255))'
+"$cpsctl" import-obd written.json wide.obd -o wide-board.json >/dev/null
+refused preflight-board radio.json wide-board.json 'block 17 list 0: meant 255 members, the radio would hold 127'
+# A second-generation radio keeps its own block 2003 but for field 2058.
+"$cpsctl" radio create r9-pre.json --gen 2 >/dev/null
+"$cpsctl" read r9-pre.json -o r9-pre-codeplug.json >/dev/null
+"$cpsctl" set r9-pre-codeplug.json 2003 0 2057=ABC -o r9-unwritable.json >/dev/null
+refused preflight-gen2 r9-pre.json r9-unwritable.json 'block 2003 entry 0 field 2057: meant "ABC", the radio would hold ""'
+# --force writes anyway, with the findings as warnings; the read-back then expects what the
+# check found the radio would hold.
+expect force-warning 0 '^warning: the radio would not hold alias-long\.json as meant:$' -- "$cpsctl" write radio.json alias-long.json --force --no-backup
+expect force-written 0 '^verified$' -- "$cpsctl" write radio.json alias-long.json --force --no-backup
+expect force-radio   0 '^424  "ABCDEFGH"  1$' -- sh -c "'$cpsctl' read radio.json -o forced.json && '$cpsctl' get forced.json 38 424 0"
+expect force-clone   0 '^  block 3 entry 0 field 86: meant' -- "$cpsctl" clone other.json unwritable.json --force --no-backup
+"$cpsctl" write radio.json written.json --no-backup >/dev/null || fail "write: the radio back as it was"
+
+# ---- the read-back compares values, not texts -----------------------------------------------
+
+"$cpsctl" set written.json 38 0 455=146.52 456=146.52 -o short-number.json >/dev/null
+expect verify-number 0 '^verified$' -- "$cpsctl" write radio.json short-number.json --no-backup
+expect verify-number-radio 0 '^455  "146\.520000"  1$' -- sh -c "'$cpsctl' read radio.json -o number.json && '$cpsctl' get number.json 38 455 0"
+# A radio that was written but cannot be read back: exit 3. The fifteenth read is the first of
+# the read-back (the destination's read and the write flow's own come first).
+expect verify-unreadable 3 "^error: Unspecified error\. \(0x80004005\): radio .radio\.json. was written, but reading it back failed$" -- "$cpsctl" write radio.json written.json --no-backup --fail read:15:0x80004005
+expect write-noverify 0 '^wrote written\.json to radio\.json$' -- "$cpsctl" write radio.json written.json --no-backup --no-verify
 
 # Failures: a radio with a low battery, a write that stores part of its bytes.
 python3 -c '
@@ -330,6 +391,7 @@ expect gen2-block   0 '^block 2018: 16 entries$'         -- "$cpsctl" get r9-cod
 cmp -s r9-codeplug.json r9-again.json || fail "gen2 round trip: load then save changed the codeplug"
 expect gen2-set     0 '^set 2 fields of block 2018, entry 1 in r9-codeplug\.json$' -- "$cpsctl" set r9-codeplug.json 2018 1 2505=High 2516=131.800000
 expect gen2-refused 1 '^error: Choice not found in the choice table\. \(0x8004096C\): block 2018, entry 1, field 2505 = "Medium"$' -- "$cpsctl" set r9-codeplug.json 2018 1 2505=Medium
+"$cpsctl" set r9-codeplug.json 2018 1 2516=131.8 >/dev/null
 expect gen2-write   0 '^verified$' -- "$cpsctl" write r9.json r9-codeplug.json
 expect gen2-written 0 '^2516  "131\.800000"  1$' -- sh -c "'$cpsctl' read r9.json -o r9-written.json && '$cpsctl' get r9-written.json 2018 2516 1"
 expect gen2-stamp   0 '^2054  "[0-9]{2}-[0-9]{2}-[0-9]{4}"  1$' -- "$cpsctl" get r9-written.json 2003 2054

@@ -7,6 +7,7 @@
 #include "file_lock.h"
 #include "host.h"
 #include "output.h"
+#include "preflight.h"
 #include "progress.h"
 #include "variant_records.h"
 #include "sim/simulated_radio.h"
@@ -204,15 +205,28 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   LoadedCodeplug source(codeplug_path);
   RadioFile radio(radio_path, options.device, Access::Write);
   check_generation(source.file, radio, codeplug_path);
-  // What the object holds before the write, for the comparison after it.
-  Codeplug meant;
-  if (!options.no_verify) meant = snapshot(source.object);
+  // What the object holds before the write, for the checks before and after it.
+  const Codeplug meant = snapshot(source.object);
 
   // The radio's codeplug as it is: the backup, and the destination object a write compares with.
   Component destination(radio.generation());
   const HRESULT read = read_device(radio, destination, "backing up");
-  if (!options.no_backup) {
+  if (!options.no_backup)
     destination.check(read, "cannot back up the radio '" + radio_path + "' (--no-backup goes on without a backup)");
+
+  const std::string where = "radio '" + radio_path + "'";
+  const PreflightResult checked =
+      preflight(source.file, codeplug_path, meant, radio.radio(), destination, clone, where);
+  if (!checked.problems.empty()) {
+    const std::string count = count_text(checked.problems.size(), "finding", "findings");
+    std::printf("%sthe radio would not hold %s as meant:\n", options.force ? "warning: " : "", codeplug_path.c_str());
+    for (const std::string& line : checked.problems) std::printf("  %s\n", line.c_str());
+    if (!options.force)
+      throw Failure{E_FAIL, "The radio would not read the codeplug back as written.",
+                    count + " (listed above); nothing was written (--force writes anyway)"};
+  }
+
+  if (!options.no_backup) {
     const std::string backup = backup_name(radio_path);
     create_file_atomically(backup, to_json(snapshot(destination)));
     std::printf("backup of the radio's codeplug: %s\n", backup.c_str());
@@ -225,34 +239,22 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
     if (SUCCEEDED(hr)) bar.complete();
     return hr;
   });
-  source.object.check(written, "radio '" + radio_path + "'");
+  source.object.check(written, where);
   std::printf("%s %s to %s\n", clone ? "cloned" : "wrote", codeplug_path.c_str(), radio_path.c_str());
   if (options.no_verify) return kExitOk;
 
-  // Read back and compare with what the object held before the write. The write stamps the
-  // programming date, time and software version into block 4; the container's header fields
-  // and the block address table (454) follow the image, whose blocks may have changed in size
-  // (an imported option board); the option board's list headers (block 17) are copies of a member that a
-  // set makes and the radio does not keep; a clone keeps the radio's own serial number. The
-  // Sel Call mode bits (block 759 fields 777, 779, 782) take attribute 2 when a host sets the
-  // mode and read back with 1; the mode (field 874) still compares their values.
-  //
-  // A second-generation write stamps the programming date and time (block 2003 fields 2054,
-  // 2055) and asks the software version (2070); the header (2002) and the address table (2028)
-  // follow the image; a clone takes the destination's serial number (2049). Every other field of
-  // 2003 and the retained radio block 2867 are the radio's own: a value set there reads back
-  // otherwise, and is reported.
+  // Read back and compare, value by value, with what was meant; after a forced write, with what
+  // the pre-flight check found the radio would hold, so that only a fault of the transfer counts.
   Component readback(radio.generation());
-  readback.check(read_device(radio, readback, "verifying"), "reading the radio back");
-  Ignore ignore;
-  if (radio.generation() == 2) {
-    ignore = {{2002, 2028}, {{2003, 2054}, {2003, 2055}, {2003, 2070}}, {}};
-    if (clone) ignore.fields.push_back({2003, 2049});
-  } else {
-    ignore = {{1, 454}, {{4, 105}, {4, 106}, {4, 461}, {759, 777}, {759, 779}, {759, 782}}, {17}};
-    if (clone) ignore.fields.push_back({3, 83});
+  try {
+    readback.check(read_device(radio, readback, "verifying"), where + " was written, but reading it back failed");
+  } catch (Failure& f) {
+    f.exit_code = kExitDifferences;
+    throw;
   }
-  const std::vector<std::string> found = differences(meant, snapshot(readback), ignore);
+  const Codeplug& expected = checked.predicted && options.force ? *checked.predicted : meant;
+  const std::vector<std::string> found =
+      differences(expected, snapshot(readback), written_on_purpose(radio.generation(), clone));
   if (found.empty()) {
     std::printf("verified\n");
     return kExitOk;
@@ -427,6 +429,8 @@ int set_values(const std::string& codeplug_path, long block, int index, const st
   const Kind kind = kind_of(object, block);
   const std::string where = place(block, kind, index, member);
   for (const auto& [field, value] : values) {
+    // The component would store a character its code page lacks as "?".
+    check_codepage(value, where + ", field " + std::to_string(field));
     // The attribute stays what the field carries.
     Row row = get_field(object, block, field, index, member, where);
     row.text = value;

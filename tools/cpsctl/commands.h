@@ -30,6 +30,7 @@ struct WriteOptions {
   DeviceOptions device;
   bool no_backup = false;  // write without saving the radio's codeplug first
   bool no_verify = false;  // do not read the radio back and compare
+  bool force = false;      // write what the pre-flight check refuses, with its findings as warnings
 };
 
 int radio_create(const std::string& radio, const RadioOptions& options);

@@ -47,9 +47,12 @@ constexpr const char* kFooter =
     "\n"
     "Exit codes:\n"
     "  0  success (write, clone: the radio read back as written, \"verified\")\n"
-    "  1  the operation failed: \"error: <message> (<HRESULT>)[: <what it concerned>]\"\n"
+    "  1  the operation failed: \"error: <message> (<HRESULT>)[: <what it concerned>]\"; write, clone:\n"
+    "     also when the pre-flight check finds the radio would not read the codeplug back as written\n"
+    "     (each finding is listed; nothing is written; --force writes anyway)\n"
     "  2  the command line is wrong\n"
-    "  3  write, clone: the radio was written but reads back otherwise (each difference is listed)\n";
+    "  3  write, clone: the radio was written but reads back otherwise (each difference is listed)\n"
+    "     or cannot be read back\n";
 
 // The options the device commands share.
 void add_device_options(CLI::App* command, cpsctl::DeviceOptions& options) {
@@ -63,6 +66,9 @@ void add_write_options(CLI::App* command, cpsctl::WriteOptions& options) {
   command->add_flag("--no-backup", options.no_backup,
                     "do not save the radio's codeplug first (RADIO.backup-<date>-<time>.json)");
   command->add_flag("--no-verify", options.no_verify, "do not read the radio back and compare");
+  command->add_flag("--force", options.force,
+                    "write even what the pre-flight check finds the radio would not read back as written "
+                    "(its findings are shown as warnings)");
 }
 
 }  // namespace
