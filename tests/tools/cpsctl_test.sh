@@ -267,6 +267,11 @@ refused preflight-clone other.json unwritable.json 'block 3 entry 0 field 86: me
 refused preflight-alias-bit radio.json alias-high.json 'block 38 entry 0 field 424: meant "CHÄ", the radio would hold "CHD"'
 "$cpsctl" set written.json 38 0 424=ABCDEFGHIJ -o alias-long.json >/dev/null
 refused preflight-alias-long radio.json alias-long.json 'block 38 entry 0 field 424: meant "ABCDEFGHIJ", the radio would hold "ABCDEFGH"'
+# A frequency is stored as whole steps above the band's base: a part of a hertz is lost (one off
+# the steps by more is refused by the write itself).
+"$cpsctl" set written.json 38 1 455=146.5062504 -o sub-hertz.json >/dev/null
+refused preflight-step radio.json sub-hertz.json 'block 38 entry 1 field 455: meant "146\.5062504", the radio would hold "146\.506250"'
+expect preflight-off-step 1 '^error: Invalid Frequency\. \(0x80040978\): radio .radio\.json.$' -- sh -c "'$cpsctl' set written.json 38 1 455=146.5071 -o off-step.json >/dev/null && '$cpsctl' write radio.json off-step.json"
 # A VHF codeplug into a UHF radio of the model: its frequencies would land in the radio's band.
 "$cpsctl" radio create uhf.json --gen 1 --band UHF --serial 100TAA0005 >/dev/null
 refused preflight-band uhf.json written.json 'block 38 entry 0 field 455: meant "146\.000000", the radio would hold "413\.000000"'
