@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/block_base.h"
+#include "engine/block_shape.h"
 #include "engine/field_values.h"
 
 #include <cstddef>
@@ -97,6 +98,10 @@ class BlockHandler {
   virtual void rewrite_member_deleted(int32_t block_id, size_t list, size_t member, bool enabled);
   // The blocks this block's rows declare references to (by their first IDs).
   virtual std::vector<int32_t> referenced_blocks() const;
+
+  // The rows the block's records are made of, for the field catalogue (none for a block whose
+  // handler has no layout rows).
+  virtual BlockShape describe() const { return {}; }
 
  protected:
   BlockHandler() = default;

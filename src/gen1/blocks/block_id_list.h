@@ -20,6 +20,13 @@ class BlockIdList : public BlockHandler {
   // default.
   void build_default() override;
 
+  // One row per block ID of every form, and the leading fields the block keeps before them.
+  BlockShape describe() const override {
+    BlockShape shape{.fields = rows_};
+    add_leading_fields(shape.header);
+    return shape;
+  }
+
   // The image length of the current form.
   size_t image_length() const { return base.long_form() ? long_length_ : short_length_; }
 

@@ -50,6 +50,14 @@ class FramedBlock : public BlockHandler {
   void rewrite_member_deleted(int32_t block_id, size_t list, size_t member, bool enabled) override;
   std::vector<int32_t> referenced_blocks() const override;
 
+  // The frame's entry rows, and the header a freshly built block carries (46, 47, 48, and the
+  // alias header where the block has an alias image).
+  BlockShape describe() const override {
+    const std::unique_ptr<BlockHandler> fresh = clone();
+    fresh->build_default();
+    return {.entries = frame_->rows, .header = fresh->block().header()};
+  }
+
   const ListFrame& frame() const { return *frame_; }
 
  protected:

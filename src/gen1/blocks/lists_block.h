@@ -50,6 +50,13 @@ class ListsBlock : public BlockHandler {
   void rewrite_moved(int32_t block_id, size_t list, size_t from, size_t to) override;
   std::vector<int32_t> referenced_blocks() const override;
 
+  // A list's settings and a member's rows, and the header a freshly built block carries.
+  BlockShape describe() const override {
+    const std::unique_ptr<BlockHandler> fresh = clone();
+    fresh->build_default();
+    return {.entries = frame_->list_rows, .members = frame_->member_rows, .header = fresh->lists().header()};
+  }
+
  protected:
   // set_lists on a record the block may take apart; a block without rules of its own around
   // set_lists gives SetBlockData's record straight to it (set_lists_from).

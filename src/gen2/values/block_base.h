@@ -11,6 +11,7 @@
 #pragma once
 
 #include "engine/block_base.h"
+#include "engine/block_shape.h"
 #include "engine/field_values.h"
 
 #include <cstddef>
@@ -41,6 +42,10 @@ class R9BlockBase {
   BlockBase base;  // what the layout engine reads; its context is this handler's R9Context
 
   virtual ~R9BlockBase() = default;
+
+  // The rows the block's records are made of, for the field catalogue (none for a block whose
+  // handler has no layout rows).
+  virtual BlockShape describe() const { return {}; }
 
   uint8_t radio_type() const { return state().radio_type; }
   const std::string& target_version() const { return state().target_version; }

@@ -100,6 +100,9 @@ class FramedList : public R9ListBlock {
 
   const ListShape& shape() const { return *shape_; }
 
+  // The entry rows, and the six framing fields of a block framed afresh.
+  BlockShape describe() const override { return {.entries = shape_->rows, .header = fresh_framing()}; }
+
  protected:
   // What a new entry holds.
   virtual FieldList default_entry() const { return layout::defaults(shape_->rows, base); }
