@@ -38,7 +38,24 @@ expect errors-13    0 '^  13  0x8004090D  \(no message\)$'      -- "$cpsctl" err
 expect errors-count 0 '^ 135  0x80040987  Invalid RRO data\.$'  -- "$cpsctl" errors
 expect range-207    0 '^field 207: minimum 100, maximum 6400, step 100$' -- "$cpsctl" range 207
 expect range-91     0 '^field 91: minimum 0.025, maximum 3276.75, step 0.005$' -- "$cpsctl" range 91
-expect range-none   1 '^error: Field not found\. \(0x80040968\)$' -- "$cpsctl" range 5
+expect range-none   1 '^error: Field not found\. \(0x80040968\)$' -- "$cpsctl" range 99999
+# Fields without a range row say what checks them instead; a name may be several fields.
+expect range-band   0 '^field 455 rx_frequency \(block 38 channel_list\): no range row; a frequency within the band of block 3' -- "$cpsctl" range rx_frequency
+expect range-member 0 '^field 695 rx_frequency \(block 37 personalities\): no range row' -- "$cpsctl" range rx_frequency
+expect range-choice 0 '^field 410 power .*no range row; choices "Low" \| "High" \| "Auto"$' -- "$cpsctl" range 410
+expect range-alias  0 '^field 424 alias .*minimum 32, maximum 219, step 1; an alias: characters that survive packing' -- "$cpsctl" range alias
+expect range-flag   0 '^field 5 field_5 \(block 453 availability_flags\): no range row$' -- "$cpsctl" range 5
+expect range-byname 0 '^field 2502 channel_spacing \(block 2018 channels\)' -- "$cpsctl" range channel_spacing --gen 2
+expect range-noname 1 "^error: Field not found\. \(0x80040968\): no field of generation 1 is named 'bogus'$" -- "$cpsctl" range bogus
+
+# fields: a block's table, by ID or name, for either generation.
+expect fields-band   0 '^    455  rx_frequency  editable  a frequency within the band of block 3' -- "$cpsctl" fields 38
+expect fields-header 0 '^    48  record_count  structural$' -- "$cpsctl" fields channel_list
+expect fields-range  0 '^    96  field_96  read-only  range 1 to 163, step 0\.5' -- "$cpsctl" fields 3
+expect fields-member 0 '^  member$' -- "$cpsctl" fields 37
+expect fields-gen2   0 '^    2035  entry_count  structural$' -- "$cpsctl" fields 2018 --gen 2
+expect fields-custom 0 '^block 17 option_board \(IDs 17\): no field table$' -- "$cpsctl" fields 17
+expect fields-none   1 '^error: Block not supported\. \(0x8004096E\): generation 1 has no block 2018$' -- "$cpsctl" fields 2018
 expect range-usage  2 'FIELD'                                 -- "$cpsctl" range
 expect bad-command  2 '.'                                     -- "$cpsctl" frobnicate
 for code in 0 1 2 3; do
@@ -70,26 +87,26 @@ expect create-nodir  1 '^error: File exception\. \(0x8004097E\)' -- "$cpsctl" ra
 # The factory options reach the radio's identity and information blocks.
 "$cpsctl" radio create mobile.json --gen 1 --mobile --band UHF --version 0710 >/dev/null
 "$cpsctl" read mobile.json -o mobile-codeplug.json >/dev/null
-expect create-mobile  0 '^66  "Mobile"  0$'    -- "$cpsctl" get mobile-codeplug.json 2 66
-expect create-band    0 '^89  "UHF"  2$'       -- "$cpsctl" get mobile-codeplug.json 3 89
-expect create-version 0 '^103  "07\.10"  0$'  -- "$cpsctl" get mobile-codeplug.json 4 103
+expect create-mobile  0 '^66  [a-z0-9_]+  "Mobile"  read-only$'    -- "$cpsctl" get mobile-codeplug.json 2 0 66
+expect create-band    0 '^89  [a-z0-9_]+  "UHF"  structural$'       -- "$cpsctl" get mobile-codeplug.json 3 0 89
+expect create-version 0 '^103  [a-z0-9_]+  "07\.10"  read-only$'  -- "$cpsctl" get mobile-codeplug.json 4 0 103
 "$cpsctl" radio create full.json --gen 1 --channels 255 >/dev/null
 "$cpsctl" read full.json -o full-codeplug.json >/dev/null
-expect create-channels     0 '^81  "255"  0$'    -- "$cpsctl" get full-codeplug.json 2 81
-expect create-channel-last 0 '^424  "CH 255"  1$' -- "$cpsctl" get full-codeplug.json 38 424 254
+expect create-channels     0 '^81  [a-z0-9_]+  "255"  read-only$'    -- "$cpsctl" get full-codeplug.json 2 0 81
+expect create-channel-last 0 '^424  [a-z0-9_]+  "CH 255"  editable$' -- "$cpsctl" get full-codeplug.json 38 254 424
 "$cpsctl" radio create largest.json --gen 1 --full >/dev/null
 "$cpsctl" read largest.json -o largest-codeplug.json >/dev/null
-expect create-full-lists 0 '^block 37: 255 lists' -- "$cpsctl" get largest-codeplug.json 37
+expect create-full-lists 0 '^block 37 personalities: 255 lists' -- "$cpsctl" get largest-codeplug.json 37
 expect create-full-write 0 '^verified$'            -- "$cpsctl" write largest.json largest-codeplug.json --no-backup
 expect create-full-usage 2 'excludes'              -- "$cpsctl" radio create x.json --gen 1 --full --channels 3
 # Market classes 1 and 2 take the factory's class-1 model, which the shipped model file lists:
 # the radio reads back with its Sel Call and SDT systems.
 "$cpsctl" radio create class2.json --gen 1 --market-class 2 >/dev/null
 "$cpsctl" read class2.json -o class2-codeplug.json >/dev/null
-expect create-class-model  0 '^84  "M1CLASS101 *"'  -- "$cpsctl" get class2-codeplug.json 3 84
-expect create-class-region 0 '^99  "Japan"'         -- "$cpsctl" get class2-codeplug.json 3 99
-expect create-class-flag   0 '^759  "1"  2$'        -- "$cpsctl" get class2-codeplug.json 453 759
-expect create-class-sdt    0 '^block 761: 1 entry$' -- "$cpsctl" get class2-codeplug.json 761
+expect create-class-model  0 '^84  [a-z0-9_]+  "M1CLASS101 *"'  -- "$cpsctl" get class2-codeplug.json 3 0 84
+expect create-class-region 0 '^99  [a-z0-9_]+  "Japan"'         -- "$cpsctl" get class2-codeplug.json 3 0 99
+expect create-class-flag   0 '^759  [a-z0-9_]+  "1"  structural$'        -- "$cpsctl" get class2-codeplug.json 453 0 759
+expect create-class-sdt    0 '^block 761 sdt_systems: 1 entry$' -- "$cpsctl" get class2-codeplug.json 761
 expect create-class-3      2 'market-class'         -- "$cpsctl" radio create class3.json --gen 1 --market-class 3
 "$cpsctl" set class2-codeplug.json 759 0 874="Sel Cal" -o class2-selcal.json >/dev/null
 expect create-class-write  0 '^verified$'           -- "$cpsctl" write class2.json class2-selcal.json --no-backup
@@ -126,19 +143,19 @@ cmp -s codeplug.json kept.json || fail "read: a failed read changed an existing 
 expect read-badfail 2 'read\|write\|ioctl' -- "$cpsctl" read radio.json --fail bogus:1:5
 
 # Load then save gives the same file, byte for byte (set writes back what it loaded).
-current=$("$cpsctl" get codeplug.json 4 104 | sed -E 's/^104  "(.*)"  [0-9]+$/\1/')
+current=$("$cpsctl" get codeplug.json 4 0 104 | sed -nE '1s/^104  [a-z0-9_]+  "(.*)"  [a-z-]+$/\1/p')
 expect roundtrip 0 '^set 1 field of block 4, entry 0 in again\.json$' -- "$cpsctl" set codeplug.json 4 0 "104=$current" -o again.json
 cmp -s codeplug.json again.json || fail "round trip: load then save changed the codeplug"
 
 # ---- get ------------------------------------------------------------------------------------
 
-expect get-block   0 '^block 4: 1 entry$'                -- "$cpsctl" get codeplug.json 4
-expect get-rows    0 '^    103  "07\.20"  0$'            -- "$cpsctl" get codeplug.json 4
-expect get-fields  0 '^block 453: [0-9]+ fields$'        -- "$cpsctl" get codeplug.json 453
-expect get-field   0 '^83  "100TAA0001"  0$'             -- "$cpsctl" get codeplug.json 3 83
-expect get-index   0 '^84  "M1PORT00001     "  0$'       -- "$cpsctl" get codeplug.json 3 84 0
-expect get-nofield 1 '^error: Field not found\. \(0x80040968\): block 4, entry 0, field 999$' -- "$cpsctl" get codeplug.json 4 999
-expect get-noentry 1 '^error: Invalid entry/list index\. \(0x80040969\): block 4, entry 3, field 104$' -- "$cpsctl" get codeplug.json 4 104 3
+expect get-block   0 '^block 4 programming_record: 1 entry$'                -- "$cpsctl" get codeplug.json 4
+expect get-rows    0 '^    103  [a-z0-9_]+  "07\.20"  read-only$'            -- "$cpsctl" get codeplug.json 4
+expect get-fields  0 '^block 453 availability_flags: [0-9]+ fields$'        -- "$cpsctl" get codeplug.json 453
+expect get-field   0 '^83  [a-z0-9_]+  "100TAA0001"  read-only$'             -- "$cpsctl" get codeplug.json 3 0 83
+expect get-index   0 '^84  [a-z0-9_]+  "M1PORT00001     "  read-only$'       -- "$cpsctl" get codeplug.json 3 0 84
+expect get-nofield 1 '^error: Field not found\. \(0x80040968\): block 4, entry 0, field 999$' -- "$cpsctl" get codeplug.json 4 0 999
+expect get-noentry 1 '^error: Invalid entry/list index\. \(0x80040969\): block 4, entry 3, field 104$' -- "$cpsctl" get codeplug.json 4 3 104
 expect get-noblock 1 '^error: Block not supported\. \(0x8004096E\): block 7$' -- "$cpsctl" get codeplug.json 7
 expect get-nofile  1 '^error: File cannot be opened\. \(0x8004097C\): codeplug .nowhere\.json.' -- "$cpsctl" get nowhere.json 4
 expect get-usage   2 'BLOCK' -- "$cpsctl" get codeplug.json
@@ -190,7 +207,7 @@ EOF
 position=$(python3 -c 'import json; print([b["id"] for b in json.load(open("codeplug.json"))["blocks"]].index(4))')
 rows=$(python3 -c 'import json; print(len([b for b in json.load(open("codeplug.json"))["blocks"] if b["id"] == 4][0]["record"]["entries"][0]))')
 expect file-not-kept 1 "^error: Invalid data\. \(0x8004096B\): codeplug .kept-not\.json.: blocks\[$position\]\.record\.entries\[0\]\[$rows\]: block 4 does not keep field 9999" -- "$cpsctl" get kept-not.json 4
-expect file-dup-kept 0 '^104  "[A-Za-z ]+"  0$' -- "$cpsctl" get kept-dup.json 4 104
+expect file-dup-kept 0 '^104  [a-z0-9_]+  "[A-Za-z ]+"  read-only$' -- "$cpsctl" get kept-dup.json 4 0 104
 expect file-id-wrap  1 "blocks\[$position\]\.record\.entries\[0\]\[$rows\]\[0\]: must be a whole number from -2147483648" -- "$cpsctl" get id-wrap.json 4
 expect file-id-wide  1 "blocks\[$position\]\.record\.entries\[0\]\[$rows\]\[0\]: must be a whole number" -- "$cpsctl" get id-wide.json 4
 expect file-gen      1 "^error: Block not supported\. \(0x8004096E\): codeplug .gen-other\.json.: blocks\[0\]\.id: a generation-2 codeplug has no block" -- "$cpsctl" write radio.json gen-other.json
@@ -203,10 +220,10 @@ expect file-long     1 'field 104 = "X{40}\.\.\."$' -- "$cpsctl" get value-long.
 
 cp codeplug.json edited.json
 expect set-one     0 '^set 1 field of block 4, entry 0 in edited\.json$' -- "$cpsctl" set edited.json 4 0 "104=Depot Tool"
-expect set-shown   0 '^104  "Depot Tool"  0$' -- "$cpsctl" get edited.json 4 104
+expect set-shown   0 '^104  [a-z0-9_]+  "Depot Tool"  read-only$' -- "$cpsctl" get edited.json 4 0 104
 expect set-text    0 '^set 1 field' -- "$cpsctl" set edited.json 3 0 "93=Café" -o text.json
-expect set-utf8    0 '^93  "Café"  2$' -- "$cpsctl" get text.json 3 93
-expect set-1252    0 '^93  "€ – ‰"  2$' -- sh -c "'$cpsctl' set edited.json 3 0 '93=€ – ‰' -o euro.json >/dev/null && '$cpsctl' get euro.json 3 93"
+expect set-utf8    0 '^93  [a-z0-9_]+  "Café"  structural$' -- "$cpsctl" get text.json 3 0 93
+expect set-1252    0 '^93  [a-z0-9_]+  "€ – ‰"  structural$' -- sh -c "'$cpsctl' set edited.json 3 0 '93=€ – ‰' -o euro.json >/dev/null && '$cpsctl' get euro.json 3 0 93"
 cp edited.json before-set.json
 expect set-choice  1 '^error: Choice not found in the choice table\. \(0x8004096C\): block 4, entry 0, field 104 = "Bogus"$' -- "$cpsctl" set edited.json 4 0 "104=Field Tool" 104=Bogus
 expect set-range   1 '^error: .* \(0x8004....\): block 3, entry 0, field 96 = "200"; valid range 1 to 163, step 0\.5$' -- "$cpsctl" set edited.json 3 0 96=200
@@ -221,8 +238,45 @@ expect set-c1      1 'field 93: character 2 \(U\+0080\) has no' -- "$cpsctl" set
 cmp -s edited.json before-set.json || fail "set: a refused set changed the codeplug"
 expect set-output  0 'in copy\.json$' -- "$cpsctl" set edited.json 4 0 104=Tuner -o copy.json
 cmp -s edited.json before-set.json || fail "set -o: changed its input"
-expect set-copy    0 '^104  "Tuner"  0$' -- "$cpsctl" get copy.json 4 104
+expect set-copy    0 '^104  [a-z0-9_]+  "Tuner"  read-only$' -- "$cpsctl" get copy.json 4 0 104
 expect set-nodir   1 '^error: File exception\. \(0x8004097E\): .missing/copy\.json.' -- "$cpsctl" set edited.json 4 0 104=Tuner -o missing/copy.json
+
+# ---- names, and the list operations ---------------------------------------------------------
+
+expect blocks-list    0 '^    38  channel_list +32 entries$' -- "$cpsctl" blocks codeplug.json
+expect blocks-lists   0 '^    37  personalities +1 list, 20 members$' -- "$cpsctl" blocks codeplug.json
+expect get-entry      0 '^    455  rx_frequency  "146\.000000"  editable$' -- "$cpsctl" get codeplug.json 38 0
+expect get-byname     0 '^455  rx_frequency  "146\.000000"  editable$' -- "$cpsctl" get codeplug.json 38 0 rx_frequency
+expect get-choices    0 '^  choices: "Low" \| "High" \| "Auto"$' -- "$cpsctl" get codeplug.json 38 0 power
+expect get-unnamed    0 '^380  field_380  ' -- "$cpsctl" get codeplug.json 38 0 field_380
+expect get-noname     1 "^error: Field not found\. \(0x80040968\): block 38 has no field named 'bogus'" -- "$cpsctl" get codeplug.json 38 0 bogus
+expect get-member     0 '^    member 3$' -- "$cpsctl" get codeplug.json 37 0 --member 3
+expect get-member-one 0 '^695  rx_frequency  "[0-9.]+"  editable$' -- "$cpsctl" get codeplug.json 37 0 rx_frequency --member 3
+expect get-nomember   1 '^error: Invalid entry/list index\. \(0x80040969\): block 37, list 0, member 20$' -- "$cpsctl" get codeplug.json 37 0 --member 20
+cp codeplug.json named.json
+expect set-byname     0 '^set 2 fields of block 38, entry 1 in named\.json$' -- "$cpsctl" set named.json 38 1 rx_frequency=148.5125 power=Low
+expect set-byname-get 0 '^455  rx_frequency  "148\.5125(00)?"  editable$' -- "$cpsctl" get named.json 38 1 455
+expect set-member     0 'member 2 in named\.json$' -- "$cpsctl" set named.json 37 0 tx_frequency=147.5 --member 2
+expect set-member-get 0 '^696  tx_frequency  "147\.5' -- "$cpsctl" get named.json 37 0 696 --member 2
+cp named.json before-names.json
+expect set-noname     1 "has no field named 'bogus'" -- "$cpsctl" set named.json 38 1 power=High bogus=1
+cmp -s named.json before-names.json || fail "set: a refused name changed the codeplug"
+
+expect add-list       0 '^added list 1 to block 12 in named\.json$' -- "$cpsctl" add named.json 12
+expect add-member     0 '^added member [0-9]+ to block 12, list 1 in named\.json$' -- "$cpsctl" add named.json 12 --list 1
+expect move-list      0 '^moved block 12, list 1 to 0 in named\.json$' -- "$cpsctl" move named.json 12 1 0
+expect move-member    0 '^moved block 12, list 0, member 1 to 0 in named\.json$' -- "$cpsctl" move named.json 12 1 0 --list 0
+expect delete-member  0 '^deleted block 12, list 0, member 0 in named\.json$' -- "$cpsctl" delete named.json 12 0 --member 0
+expect delete-list    0 '^deleted block 12, list 0 in named\.json$' -- "$cpsctl" delete named.json 12 0
+expect add-after      0 '^block 12 scan_lists: 1 list$' -- "$cpsctl" get named.json 12
+cp named.json before-lists.json
+expect add-full       1 '^error: Quantity above the maximal quantity\. \(0x80040975\): block 38$' -- "$cpsctl" add named.json 38
+expect add-members    1 '^error: Block not supported\. \(0x8004096E\): block 37, list 0$' -- "$cpsctl" add named.json 37 --list 0
+expect delete-bad     1 '^error: Invalid entry/list index\. \(0x80040969\): block 38, entry 99$' -- "$cpsctl" delete named.json 38 99
+expect delete-usage   2 'INDEX' -- "$cpsctl" delete named.json 38
+cmp -s named.json before-lists.json || fail "list operations: a refused one changed the codeplug"
+expect add-output     0 'to block 12 in added\.json$' -- "$cpsctl" add named.json 12 -o added.json
+cmp -s named.json before-lists.json || fail "add -o: changed its input"
 
 # ---- write: backup, write, read back --------------------------------------------------------
 
@@ -233,8 +287,8 @@ backup=$(sed -n 's/^backup of the radio.s codeplug: //p' <<<"$out")
 [ -n "$backup" ] && [ -f "$backup" ] || fail "write: no backup named in: $out"
 case "$backup" in radio.backup-*.json) ;; *) fail "write: backup name $backup" ;; esac
 cmp -s "$backup" codeplug.json || fail "write: the backup is not what the radio held before"
-expect write-done  0 '^104  "Depot Tool"  0$' -- sh -c "'$cpsctl' read radio.json -o written.json && '$cpsctl' get written.json 4 104"
-expect write-stamp 0 '^105  "[0-9]{2}-[0-9]{2}-[0-9]{4}"  0$' -- "$cpsctl" get written.json 4 105
+expect write-done  0 '^104  [a-z0-9_]+  "Depot Tool"  read-only$' -- sh -c "'$cpsctl' read radio.json -o written.json && '$cpsctl' get written.json 4 0 104"
+expect write-stamp 0 '^105  [a-z0-9_]+  "[0-9]{2}-[0-9]{2}-[0-9]{4}"  read-only$' -- "$cpsctl" get written.json 4 0 105
 
 # ---- the pre-flight check: nothing reaches the radio that it would not read back as written --
 
@@ -335,8 +389,8 @@ ls blank.backup-* >/dev/null 2>&1 && fail "write: a failed backup left a file"
 
 "$cpsctl" read radio.json -o source.json >/dev/null
 expect clone      0 '^verified$' -- "$cpsctl" clone other.json source.json
-expect clone-done 0 '^104  "Depot Tool"  0$' -- sh -c "'$cpsctl' read other.json -o cloned.json && '$cpsctl' get cloned.json 4 104"
-expect clone-own-serial 0 '^83  "100TAA0002"  0$' -- "$cpsctl" get cloned.json 3 83
+expect clone-done 0 '^104  [a-z0-9_]+  "Depot Tool"  read-only$' -- sh -c "'$cpsctl' read other.json -o cloned.json && '$cpsctl' get cloned.json 4 0 104"
+expect clone-own-serial 0 '^83  [a-z0-9_]+  "100TAA0002"  read-only$' -- "$cpsctl" get cloned.json 3 0 83
 expect clone-same 1 '^error: Destination device has the same serial number as the source\. \(0x80040979\)' -- "$cpsctl" clone radio.json source.json
 ls other.backup-*.json >/dev/null 2>&1 || fail "clone: no backup of the destination"
 
@@ -364,10 +418,10 @@ expect obd-missing 1 '^error: File cannot be opened\. \(0x8004097C\): option boa
 expect obd-short   1 '^error: Invalid Option Board File\. \(0x8004097F\)' -- "$cpsctl" import-obd codeplug.json short.obd -o imported.json
 [ ! -e imported.json ] || fail "import-obd: a failed import left imported.json"
 expect obd-import  0 '^imported board\.obd into imported\.json$' -- "$cpsctl" import-obd codeplug.json board.obd -o imported.json
-expect obd-block   0 '^block 17: 1 list$' -- "$cpsctl" get imported.json 17
+expect obd-block   0 '^block 17 option_board: 1 list$' -- "$cpsctl" get imported.json 17
 expect obd-member  0 '^    member 1$'     -- "$cpsctl" get imported.json 17
-expect obd-value   0 '^      475  "34"  2$' -- "$cpsctl" get imported.json 17
-expect obd-list    0 '^475  "34"  2$'       -- "$cpsctl" get imported.json 17 475 0
+expect obd-value   0 '^      475  [a-z0-9_]+  "34"  structural$' -- "$cpsctl" get imported.json 17
+expect obd-list    0 '^475  [a-z0-9_]+  "34"  structural$'       -- "$cpsctl" get imported.json 17 0 475
 # The imported board reaches the radio.
 expect obd-write   0 '^verified$'           -- "$cpsctl" write radio.json imported.json --no-backup
 
@@ -390,22 +444,24 @@ ids = [b["id"] for b in d["blocks"]]
 assert ids[0] == 2003 and {2002, 2027, 2028, 2018, 2017, 2867} <= set(ids), ids
 assert not set(ids) & {2006, 2015, 2019, 2021, 2025}, ids
 '
-expect gen2-serial  0 '^2049  "32303054414130303031"  1$' -- "$cpsctl" get r9-codeplug.json 2003 2049
-expect gen2-block   0 '^block 2018: 16 entries$'         -- "$cpsctl" get r9-codeplug.json 2018
+expect gen2-serial  0 '^2049  [a-z0-9_]+  "32303054414130303031"  editable$' -- "$cpsctl" get r9-codeplug.json 2003 0 2049
+expect gen2-block   0 '^block 2018 channels: 16 entries$'         -- "$cpsctl" get r9-codeplug.json 2018
+expect gen2-byname  0 '^2502  channel_spacing  "[0-9.]+"  editable$' -- "$cpsctl" get r9-codeplug.json 2018 0 channel_spacing
+expect gen2-blocks  0 '^  2018  channels +16 entries$' -- "$cpsctl" blocks r9-codeplug.json
 "$cpsctl" set r9-codeplug.json 2018 0 2505=High -o r9-again.json >/dev/null
 cmp -s r9-codeplug.json r9-again.json || fail "gen2 round trip: load then save changed the codeplug"
 expect gen2-set     0 '^set 2 fields of block 2018, entry 1 in r9-codeplug\.json$' -- "$cpsctl" set r9-codeplug.json 2018 1 2505=High 2516=131.800000
 expect gen2-refused 1 '^error: Choice not found in the choice table\. \(0x8004096C\): block 2018, entry 1, field 2505 = "Medium"$' -- "$cpsctl" set r9-codeplug.json 2018 1 2505=Medium
 "$cpsctl" set r9-codeplug.json 2018 1 2516=131.8 >/dev/null
 expect gen2-write   0 '^verified$' -- "$cpsctl" write r9.json r9-codeplug.json
-expect gen2-written 0 '^2516  "131\.800000"  1$' -- sh -c "'$cpsctl' read r9.json -o r9-written.json && '$cpsctl' get r9-written.json 2018 2516 1"
-expect gen2-stamp   0 '^2054  "[0-9]{2}-[0-9]{2}-[0-9]{4}"  1$' -- "$cpsctl" get r9-written.json 2003 2054
+expect gen2-written 0 '^2516  [a-z0-9_]+  "131\.800000"  editable$' -- sh -c "'$cpsctl' read r9.json -o r9-written.json && '$cpsctl' get r9-written.json 2018 1 2516"
+expect gen2-stamp   0 '^2054  [a-z0-9_]+  "[0-9]{2}-[0-9]{2}-[0-9]{4}"  editable$' -- "$cpsctl" get r9-written.json 2003 0 2054
 # A clone goes to another radio of the model only; it keeps the destination's serial number.
 expect gen2-clone-model 1 'Source and destination model numbers are not the same' -- "$cpsctl" clone r9-other.json r9-written.json
 "$cpsctl" radio create r9-twin.json --gen 2 --serial 200TAA0003 >/dev/null
 expect gen2-clone   0 '^verified$' -- "$cpsctl" clone r9-twin.json r9-written.json
-expect gen2-cloned  0 '^2505  "High"  1$' -- sh -c "'$cpsctl' read r9-twin.json -o r9-cloned.json && '$cpsctl' get r9-cloned.json 2018 2505 1"
-expect gen2-clone-serial 0 '^2049  "32303054414130303033"  1$' -- "$cpsctl" get r9-cloned.json 2003 2049
+expect gen2-cloned  0 '^2505  [a-z0-9_]+  "High"  editable$' -- sh -c "'$cpsctl' read r9-twin.json -o r9-cloned.json && '$cpsctl' get r9-cloned.json 2018 1 2505"
+expect gen2-clone-serial 0 '^2049  [a-z0-9_]+  "32303054414130303033"  editable$' -- "$cpsctl" get r9-cloned.json 2003 0 2049
 expect gen2-clone-same   1 'Destination device has the same serial number as the source' -- "$cpsctl" clone r9.json r9-written.json
 expect gen2-info-same  0 '^same serial number: yes$' -- "$cpsctl" info r9.json r9-written.json
 expect gen2-info-other 0 '^same model: no$'          -- "$cpsctl" info r9-other.json r9-written.json
@@ -447,7 +503,7 @@ expect same-obd       1 'output .board\.obd. is the input' -- "$cpsctl" import-o
 cmp -s board.obd board-before.obd || fail "import-obd -o OBDFILE: the option-board file changed"
 cp codeplug.json in-place.json
 expect obd-in-place   0 '^imported board\.obd into in-place\.json$' -- "$cpsctl" import-obd in-place.json board.obd -o in-place.json
-expect obd-in-place-value 0 '^block 17: 1 list$' -- "$cpsctl" get in-place.json 17
+expect obd-in-place-value 0 '^block 17 option_board: 1 list$' -- "$cpsctl" get in-place.json 17
 # radio create replaces a file only when told to.
 expect create-exists  1 "radio .radio\.json. exists \(--force replaces it\)" -- "$cpsctl" radio create radio.json --gen 1 --serial 100TAA0009
 cmp -s radio.json radio-before.json || fail "radio create: replaced an existing radio without --force"
@@ -462,7 +518,7 @@ chmod 640 linked-target.json
 expect link-set 0 '^set 1 field' -- "$cpsctl" set linked.json 4 0 "104=Field Tool"
 [ -L linked.json ] || fail "set through a link: the link was replaced"
 [ "$(stat -c %a linked-target.json)" = 640 ] || fail "set: the codeplug's mode became $(stat -c %a linked-target.json), want 640"
-expect link-value 0 '^104  "Field Tool"  0$' -- "$cpsctl" get linked-target.json 4 104
+expect link-value 0 '^104  [a-z0-9_]+  "Field Tool"  read-only$' -- "$cpsctl" get linked-target.json 4 0 104
 cp edited.json private.json && chmod 600 private.json
 expect mode-set 0 '^set 1 field' -- "$cpsctl" set private.json 4 0 "104=Field Tool"
 [ "$(stat -c %a private.json)" = 600 ] || fail "set: the codeplug's mode became $(stat -c %a private.json), want 600"
@@ -502,7 +558,7 @@ if [ "$(id -u)" -ne 0 ] || [ ${#as_reader[@]} -gt 0 ]; then
     failures=0
     expect ro-read   0 '"generation": 1' -- "${as_reader[@]}" "$cpsctl" read radio.json
     expect ro-info   0 '^same serial number: yes$' -- "${as_reader[@]}" "$cpsctl" info radio.json codeplug.json
-    expect ro-get    0 '^block 4: 1 entry$' -- "${as_reader[@]}" "$cpsctl" get codeplug.json 4
+    expect ro-get    0 '^block 4 programming_record: 1 entry$' -- "${as_reader[@]}" "$cpsctl" get codeplug.json 4
     expect ro-range  0 '^field 207' -- "${as_reader[@]}" "$cpsctl" range 207
     expect ro-errors 0 '^ 130 ' -- "${as_reader[@]}" "$cpsctl" errors
     expect ro-set    1 'File exception' -- "${as_reader[@]}" "$cpsctl" set codeplug.json 4 0 "104=Field Tool"
@@ -523,7 +579,7 @@ cp codeplug.json busy.json
 for k in $(seq 0 15); do "$cpsctl" set busy.json 38 "$k" "424=BUSY $k" >/dev/null 2>&1 & done
 wait
 for k in $(seq 0 15); do
-  "$cpsctl" get busy.json 38 424 "$k" | grep -q "^424  \"BUSY $k\"" || fail "concurrent sets: channel $k lost its change"
+  "$cpsctl" get busy.json 38 "$k" 424 | grep -q "^424  alias  \"BUSY $k\"" || fail "concurrent sets: channel $k lost its change"
 done
 # ...and so do writes to one radio: each reset counts.
 before=$(python3 -c 'import json; print(json.load(open("radio.json"))["reset_count"])')

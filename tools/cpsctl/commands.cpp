@@ -169,15 +169,6 @@ HRESULT read_device(RadioFile& radio, Component& object, const char* label) {
 
 // ---- Labels ---------------------------------------------------------------------------------
 
-// "block 5, entry 0": how an index reads for a block of this kind.
-std::string place(long block, Kind kind, int index, std::optional<int> member) {
-  return "block " + std::to_string(block) + index_text(kind, index, member);
-}
-
-Kind kind_of(const Component& object, long block) {
-  return read_block(object, static_cast<int32_t>(block)).kind();
-}
-
 std::string without_json_extension(const std::string& path) {
   const std::string extension = ".json";
   if (path.size() > extension.size() && path.compare(path.size() - extension.size(), extension.size(), extension) == 0)
@@ -264,19 +255,6 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   throw Failure{E_FAIL, "The radio does not read back as written.",
                 std::to_string(found.size()) + " difference" + (found.size() == 1 ? "" : "s") + " (listed above)",
                 kExitDifferences};
-}
-
-// ---- Showing --------------------------------------------------------------------------------
-
-Row get_field(const Component& object, long block, long field, int index, std::optional<int> member,
-              const std::string& where) {
-  Variant data;
-  const HRESULT hr = member ? object->GetSubFieldAt(static_cast<LONG>(block), static_cast<LONG>(field),
-                                                    static_cast<BYTE>(index), static_cast<BYTE>(*member), data.get())
-                            : object->GetFieldAt(static_cast<LONG>(block), static_cast<LONG>(field),
-                                                 static_cast<BYTE>(index), data.get());
-  object.check(hr, where + ", field " + std::to_string(field));
-  return decode_field(*data);
 }
 
 }  // namespace
@@ -392,66 +370,6 @@ int import_obd(const std::string& codeplug_path, const std::string& obd, const s
   return kExitOk;
 }
 
-int get_value(const std::string& codeplug_path, long block, std::optional<long> field, int index,
-              std::optional<int> member) {
-  LoadedCodeplug codeplug(codeplug_path);
-  const Component& object = codeplug.object;
-  if (!field) {
-    std::fputs(block_text(read_block(object, static_cast<int32_t>(block))).c_str(), stdout);
-    return kExitOk;
-  }
-  const Kind kind = kind_of(object, block);
-  std::printf("%s\n", row_text(get_field(object, block, *field, index, member, place(block, kind, index, member))).c_str());
-  return kExitOk;
-}
-
-int set_values(const std::string& codeplug_path, long block, int index, const std::vector<std::string>& assignments,
-               std::optional<int> member, const std::optional<std::string>& output) {
-  // Every assignment is checked before the first one is applied, so a typo changes nothing.
-  std::vector<std::pair<long, std::string>> values;
-  for (const std::string& assignment : assignments) {
-    const size_t eq = assignment.find('=');
-    long field = 0;
-    size_t used = 0;
-    try {
-      if (eq != std::string::npos) field = std::stol(assignment.substr(0, eq), &used);
-    } catch (const std::logic_error&) {
-    }
-    if (eq == std::string::npos || used == 0 || used != eq)
-      usage("'" + assignment + "' is not FIELD=VALUE with a numeric field ID");
-    values.emplace_back(field, assignment.substr(eq + 1));
-  }
-
-  const std::string target = output.value_or(codeplug_path);
-  const FileLock lock(target);
-  LoadedCodeplug codeplug(codeplug_path);
-  Component& object = codeplug.object;
-  const Kind kind = kind_of(object, block);
-  const std::string where = place(block, kind, index, member);
-  for (const auto& [field, value] : values) {
-    // The component would store a character its code page lacks as "?".
-    check_codepage(value, where + ", field " + std::to_string(field));
-    // The attribute stays what the field carries.
-    Row row = get_field(object, block, field, index, member, where);
-    row.text = value;
-    const HRESULT hr = set_field(object, static_cast<int32_t>(block), index, member, row);
-    object.check(hr, where + ", " + field_detail(object, row));
-  }
-  write_codeplug_file(target, snapshot(object));
-  if (!is_standard_output(target))
-    std::printf("set %zu field%s of %s in %s\n", values.size(), values.size() == 1 ? "" : "s", where.c_str(),
-                target.c_str());
-  return kExitOk;
-}
-
-int show_range(long field, int generation) {
-  Component component(generation);
-  double minimum = 0, maximum = 0, step = 0;
-  component.check(component->GetRangeInfo(static_cast<LONG>(field), &minimum, &maximum, &step));
-  std::printf("field %ld: minimum %g, maximum %g, step %g\n", field, minimum, maximum, step);
-  return kExitOk;
-}
-
 int list_errors() {
   Component component(1);
   // Code 13 (a block image that is too short) has no message of its own.
@@ -544,13 +462,13 @@ void demo_generation(int generation, const DemoSteps& steps) {
   std::printf("\n");
 
   heading("What it holds: the radio's identity and the programming record");
-  for (long block : steps.identity) get_value(codeplug, block, std::nullopt, 0, std::nullopt);
+  for (long block : steps.identity) get_value(codeplug, block, std::nullopt, std::nullopt, std::nullopt);
 
   // The second generation's channels hold no frequency: channel 0's power level changes.
   const Edit edit = generation == 2 ? Edit{2018, 2505, 0, "Low", "the power level of channel 0"} : choose_edit(codeplug);
   heading(("Editing " + edit.what).c_str());
   std::printf("before: ");
-  get_value(codeplug, edit.block, edit.field, edit.index, std::nullopt);
+  get_value(codeplug, edit.block, edit.index, std::to_string(edit.field), std::nullopt);
   set_values(codeplug, edit.block, edit.index, {std::to_string(edit.field) + "=" + edit.value}, std::nullopt,
              std::nullopt);
 
@@ -560,9 +478,9 @@ void demo_generation(int generation, const DemoSteps& steps) {
   heading("Reading it again");
   read_radio(radio, again, {});
   std::printf("now: ");
-  get_value(again, edit.block, edit.field, edit.index, std::nullopt);
+  get_value(again, edit.block, edit.index, std::to_string(edit.field), std::nullopt);
   std::printf("and the write stamped the programming record:\n");
-  get_value(again, steps.stamped, std::nullopt, 0, std::nullopt);
+  get_value(again, steps.stamped, std::nullopt, std::nullopt, std::nullopt);
 }
 
 }  // namespace

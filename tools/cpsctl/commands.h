@@ -40,11 +40,12 @@ int clone_radio(const std::string& radio, const std::string& codeplug, const Wri
 int reset_radio(const std::string& radio, const DeviceOptions& device);
 int update_info(const std::string& radio, const std::string& codeplug, const DeviceOptions& device);
 int import_obd(const std::string& codeplug, const std::string& obd, const std::optional<std::string>& output);
-int get_value(const std::string& codeplug, long block, std::optional<long> field, int index,
+// get, set and range take a field by ID or by name (names.cpp).
+int get_value(const std::string& codeplug, long block, std::optional<int> index, const std::optional<std::string>& field,
               std::optional<int> member);
 int set_values(const std::string& codeplug, long block, int index, const std::vector<std::string>& assignments,
                std::optional<int> member, const std::optional<std::string>& output);
-int show_range(long field, int generation);
+int show_range(const std::string& field, int generation);
 int list_errors();
 int demo();
 

@@ -1,6 +1,7 @@
 // cpsctl: a command-line host of the codeplug services component, for people and scripts.
 #include "commands.h"
 #include "host.h"
+#include "name_cli.h"
 #include "sim/simulated_radio.h"
 
 #include <CLI/CLI.hpp>
@@ -159,33 +160,7 @@ int run(int argc, char** argv) {
   output_options.push_back(
       import->add_option("-o,--output", output, "codeplug file to write (the codeplug itself without it)"));
 
-  long block = 0;
-  long field = 0;
-  int index = 0;
-  int member = 0;
-  auto* get = app.add_subcommand("get", "show a block, or one field, of a codeplug");
-  get->add_option("CODEPLUG", codeplug, "codeplug file")->required();
-  get->add_option("BLOCK", block, "block ID")->required();
-  auto* get_field = get->add_option("FIELD", field, "field ID (the whole block without it)");
-  get->add_option("INDEX", index, "entry or list index (0)")->check(CLI::Range(0, 255));
-  auto* get_member = get->add_option("MEMBER", member, "member index within the list")->check(CLI::Range(0, 255));
-
-  std::vector<std::string> assignments;
-  auto* set = app.add_subcommand("set", "change fields of a codeplug (SetFieldAt, SetSubFieldAt), all or none");
-  set->add_option("CODEPLUG", codeplug, "codeplug file")->required();
-  set->add_option("BLOCK", block, "block ID")->required();
-  set->add_option("INDEX", index, "entry or list index")->required()->check(CLI::Range(0, 255));
-  set->add_option("FIELD=VALUE", assignments, "field ID and its new text")->required();
-  auto* set_member =
-      set->add_option("--member", member, "member index within list INDEX")->check(CLI::Range(0, 255));
-  output_options.push_back(
-      set->add_option("-o,--output", output, "codeplug file to write (the codeplug itself without it)"));
-
-  long range_field = 0;
-  int generation = 1;
-  auto* range = app.add_subcommand("range", "the minimum, maximum and step of a field (GetRangeInfo)");
-  range->add_option("FIELD", range_field, "field ID")->required();
-  range->add_option("--gen", generation, "radio generation (1 or 2)")->check(CLI::IsMember({1, 2}));
+  const cpsctl::NameCommands names(app, output, output_options);
 
   auto* errors = app.add_subcommand("errors", "every error code with its HRESULT and message");
   auto* demo = app.add_subcommand(
@@ -205,9 +180,6 @@ int run(int argc, char** argv) {
   std::optional<std::string> output_file;
   for (const CLI::Option* option : output_options)
     if (option->count() > 0) output_file = output;
-  const std::optional<long> field_given = get_field->count() ? std::optional<long>(field) : std::nullopt;
-  std::optional<int> member_given;
-  if (get_member->count() || set_member->count()) member_given = member;
 
   try {
     if (create->parsed()) {
@@ -231,9 +203,7 @@ int run(int argc, char** argv) {
     if (reset->parsed()) return cpsctl::reset_radio(radio, device);
     if (info->parsed()) return cpsctl::update_info(radio, codeplug, device);
     if (import->parsed()) return cpsctl::import_obd(codeplug, obd, output_file);
-    if (get->parsed()) return cpsctl::get_value(codeplug, block, field_given, index, member_given);
-    if (set->parsed()) return cpsctl::set_values(codeplug, block, index, assignments, member_given, output_file);
-    if (range->parsed()) return cpsctl::show_range(range_field, generation);
+    if (const std::optional<int> code = names.run(output_file)) return *code;
     if (errors->parsed()) return cpsctl::list_errors();
     if (demo->parsed()) return cpsctl::demo();
   } catch (const cpsctl::Failure& f) {
