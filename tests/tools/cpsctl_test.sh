@@ -422,6 +422,7 @@ expect obd-block   0 '^block 17 option_board: 1 list$' -- "$cpsctl" get imported
 expect obd-member  0 '^    member 1$'     -- "$cpsctl" get imported.json 17
 expect obd-value   0 '^      475  [a-z0-9_]+  "34"  structural$' -- "$cpsctl" get imported.json 17
 expect obd-list    0 '^475  [a-z0-9_]+  "34"  structural$'       -- "$cpsctl" get imported.json 17 0 475
+expect obd-unnamed 0 '^475  field_475  "34"  structural$' -- "$cpsctl" get imported.json 17 0 field_475
 # The imported board reaches the radio.
 expect obd-write   0 '^verified$'           -- "$cpsctl" write radio.json imported.json --no-backup
 

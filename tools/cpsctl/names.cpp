@@ -145,7 +145,10 @@ Place place_of(Kind kind, bool member) {
 }
 
 int32_t resolve_field(int generation, long block, Kind kind, bool member, const std::string& field) {
-  if (const std::optional<long> id = number(field)) {
+  // "field_475" is field 475 in any block, a block without a field table too.
+  const std::string prefix = "field_";
+  const std::optional<long> id = number(field.starts_with(prefix) ? field.substr(prefix.size()) : field);
+  if (id) {
     if (*id < INT32_MIN || *id > INT32_MAX) throw Failure{kFieldNotFound, "", "field " + field};
     return static_cast<int32_t>(*id);
   }
