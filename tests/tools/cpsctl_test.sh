@@ -592,7 +592,7 @@ after=$(python3 -c 'import json; print(json.load(open("radio.json"))["reset_coun
 # Standard output that cannot be written is a failure.
 if [ -w /dev/full ]; then
   expect full-read 1 '^error: File exception\. \(0x8004097E\): standard output: No space left' -- sh -c "'$cpsctl' read radio.json >/dev/full"
-  expect full-get  1 'standard output' -- sh -c "'$cpsctl' get codeplug.json 4 104 >/dev/full"
+  expect full-get  1 'standard output' -- sh -c "'$cpsctl' get codeplug.json 4 0 104 >/dev/full"
 fi
 
 # The radio's reset counter stops at its largest value; the file still loads.
