@@ -344,7 +344,7 @@ refused preflight-gen2 r9-pre.json r9-unwritable.json 'block 2003 entry 0 field 
 # check found the radio would hold.
 expect force-warning 0 '^warning: the radio would not hold alias-long\.json as meant:$' -- "$cpsctl" write radio.json alias-long.json --force --no-backup
 expect force-written 0 '^verified$' -- "$cpsctl" write radio.json alias-long.json --force --no-backup
-expect force-radio   0 '^424  "ABCDEFGH"  1$' -- sh -c "'$cpsctl' read radio.json -o forced.json && '$cpsctl' get forced.json 38 424 0"
+expect force-radio   0 '^424  alias  "ABCDEFGH"  editable$' -- sh -c "'$cpsctl' read radio.json -o forced.json && '$cpsctl' get forced.json 38 0 424"
 expect force-clone   0 '^  block 3 entry 0 field 86: meant' -- "$cpsctl" clone other.json unwritable.json --force --no-backup
 "$cpsctl" write radio.json written.json --no-backup >/dev/null || fail "write: the radio back as it was"
 
@@ -352,7 +352,7 @@ expect force-clone   0 '^  block 3 entry 0 field 86: meant' -- "$cpsctl" clone o
 
 "$cpsctl" set written.json 38 0 455=146.52 456=146.52 -o short-number.json >/dev/null
 expect verify-number 0 '^verified$' -- "$cpsctl" write radio.json short-number.json --no-backup
-expect verify-number-radio 0 '^455  "146\.520000"  1$' -- sh -c "'$cpsctl' read radio.json -o number.json && '$cpsctl' get number.json 38 455 0"
+expect verify-number-radio 0 '^455  rx_frequency  "146\.520000"  editable$' -- sh -c "'$cpsctl' read radio.json -o number.json && '$cpsctl' get number.json 38 0 455"
 # A radio that was written but cannot be read back: exit 3. The fifteenth read is the first of
 # the read-back (the destination's read and the write flow's own come first).
 expect verify-unreadable 3 "^error: Unspecified error\. \(0x80004005\): radio .radio\.json. was written, but reading it back failed$" -- "$cpsctl" write radio.json written.json --no-backup --fail read:15:0x80004005
