@@ -5,7 +5,7 @@
 
 #include "codeplug.h"
 
-#include "engine/field_catalogue.h"
+#include "interface/field_catalogue.h"
 
 #include <cstdint>
 #include <optional>

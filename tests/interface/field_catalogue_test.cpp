@@ -1,6 +1,6 @@
 // The field catalogue as people read it: names, places, choices, ranges and attributes of the
 // fields of every block of both generations, taken from the blocks' own tables.
-#include "engine/field_catalogue.h"
+#include "interface/field_catalogue.h"
 
 #include "gen1/block_table.h"
 

@@ -1,4 +1,4 @@
-#include "engine/field_catalogue.h"
+#include "interface/field_catalogue.h"
 
 #include "gen1/block_table.h"
 #include "gen1/blocks/radio_identity.h"
