@@ -1,5 +1,7 @@
 // cpsctl: a command-line host of the codeplug services component, for people and scripts.
 #include "commands.h"
+#include "csv.h"
+#include "diff.h"
 #include "host.h"
 #include "name_cli.h"
 #include "sim/simulated_radio.h"
@@ -162,6 +164,40 @@ int run(int argc, char** argv) {
 
   const cpsctl::NameCommands names(app, output, output_options);
 
+  std::string second, csv;
+  long csv_block = 0;
+  auto* diff = app.add_subcommand("diff", "the block, entry and field values in which two codeplugs differ");
+  diff->add_option("A", codeplug, "codeplug file, or a radio file (its codeplug is read, the file left as it is)")
+      ->required();
+  diff->add_option("B", second, "codeplug file, or a radio file")->required();
+  diff->footer(
+      "One line per difference: 'block 38 entry 3 field 455: \"146.520000\" -> \"147.000000\"', and\n"
+      "'block 17: only in B' for a block, entry, list, member or field that one side lacks. Values\n"
+      "are compared as values (\"146.52\" and \"146.520000\" agree); attributes are not compared.\n"
+      "Codeplugs of different generations are not compared: one line says so, exit 1.\n"
+      "\n"
+      "Exit codes, as diff's: 0 the same, 1 different, 2 the command line is wrong or A or B\n"
+      "cannot be read.");
+
+  auto* export_csv = app.add_subcommand("export-csv", "a block's entries as CSV on standard output");
+  export_csv->add_option("CODEPLUG", codeplug, "codeplug file")->required();
+  auto* export_block = export_csv->add_option("BLOCK", csv_block, "a block of entries (the channel list: 38, or 2018 in generation 2)");
+  export_csv->footer(
+      "One row per entry, one column per field, a header row of field IDs. A cell holding a comma,\n"
+      "a double quote or a line break is quoted, its quotes doubled (RFC 4180); lines end in LF.");
+
+  auto* import_csv = app.add_subcommand("import-csv", "set a block's entries from CSV, all or nothing, then save");
+  import_csv->add_option("CODEPLUG", codeplug, "codeplug file, changed in place")->required();
+  import_csv->add_option("CSV", csv, "CSV file as export-csv writes it (- for standard input)")->required();
+  auto* import_block = import_csv->add_option("BLOCK", csv_block, "a block of entries (the channel list: 38, or 2018 in generation 2)");
+  import_csv->footer(
+      "The header row names a field per column: its ID, or \"ID (name)\". Data row N sets entry N-2\n"
+      "(row 2 is entry 0). Rows beyond the block's entries add entries first (AddList); entries\n"
+      "beyond the last row are deleted (DeleteList), so the CSV is the whole list. Each cell whose\n"
+      "value differs from the entry's is set (SetFieldAt); an empty cell of a field the entry lacks\n"
+      "is left alone. The first value refused fails the import, naming its CSV row and column as a\n"
+      "spreadsheet shows them and the component's error; the codeplug is then left as it was.");
+
   auto* errors = app.add_subcommand("errors", "every error code with its HRESULT and message");
   auto* demo = app.add_subcommand(
       "demo", "for each generation: read a factory radio, change a channel, write it back, read it again");
@@ -204,6 +240,11 @@ int run(int argc, char** argv) {
     if (info->parsed()) return cpsctl::update_info(radio, codeplug, device);
     if (import->parsed()) return cpsctl::import_obd(codeplug, obd, output_file);
     if (const std::optional<int> code = names.run(output_file)) return *code;
+    if (diff->parsed()) return cpsctl::diff_codeplugs(codeplug, second);
+    if (export_csv->parsed())
+      return cpsctl::export_csv(codeplug, export_block->count() ? std::optional<long>(csv_block) : std::nullopt);
+    if (import_csv->parsed())
+      return cpsctl::import_csv(codeplug, csv, import_block->count() ? std::optional<long>(csv_block) : std::nullopt);
     if (errors->parsed()) return cpsctl::list_errors();
     if (demo->parsed()) return cpsctl::demo();
   } catch (const cpsctl::Failure& f) {
