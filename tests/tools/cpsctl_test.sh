@@ -603,6 +603,70 @@ expect reset-max 0 'reset 2147483647 times so far' -- "$cpsctl" reset worn.json
 expect reset-max-again 0 'reset 2147483647 times so far' -- "$cpsctl" reset worn.json
 expect reset-max-load 0 '"generation": 1' -- "$cpsctl" read worn.json
 
+# ---- diff, export-csv, import-csv ---------------------------------------------------------
+
+"$cpsctl" radio create d-radio.json --gen 1 >/dev/null
+"$cpsctl" read d-radio.json -o d-a.json >/dev/null
+cp d-a.json d-b.json
+expect diff-equal 0 '^$' -- "$cpsctl" diff d-a.json d-b.json
+"$cpsctl" set d-b.json 38 3 455=147.000 >/dev/null
+expect diff-field 1 '^block 38 entry 3 field 455: "147\.518750" -> "147\.000"$' -- "$cpsctl" diff d-a.json d-b.json
+[ "$("$cpsctl" diff d-a.json d-b.json | wc -l)" -eq 1 ] || fail "diff-field: more than the one changed field"
+# The same value in another spelling is no difference.
+"$cpsctl" set d-b.json 38 3 455=147.518750 >/dev/null
+expect diff-value 0 '^$' -- "$cpsctl" diff d-a.json d-b.json
+# A radio is read as `read` reads it, and its file left as it was.
+cp d-radio.json d-radio.before
+expect diff-radio 0 '^$' -- "$cpsctl" diff d-radio.json d-a.json
+cmp -s d-radio.json d-radio.before || fail "diff-radio: the radio file changed"
+"$cpsctl" radio create d-small.json --gen 1 --channels 30 >/dev/null
+expect diff-radio-entries 1 '^block 38 entry 31: only in d-a\.json$' -- "$cpsctl" diff d-small.json d-a.json
+"$cpsctl" radio create d-gen2.json --gen 2 >/dev/null
+expect diff-generation 1 '^generation 1 in d-a\.json, 2 in d-gen2\.json: .*not compared$' -- "$cpsctl" diff d-a.json d-gen2.json
+expect diff-missing 2 '^error: File cannot be opened\..*nothing\.json' -- "$cpsctl" diff d-a.json nothing.json
+expect diff-usage 2 'B' -- "$cpsctl" diff d-a.json
+
+# export then import unchanged: nothing set, the file the same byte for byte.
+"$cpsctl" export-csv d-a.json >d.csv || fail "export-csv"
+expect csv-header 0 '^380,382,456,455,' -- head -n 1 d.csv
+[ "$(wc -l <d.csv)" -eq 33 ] || fail "export-csv: $(wc -l <d.csv) lines, want a header and 32 channels"
+cp d-a.json d-c.json
+expect csv-unchanged 0 '^imported 32 rows into block 38 of d-c\.json: 0 values set$' -- "$cpsctl" import-csv d-c.json d.csv
+cmp -s d-a.json d-c.json || fail "csv-unchanged: the codeplug changed"
+# Quoting: a comma and quotes in an alias go out quoted and come back as they were.
+"$cpsctl" set d-c.json 38 1 '424=A,"B"' >/dev/null
+expect csv-quoted 0 ',"A,""B""",' -- "$cpsctl" export-csv d-c.json
+"$cpsctl" export-csv d-c.json >d-quoted.csv
+cp d-a.json d-d.json
+expect csv-quoted-import 0 ': 1 value set$' -- "$cpsctl" import-csv d-d.json d-quoted.csv
+expect csv-quoted-back 0 '^$' -- "$cpsctl" diff d-c.json d-d.json
+# A refused value names its row and column and changes nothing.
+sed '4s/^\([^,]*,[^,]*,\)[^,]*/\1999/' d.csv >d-bad.csv
+cp d-a.json d-e.json
+expect csv-refused 1 '^error: Invalid data\. \(0x8004096B\): CSV row 4, column 3 \(block 38 entry 2 field 456 = "999"\)' -- "$cpsctl" import-csv d-e.json d-bad.csv
+cmp -s d-a.json d-e.json || fail "csv-refused: the codeplug changed"
+# Fewer rows delete the trailing entries; more add entries; columns by "ID (name)" too.
+head -n 5 d.csv >d-short.csv
+expect csv-delete 0 ': 0 values set, 28 entries deleted$' -- "$cpsctl" import-csv d-e.json d-short.csv
+expect csv-deleted 1 '^block 38 header field 48: "32" -> "4"$' -- "$cpsctl" diff d-a.json d-e.json
+{ sed '1s/^380,/380 (channel_thing),/' d.csv | sed '$s/CH 32/CH 99/'; } >d-long.csv
+expect csv-add 0 ': [0-9]+ values set, 28 entries added$' -- "$cpsctl" import-csv d-e.json d-long.csv
+expect csv-added 1 '^block 38 entry 31 field 424: "CH 32" -> "CH 99"$' -- "$cpsctl" diff d-a.json d-e.json
+# (The deletion took channels 4 to 31 out of the lists that held them; the channel list itself
+# is the CSV's again.)
+[ "$("$cpsctl" diff d-a.json d-e.json | grep -c '^block 38 ')" -eq 1 ] || fail "csv-added: the added entries are not the CSV's"
+# A row beyond the largest list the radio takes is refused by AddList, naming the row.
+cp d-e.json d-f.json
+{ cat d.csv; sed -n 2p d.csv; } >d-over.csv
+expect csv-over 1 '\(0x80040975\): adding an entry for CSV row 34 to block 38$' -- "$cpsctl" import-csv d-f.json d-over.csv
+cmp -s d-e.json d-f.json || fail "csv-over: the codeplug changed"
+expect csv-ragged 1 '^error: Invalid data\. .*CSV row 3 has 2 cells, the header row 51' -- sh -c "printf '%s\n' \"\$(head -n 2 d.csv)\" 'a,b' | '$cpsctl' import-csv d-e.json -"
+expect csv-column 1 '^error: Field not found\. .*CSV row 1, column 1: "frequency" names no field' -- sh -c "echo frequency | '$cpsctl' import-csv d-e.json -"
+expect csv-open-quote 1 'CSV row 2, column 1: the quoted cell is not closed' -- sh -c "printf '424\n\"CH\n' | '$cpsctl' import-csv d-e.json -"
+expect csv-not-entries 2 'block 453 holds fields, not entries' -- "$cpsctl" export-csv d-a.json 453
+"$cpsctl" read d-gen2.json -o d-gen2-codeplug.json >/dev/null
+expect csv-gen2 0 '^2501,2502,' -- "$cpsctl" export-csv d-gen2-codeplug.json
+
 # ---- demo, and no temporary file left anywhere ----------------------------------------------
 
 expect demo 0 '^verified$' -- "$cpsctl" demo
