@@ -3,6 +3,7 @@
 #include "block_text.h"
 #include "codeplug_file.h"
 #include "codeplug_object.h"
+#include "compare.h"
 #include "diff.h"
 #include "file_lock.h"
 #include "host.h"

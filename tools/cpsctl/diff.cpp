@@ -3,6 +3,7 @@
 #include "block_text.h"
 #include "codeplug_file.h"
 #include "codeplug_object.h"
+#include "compare.h"
 #include "host.h"
 #include "progress.h"
 #include "sim/simulated_radio.h"
@@ -22,42 +23,6 @@
 namespace cpsctl {
 
 std::string field_label(int /*generation*/, int32_t /*block*/, int32_t field) { return std::to_string(field); }
-
-namespace {
-
-// A decimal number's digits without the zeros that do not change its value: "-012.50" is
-// {negative, "12", "5"}. nullopt for a text that is not a plain decimal number.
-struct Decimal {
-  bool negative = false;
-  std::string_view whole, fraction;
-  bool operator==(const Decimal&) const = default;
-};
-
-std::optional<Decimal> decimal(std::string_view text) {
-  Decimal d;
-  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-    d.negative = text[0] == '-';
-    text.remove_prefix(1);
-  }
-  const size_t point = text.find('.');
-  d.whole = text.substr(0, point);
-  d.fraction = point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
-  auto digits = [](std::string_view s) { return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }); };
-  if (d.whole.empty() && d.fraction.empty()) return std::nullopt;
-  if (!digits(d.whole) || !digits(d.fraction)) return std::nullopt;
-  while (!d.whole.empty() && d.whole.front() == '0') d.whole.remove_prefix(1);
-  while (!d.fraction.empty() && d.fraction.back() == '0') d.fraction.remove_suffix(1);
-  if (d.whole.empty() && d.fraction.empty()) d.negative = false;  // -0 is 0
-  return d;
-}
-
-}  // namespace
-
-bool same_value(std::string_view a, std::string_view b) {
-  if (a == b) return true;
-  const auto x = decimal(a), y = decimal(b);
-  return x && y && *x == *y;
-}
 
 namespace {
 

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace cpsctl {
@@ -15,12 +14,7 @@ namespace cpsctl {
 // How a field is named in a difference line and a CSV header: its ID.
 std::string field_label(int generation, int32_t block, int32_t field);
 
-// Whether two field texts hold the same value: the same text, or two decimal numbers of one
-// value ("146.52" and "146.520000", "-0" and "0"), compared digit by digit so that long digit
-// strings never meet through rounding.
-bool same_value(std::string_view a, std::string_view b);
-
-// Every difference from `a` to `b`, one line each, `a_name` and `b_name` saying where a block,
+// Every difference of value (same_value, compare.h) from `a` to `b`, one line each, `a_name` and `b_name` saying where a block,
 // entry or field found on one side only is. Attributes are not compared.
 std::vector<std::string> codeplug_differences(const Codeplug& a, const Codeplug& b, const std::string& a_name,
                                               const std::string& b_name);
