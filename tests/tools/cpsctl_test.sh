@@ -625,6 +625,9 @@ expect diff-radio-entries 1 '^block 38 entry 31: only in d-a\.json$' -- "$cpsctl
 expect diff-generation 1 '^generation 1 in d-a\.json, 2 in d-gen2\.json: .*not compared$' -- "$cpsctl" diff d-a.json d-gen2.json
 expect diff-missing 2 '^error: File cannot be opened\..*nothing\.json' -- "$cpsctl" diff d-a.json nothing.json
 expect diff-usage 2 'B' -- "$cpsctl" diff d-a.json
+expect diff-directory 2 "'\.': it is a directory" -- "$cpsctl" diff . d-a.json
+expect diff-help 0 'Exit codes, as diff' -- "$cpsctl" diff --help
+expect csv-help 0 'beyond the last row are deleted' -- "$cpsctl" import-csv --help
 
 # export then import unchanged: nothing set, the file the same byte for byte.
 "$cpsctl" export-csv d-a.json >d.csv || fail "export-csv"

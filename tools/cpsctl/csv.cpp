@@ -152,11 +152,7 @@ const Row* find_row(const Rows& rows, int32_t id) {
 
 std::string read_text(const std::string& path) {
   if (path == "-") return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Failure{kFileOpen, "", "CSV '" + path + "': " + std::strerror(errno)};
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw Failure{kFileRead, "", "CSV '" + path + "'"};
-  return text;
+  return read_whole_file(path, "CSV '" + path + "'");
 }
 
 }  // namespace

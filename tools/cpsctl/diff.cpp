@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -21,6 +22,19 @@
 #include <utility>
 
 namespace cpsctl {
+
+std::string read_whole_file(const std::string& path, const std::string& what) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) throw Failure{kFileOpen, "", what + ": it is a directory"};
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw Failure{kFileOpen, "", what + ": " + std::strerror(errno)};
+  try {
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.bad()) return content;
+  } catch (const std::exception&) {
+  }
+  throw Failure{kFileRead, "", what};
+}
 
 std::string field_label(int /*generation*/, int32_t /*block*/, int32_t field) { return std::to_string(field); }
 
@@ -158,10 +172,7 @@ std::vector<std::string> codeplug_differences(const Codeplug& a, const Codeplug&
 }
 
 Codeplug read_codeplug_or_radio(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Failure{kFileOpen, "", "'" + path + "': " + std::strerror(errno)};
-  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw Failure{kFileRead, "", "'" + path + "'"};
+  const std::string content = read_whole_file(path, "'" + path + "'");
   // A radio file holds the radio's memory; anything else is read as a codeplug file, whose
   // reader names what is wrong with it.
   const nlohmann::json file = nlohmann::json::parse(content, nullptr, false);

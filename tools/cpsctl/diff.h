@@ -19,6 +19,9 @@ std::string field_label(int generation, int32_t block, int32_t field);
 std::vector<std::string> codeplug_differences(const Codeplug& a, const Codeplug& b, const std::string& a_name,
                                               const std::string& b_name);
 
+// A file's whole text; Failure naming it as `what` ("CSV 'x.csv'") when it cannot be read.
+std::string read_whole_file(const std::string& path, const std::string& what);
+
 // A codeplug file, or a radio file's codeplug read from the radio (the radio file stays as it
 // is). Throws Failure.
 Codeplug read_codeplug_or_radio(const std::string& path);

@@ -172,7 +172,7 @@ int run(int argc, char** argv) {
   diff->add_option("B", second, "codeplug file, or a radio file")->required();
   diff->footer(
       "One line per difference: 'block 38 entry 3 field 455: \"146.520000\" -> \"147.000000\"', and\n"
-      "'block 17: only in B' for a block, entry, list, member or field that one side lacks. Values\n"
+      "'block 17: only in B.json' for a block, entry, list, member or field one side lacks. Values\n"
       "are compared as values (\"146.52\" and \"146.520000\" agree); attributes are not compared.\n"
       "Codeplugs of different generations are not compared: one line says so, exit 1.\n"
       "\n"
@@ -181,7 +181,8 @@ int run(int argc, char** argv) {
 
   auto* export_csv = app.add_subcommand("export-csv", "a block's entries as CSV on standard output");
   export_csv->add_option("CODEPLUG", codeplug, "codeplug file")->required();
-  auto* export_block = export_csv->add_option("BLOCK", csv_block, "a block of entries (the channel list: 38, or 2018 in generation 2)");
+  auto* export_block = export_csv->add_option("BLOCK", csv_block, "a block of entries (the channel list: 38, or 2018 in generation 2)")
+                           ->check(CLI::Range(0L, 2147483647L));
   export_csv->footer(
       "One row per entry, one column per field, a header row of field IDs. A cell holding a comma,\n"
       "a double quote or a line break is quoted, its quotes doubled (RFC 4180); lines end in LF.");
@@ -189,7 +190,8 @@ int run(int argc, char** argv) {
   auto* import_csv = app.add_subcommand("import-csv", "set a block's entries from CSV, all or nothing, then save");
   import_csv->add_option("CODEPLUG", codeplug, "codeplug file, changed in place")->required();
   import_csv->add_option("CSV", csv, "CSV file as export-csv writes it (- for standard input)")->required();
-  auto* import_block = import_csv->add_option("BLOCK", csv_block, "a block of entries (the channel list: 38, or 2018 in generation 2)");
+  auto* import_block = import_csv->add_option("BLOCK", csv_block, "a block of entries (the channel list: 38, or 2018 in generation 2)")
+                           ->check(CLI::Range(0L, 2147483647L));
   import_csv->footer(
       "The header row names a field per column: its ID, or \"ID (name)\". Data row N sets entry N-2\n"
       "(row 2 is entry 0). Rows beyond the block's entries add entries first (AddList); entries\n"
