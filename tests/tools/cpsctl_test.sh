@@ -610,7 +610,7 @@ expect reset-max-load 0 '"generation": 1' -- "$cpsctl" read worn.json
 cp d-a.json d-b.json
 expect diff-equal 0 '^$' -- "$cpsctl" diff d-a.json d-b.json
 "$cpsctl" set d-b.json 38 3 455=147.000 >/dev/null
-expect diff-field 1 '^block 38 entry 3 field 455: "147\.518750" -> "147\.000"$' -- "$cpsctl" diff d-a.json d-b.json
+expect diff-field 1 '^block 38 entry 3 field 455 \(rx_frequency\): "147\.518750" -> "147\.000"$' -- "$cpsctl" diff d-a.json d-b.json
 [ "$("$cpsctl" diff d-a.json d-b.json | wc -l)" -eq 1 ] || fail "diff-field: more than the one changed field"
 # The same value in another spelling is no difference.
 "$cpsctl" set d-b.json 38 3 455=147.518750 >/dev/null
@@ -631,7 +631,7 @@ expect csv-help 0 'beyond the last row are deleted' -- "$cpsctl" import-csv --he
 
 # export then import unchanged: nothing set, the file the same byte for byte.
 "$cpsctl" export-csv d-a.json >d.csv || fail "export-csv"
-expect csv-header 0 '^380,382,456,455,' -- head -n 1 d.csv
+expect csv-header 0 '^380,382,456 \(tx_frequency\),455 \(rx_frequency\),' -- head -n 1 d.csv
 [ "$(wc -l <d.csv)" -eq 33 ] || fail "export-csv: $(wc -l <d.csv) lines, want a header and 32 channels"
 cp d-a.json d-c.json
 expect csv-unchanged 0 '^imported 32 rows into block 38 of d-c\.json: 0 values set$' -- "$cpsctl" import-csv d-c.json d.csv
@@ -646,15 +646,15 @@ expect csv-quoted-back 0 '^$' -- "$cpsctl" diff d-c.json d-d.json
 # A refused value names its row and column and changes nothing.
 sed '4s/^\([^,]*,[^,]*,\)[^,]*/\1999/' d.csv >d-bad.csv
 cp d-a.json d-e.json
-expect csv-refused 1 '^error: Invalid data\. \(0x8004096B\): CSV row 4, column 3 \(block 38 entry 2 field 456 = "999"\)' -- "$cpsctl" import-csv d-e.json d-bad.csv
+expect csv-refused 1 '^error: Invalid data\. \(0x8004096B\): CSV row 4, column 3: block 38 entry 2 field 456 \(tx_frequency\) = "999"$' -- "$cpsctl" import-csv d-e.json d-bad.csv
 cmp -s d-a.json d-e.json || fail "csv-refused: the codeplug changed"
-# Fewer rows delete the trailing entries; more add entries; columns by "ID (name)" too.
+# Fewer rows delete the trailing entries; more add entries; columns by "ID (name)" or a name too.
 head -n 5 d.csv >d-short.csv
 expect csv-delete 0 ': 0 values set, 28 entries deleted$' -- "$cpsctl" import-csv d-e.json d-short.csv
-expect csv-deleted 1 '^block 38 header field 48: "32" -> "4"$' -- "$cpsctl" diff d-a.json d-e.json
-{ sed '1s/^380,/380 (channel_thing),/' d.csv | sed '$s/CH 32/CH 99/'; } >d-long.csv
+expect csv-deleted 1 '^block 38 header field 48 \(record_count\): "32" -> "4"$' -- "$cpsctl" diff d-a.json d-e.json
+{ sed '1s/^380,/380 (channel_thing),/; 1s/424 (alias)/alias/' d.csv | sed '$s/CH 32/CH 99/'; } >d-long.csv
 expect csv-add 0 ': [0-9]+ values set, 28 entries added$' -- "$cpsctl" import-csv d-e.json d-long.csv
-expect csv-added 1 '^block 38 entry 31 field 424: "CH 32" -> "CH 99"$' -- "$cpsctl" diff d-a.json d-e.json
+expect csv-added 1 '^block 38 entry 31 field 424 \(alias\): "CH 32" -> "CH 99"$' -- "$cpsctl" diff d-a.json d-e.json
 # (The deletion took channels 4 to 31 out of the lists that held them; the channel list itself
 # is the CSV's again.)
 [ "$("$cpsctl" diff d-a.json d-e.json | grep -c '^block 38 ')" -eq 1 ] || fail "csv-added: the added entries are not the CSV's"
@@ -664,11 +664,11 @@ cp d-e.json d-f.json
 expect csv-over 1 '\(0x80040975\): adding an entry for CSV row 34 to block 38$' -- "$cpsctl" import-csv d-f.json d-over.csv
 cmp -s d-e.json d-f.json || fail "csv-over: the codeplug changed"
 expect csv-ragged 1 '^error: Invalid data\. .*CSV row 3 has 2 cells, the header row 51' -- sh -c "printf '%s\n' \"\$(head -n 2 d.csv)\" 'a,b' | '$cpsctl' import-csv d-e.json -"
-expect csv-column 1 '^error: Field not found\. .*CSV row 1, column 1: "frequency" names no field' -- sh -c "echo frequency | '$cpsctl' import-csv d-e.json -"
+expect csv-column 1 '^error: Field not found\. .*CSV row 1, column 1: "frequency" names no field of block 38' -- sh -c "echo frequency | '$cpsctl' import-csv d-e.json -"
 expect csv-open-quote 1 'CSV row 2, column 1: the quoted cell is not closed' -- sh -c "printf '424\n\"CH\n' | '$cpsctl' import-csv d-e.json -"
 expect csv-not-entries 2 'block 453 holds fields, not entries' -- "$cpsctl" export-csv d-a.json 453
 "$cpsctl" read d-gen2.json -o d-gen2-codeplug.json >/dev/null
-expect csv-gen2 0 '^2501,2502,' -- "$cpsctl" export-csv d-gen2-codeplug.json
+expect csv-gen2 0 '^2501,2502 \(channel_spacing\),' -- "$cpsctl" export-csv d-gen2-codeplug.json
 
 # ---- demo, and no temporary file left anywhere ----------------------------------------------
 

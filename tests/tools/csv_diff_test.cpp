@@ -76,10 +76,14 @@ TEST(Csv, AMalformedCellNamesItsRowAndColumn) {
   }
 }
 
-TEST(Csv, ColumnHeadersNameAFieldByIdOrIdAndName) {
+TEST(Csv, ColumnHeadersNameAFieldByIdIdAndNameOrName) {
   EXPECT_EQ(column_field(1, 38, "455"), 455);
   EXPECT_EQ(column_field(1, 38, "455 (rx_frequency)"), 455);
-  for (const char* header : {"", "rx", "455x", "455 rx", "455 (rx", "-5", "1234567890", " 455"})
+  EXPECT_EQ(column_field(1, 38, "455 (tx_frequency)"), 455);  // the ID decides
+  EXPECT_EQ(column_field(1, 38, "rx_frequency"), 455);
+  EXPECT_EQ(column_field(1, 38, "field_463"), 463);
+  EXPECT_EQ(column_field(2, 2018, "power_level"), 2505);
+  for (const char* header : {"", "no_such_field", "455x", "455 rx", "455 (rx", "-5", "1234567890", " 455"})
     EXPECT_EQ(column_field(1, 38, header), std::nullopt) << header;
 }
 
@@ -104,8 +108,8 @@ TEST(Diff, EachDifferenceIsOneLineNamingItsPlace) {
   list.header[0].text = "y";
   list.entries.pop_back();
   EXPECT_EQ(codeplug_differences(a, b, "A", "B"), (std::vector<std::string>{
-                                                      "block 38 entry 0 field 424: \"CH 1\" -> \"CH 01\"",
-                                                      "block 38 entry 1 field 456: only in B (\"1\")",
+                                                      "block 38 entry 0 field 424 (alias): \"CH 1\" -> \"CH 01\"",
+                                                      "block 38 entry 1 field 456 (tx_frequency): only in B (\"1\")",
                                                       "block 38 entry 2: only in B",
                                                       "block 453: only in A",
                                                       "block 6 list 0 field 7: \"x\" -> \"y\"",

@@ -7,8 +7,10 @@
 #include "diff.h"
 #include "file_lock.h"
 #include "host.h"
+#include "names.h"
 #include "output.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -98,9 +100,17 @@ std::vector<std::vector<std::string>> parse_csv(std::string_view text) {
   return rows;
 }
 
-std::optional<int32_t> column_field(int /*generation*/, int32_t /*block*/, std::string_view header) {
+std::optional<int32_t> column_field(int generation, int32_t block, std::string_view header) {
   size_t digits = 0;
   while (digits < header.size() && header[digits] >= '0' && header[digits] <= '9') ++digits;
+  if (digits == 0 && !header.empty() && (std::isalpha(static_cast<unsigned char>(header[0])) || header[0] == '_')) {
+    // A name, looked for among the entries' fields first ("field_455" is field 455).
+    try {
+      return resolve_field(generation, block, Kind::Block, false, std::string(header));
+    } catch (const Failure&) {
+      return std::nullopt;
+    }
+  }
   if (digits == 0 || digits > 9) return std::nullopt;
   const std::string_view rest = header.substr(digits);
   // "455 (rx_frequency)": the name in parentheses is for the reader; the ID decides.
@@ -196,7 +206,7 @@ int import_csv(const std::string& path, const std::string& csv_path, std::option
   for (size_t c = 0; c < header.size(); ++c) {
     const auto field = column_field(file.generation, block, header[c]);
     if (!field)
-      throw Failure{kFieldNotFound, "", cell_place(1, c + 1) + ": " + quoted(header[c]) + " names no field (an ID, or \"ID (name)\")"};
+      throw Failure{kFieldNotFound, "", cell_place(1, c + 1) + ": " + quoted(header[c]) + " names no field of block " + std::to_string(block) + " (an ID, \"ID (name)\" or a name)"};
     if (const auto [seen, added] = column_of.emplace(*field, c + 1); !added)
       bad_csv(1, c + 1, "field " + std::to_string(*field) + " has column " + std::to_string(seen->second) + " already");
     fields.push_back(*field);
@@ -239,9 +249,9 @@ int import_csv(const std::string& path, const std::string& csv_path, std::option
       const Row* now = entry < entries.size() ? find_row(entries[entry], fields[c]) : nullptr;
       if (now ? same_value(now->text, text) : text.empty()) continue;
       const Row row{fields[c], text, now ? now->attribute : uint8_t{1}};
-      const std::string where = cell_place(r + 1, c + 1) + " (block " + std::to_string(block) + " entry " +
+      const std::string where = cell_place(r + 1, c + 1) + ": block " + std::to_string(block) + " entry " +
                                 std::to_string(entry) + " field " + field_label(file.generation, block, fields[c]) +
-                                " = " + quoted(text_prefix(text)) + ")";
+                                " = " + quoted(text_prefix(text));
       HRESULT hr = S_OK;
       try {
         hr = set_field(object, block, static_cast<int>(entry), std::nullopt, row);

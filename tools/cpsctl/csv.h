@@ -19,8 +19,8 @@ std::string csv_line(const std::vector<std::string>& cells);  // ends in "\n"
 // row and column (1-based) of a quote out of place or a quoted cell left open.
 std::vector<std::vector<std::string>> parse_csv(std::string_view text);
 
-// The field a CSV column header names in a block: an ID ("455") or an ID and its name
-// ("455 (name)"). nullopt when it names none.
+// The field a CSV column header names in a block: an ID ("455"), an ID and its name
+// ("455 (rx_frequency)", the ID deciding) or a name ("rx_frequency"). nullopt when it names none.
 std::optional<int32_t> column_field(int generation, int32_t block, std::string_view header);
 
 // The channel list of a generation, what export-csv and import-csv take without BLOCK.

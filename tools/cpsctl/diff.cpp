@@ -5,6 +5,7 @@
 #include "codeplug_object.h"
 #include "compare.h"
 #include "host.h"
+#include "names.h"
 #include "progress.h"
 #include "sim/simulated_radio.h"
 
@@ -36,7 +37,13 @@ std::string read_whole_file(const std::string& path, const std::string& what) {
   throw Failure{kFileRead, "", what};
 }
 
-std::string field_label(int /*generation*/, int32_t /*block*/, int32_t field) { return std::to_string(field); }
+std::string field_label(int generation, int32_t block, int32_t field) {
+  std::string label = std::to_string(field);
+  if (const cps::catalogue::BlockInfo* info = block_info(generation, block))
+    if (const cps::catalogue::FieldInfo* found = cps::catalogue::find_field(*info, label); found && found->named)
+      label += " (" + found->name + ")";
+  return label;
+}
 
 namespace {
 

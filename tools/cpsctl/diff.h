@@ -11,7 +11,8 @@
 
 namespace cpsctl {
 
-// How a field is named in a difference line and a CSV header: its ID.
+// How a field is named in a difference line and a CSV header: its ID, and its name from the
+// field catalogue where it has one: "455 (rx_frequency)".
 std::string field_label(int generation, int32_t block, int32_t field);
 
 // Every difference of value (same_value, compare.h) from `a` to `b`, one line each, `a_name` and `b_name` saying where a block,

@@ -171,10 +171,10 @@ int run(int argc, char** argv) {
       ->required();
   diff->add_option("B", second, "codeplug file, or a radio file")->required();
   diff->footer(
-      "One line per difference: 'block 38 entry 3 field 455: \"146.520000\" -> \"147.000000\"', and\n"
-      "'block 17: only in B.json' for a block, entry, list, member or field one side lacks. Values\n"
-      "are compared as values (\"146.52\" and \"146.520000\" agree); attributes are not compared.\n"
-      "Codeplugs of different generations are not compared: one line says so, exit 1.\n"
+      "One line per difference, 'block 38 entry 3 field 455 (rx_frequency): \"146.520000\" -> \"147\"',\n"
+      "and 'block 17: only in B.json' for a block, entry, list, member or field one side lacks.\n"
+      "Values are compared as values (\"146.52\" and \"146.520000\" agree); attributes are not\n"
+      "compared. Codeplugs of different generations are not compared: one line says so, exit 1.\n"
       "\n"
       "Exit codes, as diff's: 0 the same, 1 different, 2 the command line is wrong or A or B\n"
       "cannot be read.");
@@ -184,8 +184,9 @@ int run(int argc, char** argv) {
   auto* export_block = export_csv->add_option("BLOCK", csv_block, "a block of entries (the channel list: 38, or 2018 in generation 2)")
                            ->check(CLI::Range(0L, 2147483647L));
   export_csv->footer(
-      "One row per entry, one column per field, a header row of field IDs. A cell holding a comma,\n"
-      "a double quote or a line break is quoted, its quotes doubled (RFC 4180); lines end in LF.");
+      "One row per entry, one column per field, a header row of field labels: \"455 (rx_frequency)\",\n"
+      "the ID alone for a field without a name. A cell holding a comma, a double quote or a line\n"
+      "break is quoted, its quotes doubled (RFC 4180); lines end in LF.");
 
   auto* import_csv = app.add_subcommand("import-csv", "set a block's entries from CSV, all or nothing, then save");
   import_csv->add_option("CODEPLUG", codeplug, "codeplug file, changed in place")->required();
@@ -193,12 +194,13 @@ int run(int argc, char** argv) {
   auto* import_block = import_csv->add_option("BLOCK", csv_block, "a block of entries (the channel list: 38, or 2018 in generation 2)")
                            ->check(CLI::Range(0L, 2147483647L));
   import_csv->footer(
-      "The header row names a field per column: its ID, or \"ID (name)\". Data row N sets entry N-2\n"
-      "(row 2 is entry 0). Rows beyond the block's entries add entries first (AddList); entries\n"
-      "beyond the last row are deleted (DeleteList), so the CSV is the whole list. Each cell whose\n"
-      "value differs from the entry's is set (SetFieldAt); an empty cell of a field the entry lacks\n"
-      "is left alone. The first value refused fails the import, naming its CSV row and column as a\n"
-      "spreadsheet shows them and the component's error; the codeplug is then left as it was.");
+      "The header row names a field per column: its ID, \"ID (name)\" (the ID decides) or its name.\n"
+      "Data row N sets entry N-2 (row 2 is entry 0). Rows beyond the block's entries add entries\n"
+      "first (AddList); entries beyond the last row are deleted (DeleteList), so the CSV is the\n"
+      "whole list. Each cell whose value differs from the entry's is set (SetFieldAt); an empty\n"
+      "cell of a field the entry lacks is left alone. The first value refused fails the import,\n"
+      "naming its CSV row and column as a spreadsheet shows them and the component's error; the\n"
+      "codeplug is then left as it was.");
 
   auto* errors = app.add_subcommand("errors", "every error code with its HRESULT and message");
   auto* demo = app.add_subcommand(
