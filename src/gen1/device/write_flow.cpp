@@ -19,6 +19,7 @@
 #include "gen1/blocks/trunking.h"
 #include "gen1/radio.h"
 #include "platform/errors.h"
+#include "platform/local_time.h"
 #include "platform/ole_util.h"
 #include "engine/variant_codec.h"
 
@@ -98,13 +99,7 @@ void set_record_text(ProgrammingRecord& block4, int32_t field_id, const std::str
 
 // The host's local date ("04-07-2009") and time ("09:05") into fields 105 and 106.
 void stamp_date_and_time(ProgrammingRecord& block4) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = local_now();
   char date[32];
   std::snprintf(date, sizeof date, "%2d-%2d-%4d", local.tm_mon + 1, local.tm_mday,
                 local.tm_year + 1900);

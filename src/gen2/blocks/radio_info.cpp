@@ -154,17 +154,6 @@ std::string two_digits(int value) {
 
 }  // namespace
 
-std::tm local_now() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return local;
-}
-
 RadioInfo::RadioInfo() : FramedList(kShape), clock_(&local_now) {}
 
 void RadioInfo::unpack(const uint8_t* bytes, size_t length) {

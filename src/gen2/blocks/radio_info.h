@@ -13,6 +13,7 @@
 #pragma once
 
 #include "gen2/values/list_frame.h"
+#include "platform/local_time.h"
 
 #include <ctime>
 #include <string>
@@ -54,8 +55,5 @@ class RadioInfo : public FramedList {
  private:
   Clock clock_;
 };
-
-// The host's local date and time now.
-std::tm local_now();
 
 }  // namespace cps::gen2

@@ -14,6 +14,7 @@
 
 #include "device/device_link.h"
 #include "platform/errors.h"
+#include "platform/local_time.h"
 
 #include <cstdio>
 #include <string>
@@ -31,17 +32,6 @@ std::string stamp(const char* format, int a, int b, int c = 0) {
   for (char& ch : out)
     if (ch == ' ') ch = '0';
   return out;
-}
-
-std::tm local_now() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return local;
 }
 
 // Step 13 of both flows: stamp, pack, write; the stamp goes back when the write fails.
