@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <map>
 #include <memory>
 #include <span>
 
@@ -120,22 +119,6 @@ void add_header(const Generation& gen, const FieldList& header, Place place, std
   }
 }
 
-// A name that rows of several IDs share (a switch repeated at a stride, 32 rows of one name) is
-// told apart by its position among them: option_switch_0, option_switch_1, ...
-void number_shared_names(std::vector<FieldInfo>& fields) {
-  std::map<std::string, std::vector<int32_t>> ids_of;
-  for (const FieldInfo& field : fields) {
-    std::vector<int32_t>& ids = ids_of[field.name];
-    if (std::find(ids.begin(), ids.end(), field.id) == ids.end()) ids.push_back(field.id);
-  }
-  for (FieldInfo& field : fields) {
-    const std::vector<int32_t>& ids = ids_of[field.name];
-    if (ids.size() < 2) continue;
-    const auto rank = std::find(ids.begin(), ids.end(), field.id) - ids.begin();
-    field.name += "_" + std::to_string(rank);
-  }
-}
-
 std::vector<FieldInfo> fields_of(const Generation& gen, const BlockShape& shape, RecordKind kind) {
   std::vector<FieldInfo> fields;
   const Place header = kind == RecordKind::Fields ? Place::Field : Place::Header;
@@ -143,7 +126,6 @@ std::vector<FieldInfo> fields_of(const Generation& gen, const BlockShape& shape,
   add_rows(gen, shape.fields, Place::Field, fields);
   add_rows(gen, shape.entries, kind == RecordKind::Lists ? Place::ListHeader : Place::Entry, fields);
   add_rows(gen, shape.members, Place::Member, fields);
-  number_shared_names(fields);
   return fields;
 }
 

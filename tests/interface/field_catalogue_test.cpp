@@ -158,12 +158,14 @@ TEST(FieldCatalogue, SecondGeneration) {
   ASSERT_NE(find_block(2, 2006), nullptr);
   EXPECT_TRUE(find_block(2, 2006)->fields.empty());
   EXPECT_TRUE(find_block(2, 2029)->fields.empty());
-  // The 32 option switches of block 2867 share one row name: each is told by its position.
+  // The 32 option switches of block 2867 are numbered from 1 in ID order (2875 is bit 31 of the
+  // option word).
   const BlockInfo* retained = find_block(2, 2867);
   ASSERT_NE(retained, nullptr);
-  ASSERT_NE(find_field(*retained, "option_switch_0"), nullptr);
-  EXPECT_EQ(find_field(*retained, "option_switch_0")->id, 2875);
-  EXPECT_EQ(find_field(*retained, "option_switch_31")->id, 2906);
+  ASSERT_NE(find_field(*retained, "option_switch_1"), nullptr);
+  EXPECT_EQ(find_field(*retained, "option_switch_1")->id, 2875);
+  EXPECT_EQ(find_field(*retained, "option_switch_32")->id, 2906);
+  EXPECT_EQ(find_field(*retained, "option_switch_0"), nullptr);
   EXPECT_EQ(find_field(*retained, "option_switch"), nullptr);
   EXPECT_EQ(find_block(2, 38), nullptr);
   EXPECT_TRUE(blocks(3).empty());
