@@ -15,19 +15,21 @@ using layout::FieldDesc;
 
 constexpr uint8_t kAttribute = 2;
 
-constexpr FieldDesc bits(int32_t id, uint16_t offset, uint8_t mask) {
-  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Cut, .attribute = kAttribute};
+constexpr FieldDesc bits(int32_t id, uint16_t offset, uint8_t mask, const char* name) {
+  return {.id = id, .offset = offset, .mask = mask, .codec = Codec::Cut, .attribute = kAttribute, .name = name};
 }
-constexpr FieldDesc word(int32_t id, uint16_t offset) {
-  return {.id = id, .offset = offset, .width = 2, .codec = Codec::Cut, .attribute = kAttribute};
+constexpr FieldDesc word(int32_t id, uint16_t offset, const char* name) {
+  return {.id = id, .offset = offset, .width = 2, .codec = Codec::Cut, .attribute = kAttribute, .name = name};
 }
 
 constexpr FieldDesc kHeaderRows[] = {
-    bits(2040, 0, 0xF0), bits(2041, 0, 0x08), bits(2042, 0, 0x04), bits(2043, 0, 0x02), bits(2044, 0, 0x01),
-    bits(2045, 1, 0xFF),
-    word(2046, 2),  // total length, counted from address 643
-    word(2047, 4),  // address of the presence table
-    word(2048, 6),  // address of the address table
+    bits(2040, 0, 0xF0, "header_value"),
+    bits(2041, 0, 0x08, "flag_bit_3"), bits(2042, 0, 0x04, "flag_bit_2"),
+    bits(2043, 0, 0x02, "flag_bit_1"), bits(2044, 0, 0x01, "flag_bit_0"),
+    bits(2045, 1, 0xFF, "header_byte"),
+    word(2046, 2, "codeplug_length"),  // total length, counted from address 643
+    word(2047, 4, "presence_table_address"),
+    word(2048, 6, "address_table_address"),
 };
 static_assert(layout::layout_ok(kHeaderRows, CodeplugHeader::kLength));
 
@@ -37,27 +39,49 @@ constexpr int32_t kRetainedBlock = 2867;
 // In the order the record lists them. Bits 2868 to 2874 belong to blocks this object does not
 // serve; they go from unpack to pack unchanged.
 constexpr FieldDesc kPresenceRows[] = {
-    word(kTableLength, 0),
-    bits(2010, 2, 0x80), bits(2009, 2, 0x40), bits(2008, 2, 0x20), bits(2007, 2, 0x10),
-    bits(2006, 2, 0x08), bits(2005, 2, 0x04), bits(2004, 2, 0x02), bits(2003, 2, 0x01),
-    bits(2018, 3, 0x80), bits(2017, 3, 0x40), bits(2016, 3, 0x20), bits(2015, 3, 0x10),
-    bits(2014, 3, 0x08), bits(2013, 3, 0x04), bits(2012, 3, 0x02), bits(2011, 3, 0x01),
-    bits(2024, 4, 0x80), bits(2023, 4, 0x40), bits(2022, 4, 0x20), bits(2021, 4, 0x10),
-    bits(kRetainedBlock, 4, 0x08), bits(2868, 4, 0x04),
-    bits(2869, 5, 0x40), bits(2870, 5, 0x20), bits(2871, 5, 0x10), bits(2872, 5, 0x08),
-    bits(2873, 5, 0x04), bits(2874, 5, 0x02),
-    bits(2020, 4, 0x02), bits(2019, 4, 0x01),
-    bits(2026, 5, 0x80), bits(2025, 5, 0x01),
+    word(kTableLength, 0, "table_length"),
+    bits(2010, 2, 0x80, "block_2010_present"), bits(2009, 2, 0x40, "block_2009_present"),
+    bits(2008, 2, 0x20, "block_2008_present"), bits(2007, 2, 0x10, "block_2007_present"),
+    bits(2006, 2, 0x08, "block_2006_present"), bits(2005, 2, 0x04, "block_2005_present"),
+    bits(2004, 2, 0x02, "block_2004_present"), bits(2003, 2, 0x01, "block_2003_present"),
+    bits(2018, 3, 0x80, "block_2018_present"), bits(2017, 3, 0x40, "block_2017_present"),
+    bits(2016, 3, 0x20, "block_2016_present"), bits(2015, 3, 0x10, "block_2015_present"),
+    bits(2014, 3, 0x08, "block_2014_present"), bits(2013, 3, 0x04, "block_2013_present"),
+    bits(2012, 3, 0x02, "block_2012_present"), bits(2011, 3, 0x01, "block_2011_present"),
+    bits(2024, 4, 0x80, "block_2024_present"), bits(2023, 4, 0x40, "block_2023_present"),
+    bits(2022, 4, 0x20, "block_2022_present"), bits(2021, 4, 0x10, "block_2021_present"),
+    bits(kRetainedBlock, 4, 0x08, "block_2867_present"), bits(2868, 4, 0x04, "block_2868_present"),
+    bits(2869, 5, 0x40, "block_2869_present"), bits(2870, 5, 0x20, "block_2870_present"),
+    bits(2871, 5, 0x10, "block_2871_present"), bits(2872, 5, 0x08, "block_2872_present"),
+    bits(2873, 5, 0x04, "block_2873_present"), bits(2874, 5, 0x02, "block_2874_present"),
+    bits(2020, 4, 0x02, "block_2020_present"), bits(2019, 4, 0x01, "block_2019_present"),
+    bits(2026, 5, 0x80, "block_2026_present"), bits(2025, 5, 0x01, "block_2025_present"),
 };
 static_assert(layout::layout_ok(kPresenceRows, PresenceTable::kLength - 1));
 
 constexpr int32_t kFirstAddress = 2835;
 constexpr size_t kAddresses = 32;
+// Field 2835 + k holds the start of one block, in the table's order; the fields without a block
+// (2854, 2860 to 2865) are carried as they are.
+constexpr const char* kAddressNames[] = {
+    "block_2003_address", "block_2004_address", "block_2005_address",
+    "block_2006_address", "block_2007_address", "block_2008_address",
+    "block_2009_address", "block_2010_address", "block_2011_address",
+    "block_2012_address", "block_2013_address", "block_2014_address",
+    "block_2015_address", "block_2016_address", "block_2017_address",
+    "block_2018_address", "block_2019_address", "block_2020_address",
+    "block_2867_address", "spare_address_2854", "block_2021_address",
+    "block_2022_address", "block_2023_address", "block_2024_address",
+    "block_2025_address", "spare_address_2860", "spare_address_2861",
+    "spare_address_2862", "spare_address_2863", "spare_address_2864",
+    "spare_address_2865", "block_2026_address",
+};
+static_assert(std::size(kAddressNames) == kAddresses);
 constexpr auto kAddressRows = [] {
   std::array<FieldDesc, kAddresses + 1> rows{};
-  rows[0] = word(2834, 0);  // the table's length
+  rows[0] = word(2834, 0, "table_length");
   for (size_t k = 0; k < kAddresses; ++k)
-    rows[k + 1] = word(kFirstAddress + static_cast<int32_t>(k), static_cast<uint16_t>(2 + 2 * k));
+    rows[k + 1] = word(kFirstAddress + static_cast<int32_t>(k), static_cast<uint16_t>(2 + 2 * k), kAddressNames[k]);
   return rows;
 }();
 static_assert(layout::layout_ok(kAddressRows, AddressTable::kLength - 1));
