@@ -165,10 +165,12 @@ constexpr FieldDesc kRows[] = {
      .name = "squelch_b_type", .on_set = &on_type_set},
     {.id = kCodeB, .offset = 6, .width = 2, .codec = Codec::Custom, .dflt = {""}, .custom = &kSquelchCode,
      .shares_bits = true, .name = "squelch_b_code"},  // the low four bits of byte 6, and byte 7
-    {.id = 2520, .offset = 8, .width = 2},
-    {.id = 2521, .offset = 10, .width = 2},
-    {.id = 2523, .offset = 12, .mask = 0xC0, .codec = Codec::Choice, .dflt = {"Automatic"}, .choices = kDeviation},
-    {.id = 2522, .offset = 12, .mask = 0x30, .codec = Codec::Choice, .dflt = {"Automatic"}, .choices = kDeviation},
+    {.id = 2520, .offset = 8, .width = 2, .name = "channel_number_1"},
+    {.id = 2521, .offset = 10, .width = 2, .name = "channel_number_2"},
+    {.id = 2523, .offset = 12, .mask = 0xC0, .codec = Codec::Choice, .dflt = {"Automatic"}, .choices = kDeviation,
+     .name = "deviation_2"},
+    {.id = 2522, .offset = 12, .mask = 0x30, .codec = Codec::Choice, .dflt = {"Automatic"}, .choices = kDeviation,
+     .name = "deviation_1"},
     flag(2525, 13, 0x80), flag(2526, 13, 0x40), flag(2527, 13, 0x20), flag(2528, 13, 0x10),
 };
 static_assert(layout::layout_ok(kRows, kEntryBytes));

@@ -132,8 +132,8 @@ constexpr FieldDesc kRows[] = {
     {.id = 2065, .offset = 61, .mask = 0xF0},
     {.id = 2066, .offset = 62, .width = 2},
     {.id = 2067, .offset = 64},
-    {.id = 2068, .offset = 65, .codec = Codec::Custom, .custom = &kLevel},
-    {.id = 2069, .offset = 66, .codec = Codec::Custom, .custom = &kLevel},
+    {.id = 2068, .offset = 65, .codec = Codec::Custom, .custom = &kLevel, .name = "level_1"},
+    {.id = 2069, .offset = 66, .codec = Codec::Custom, .custom = &kLevel, .name = "level_2"},
     {.id = 2070, .codec = Codec::Virtual, .attribute = 0, .dflt = {""}, .name = "software_version"},
 };
 static_assert(layout::layout_ok(kRows, kEntryBytes));
