@@ -21,15 +21,16 @@ constexpr layout::CustomCodec kSupportedVersion{nullptr, nullptr, supported_vers
 
 constexpr layout::FieldDesc kRows[] = {
     {.id = ProgrammingRecord::kVersionField, .offset = 0, .width = 2, .codec = Codec::Bcd,
-     .attribute = 0, .dflt = {"07.20"}, .format = "01.23", .custom = &kSupportedVersion},
+     .attribute = 0, .dflt = {"07.20"}, .format = "01.23", .custom = &kSupportedVersion, .name = "codeplug_version"},
     {.id = ProgrammingRecord::kSourceField, .offset = 2, .codec = Codec::Choice, .attribute = 0,
-     .dflt = {"CPS"}, .choices = kProgrammingSources},
+     .dflt = {"CPS"}, .choices = kProgrammingSources, .name = "programming_source"},
     {.id = ProgrammingRecord::kDateField, .offset = 3, .width = 4, .codec = Codec::Bcd,
-     .attribute = 0, .dflt = {"01-01-2026"}, .format = "45-67-0123"},  // year (2), month, day
+     .attribute = 0, .dflt = {"01-01-2026"}, .format = "45-67-0123",
+     .name = "programming_date"},  // year (2), month, day
     {.id = ProgrammingRecord::kTimeField, .offset = 7, .width = 2, .codec = Codec::Bcd,
-     .attribute = 0, .dflt = {"00:00"}, .format = "01:23"},
+     .attribute = 0, .dflt = {"00:00"}, .format = "01:23", .name = "programming_time"},
     {.id = ProgrammingRecord::kSoftwareVersionField, .codec = Codec::Virtual, .attribute = 0,
-     .dflt = {""}},
+     .dflt = {""}, .name = "software_version"},
 };
 constexpr uint8_t kRecordSize = 9;
 static_assert(layout::layout_ok(kRows, kRecordSize) && layout::choices_fit(kRows));

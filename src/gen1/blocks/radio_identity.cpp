@@ -76,37 +76,37 @@ constexpr CustomCodec kLimitCodec{limit_decode, limit_encode, nullptr};
 constexpr FieldDesc kRows[] = {
     {.id = 83, .offset = 0, .width = 10, .codec = Codec::Text, .attribute = 0, .dflt = {""}},
     {.id = kModelNumber, .offset = 12, .width = 16, .codec = Codec::Text, .attribute = 0,
-     .dflt = {"                "}, .trim = false},
+     .dflt = {"                "}, .trim = false, .name = "model_number"},
     {.id = kVersion, .offset = 30, .width = 2, .codec = Codec::Bcd, .attribute = 0,
-     .dflt = {"07.20"}, .format = "01.23"},
+     .dflt = {"07.20"}, .format = "01.23", .name = "codeplug_version"},
     {.id = 86, .offset = 32, .codec = Codec::Choice, .attribute = 0, .dflt = {"Factory"},
-     .choices = kProgrammingSources},
+     .choices = kProgrammingSources, .name = "programming_source"},
     // Bytes 33-36 hold year (two bytes), month, day; shown month-day-year.
     {.id = 87, .offset = 33, .width = 4, .codec = Codec::Bcd, .attribute = 0,
-     .dflt = {"01-01-2000"}, .format = "45-67-0123"},
+     .dflt = {"01-01-2000"}, .format = "45-67-0123", .name = "programming_date"},
     {.id = 88, .offset = 37, .width = 2, .codec = Codec::Bcd, .attribute = 0, .dflt = {"00:00"},
-     .format = "01:23"},
+     .format = "01:23", .name = "programming_time"},
     {.id = kBand, .offset = 39, .codec = Codec::Choice, .attribute = 2, .dflt = {"VHF"},
-     .choices = kBands},
+     .choices = kBands, .name = "band"},
     {.id = kBase, .offset = kBaseOffset, .width = 2, .codec = Codec::Scaled, .attribute = 0,
-     .dflt = {"136.000000"}, .ranges = &kGen1Ranges, .scale = 0.025, .format = "%.6f"},  // MHz
+     .dflt = {"136.000000"}, .ranges = &kGen1Ranges, .scale = 0.025, .format = "%.6f", .name = "band_base"},  // MHz
     {.id = kLower, .offset = 42, .width = 2, .codec = Codec::Custom, .attribute = 0,
-     .dflt = {"136.000000"}, .ranges = &kGen1Ranges, .custom = &kLimitCodec},  // MHz
+     .dflt = {"136.000000"}, .ranges = &kGen1Ranges, .custom = &kLimitCodec, .name = "band_lower_limit"},  // MHz
     {.id = kUpper, .offset = 44, .width = 2, .codec = Codec::Custom, .attribute = 0,
-     .dflt = {"174.000000"}, .ranges = &kGen1Ranges, .custom = &kLimitCodec},  // MHz
+     .dflt = {"174.000000"}, .ranges = &kGen1Ranges, .custom = &kLimitCodec, .name = "band_upper_limit"},  // MHz
     {.id = 93, .offset = 46, .width = 16, .codec = Codec::Text, .attribute = 2, .dflt = {""}},
     {.id = 94, .offset = 62, .width = 2, .attribute = 2},
     {.id = 95, .offset = 64, .width = 10, .codec = Codec::Text, .attribute = 2, .dflt = {""}},
     {.id = 96, .offset = 74, .codec = Codec::Custom, .attribute = 0, .dflt = {"25.0", "5.0"},
-     .ranges = &kGen1Ranges, .when = portable, .custom = &kPowerLevel},  // W
+     .ranges = &kGen1Ranges, .when = portable, .custom = &kPowerLevel, .name = "power_level_1"},  // W
     {.id = 96, .offset = 74, .codec = Codec::Custom, .attribute = 0, .dflt = {"25.0", "5.0"},
-     .when = mobile, .custom = &kPowerLevel},
+     .when = mobile, .custom = &kPowerLevel, .name = "power_level_1"},
     {.id = 97, .offset = 75, .codec = Codec::Custom, .attribute = 0, .dflt = {"1.0"},
-     .ranges = &kGen1Ranges, .when = portable, .custom = &kPowerLevel},  // W
+     .ranges = &kGen1Ranges, .when = portable, .custom = &kPowerLevel, .name = "power_level_2"},  // W
     {.id = 97, .offset = 75, .codec = Codec::Custom, .attribute = 0, .dflt = {"1.0"},
-     .when = mobile, .custom = &kPowerLevel},
+     .when = mobile, .custom = &kPowerLevel, .name = "power_level_2"},
     {.id = kRegion, .offset = 81, .codec = Codec::Choice, .attribute = 2,
-     .dflt = {"North America"}, .choices = kRegions},
+     .dflt = {"North America"}, .choices = kRegions, .name = "region"},
 };
 static_assert(layout::layout_ok(kRows, 82) && layout::choices_fit(kRows));
 
