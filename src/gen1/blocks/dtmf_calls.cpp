@@ -36,7 +36,7 @@ constexpr FieldDesc kRows[] = {
     number(628, 1, "255"),
     flag(630, 2, 0x10, "0"),
     flag(629, 2, 0x20, "0"),
-    choice(632, 3, 0x07, kCallModes, "Conventional", 2),
+    named(choice(632, 3, 0x07, kCallModes, "Conventional", 2), "call_mode"),
     flag(631, 3, 0xF0, "0"),
     named(custom(633, 4, 0xFF, 4, kDtmfDigitString, {"11111111"}), "dtmf_string"),
     // The alias: eight bytes padded with 0x00, read up to the first 0x00 and not trimmed.
