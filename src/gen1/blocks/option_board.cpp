@@ -42,21 +42,21 @@ constexpr layout::CustomCodec kListCount{nullptr, nullptr, check_list_count};
 
 // The header, in record order.
 constexpr layout::FieldDesc kHeaderRows[] = {
-    {.id = 49, .offset = 0, .codec = Codec::Custom, .attribute = kAttribute,
-     .custom = &kByte},                                                        // format word
-    {.id = kMembersField, .offset = 1, .attribute = kAttribute},               // 0..255
-    {.id = kListsField, .offset = 2, .attribute = kAttribute, .custom = &kListCount},  // 0..63
-    {.id = 46, .offset = 3, .codec = Codec::Custom, .attribute = kAttribute,
-     .custom = &kByte},                                                        // format word
-    {.id = 47, .offset = 4, .attribute = kAttribute, .custom = &kFormat},      // always 4
-    {.id = kWalkField, .offset = 5, .codec = Codec::Custom, .attribute = kAttribute,
-     .custom = &kByte},                                                        // 2 x field 50
+    {.id = 49, .offset = 0, .codec = Codec::Custom, .attribute = kAttribute, .custom = &kByte, .name = "format_word"},
+    {.id = kMembersField, .offset = 1, .attribute = kAttribute, .name = "members_per_list"},  // 0..255
+    {.id = kListsField, .offset = 2, .attribute = kAttribute, .custom = &kListCount,
+     .name = "number_of_lists"},  // 0..63
+    {.id = 46, .offset = 3, .codec = Codec::Custom, .attribute = kAttribute, .custom = &kByte,
+     .name = "format"},  // a format word
+    {.id = 47, .offset = 4, .attribute = kAttribute, .custom = &kFormat, .name = "record_size"},  // always 4
+    {.id = kWalkField, .offset = 5, .codec = Codec::Custom, .attribute = kAttribute, .custom = &kByte,
+     .name = "twice_members_per_list"},  // 2 x field 50
 };
 static_assert(layout::layout_ok(kHeaderRows, kHeaderSize));
 
 constexpr layout::FieldDesc kMemberRows[] = {
     {.id = OptionBoard::kMemberField, .codec = Codec::Custom, .attribute = kAttribute,
-     .custom = &kByte},
+     .custom = &kByte, .name = "member_byte"},
 };
 static_assert(layout::layout_ok(kMemberRows, 1));
 

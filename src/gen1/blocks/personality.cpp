@@ -83,7 +83,7 @@ constexpr FieldDesc kPersonalityRows[] = {
     {.id = 678, .offset = 3, .mask = 0x0C, .codec = Codec::Scaled, .dflt = {"2"}, .ranges = &kGen1Ranges, .bias = 1},
     choice(677, 3, 0x03, kLevels, "High"),
     {.id = 682, .offset = 4},  // the byte is its range
-    {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters},
+    {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters, .name = "alias"},
 };
 static_assert(layout::layout_ok(kPersonalityRows, kPersonalitySize) && layout::choices_fit(kPersonalityRows));
 
@@ -125,7 +125,7 @@ constexpr FieldDesc kMemberRows[] = {
     flag(694, 6, 0x10),
     rows::named(choice(697, 6, 0x0C, kCompression, "Disabled"), "compression"),
     rows::named(choice(698, 6, 0x03, kExpansion, "Disabled"), "expansion"),
-    {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters},
+    {.id = kAliasField, .codec = Codec::Virtual, .dflt = {""}, .custom = &kAliasCharacters, .name = "alias"},
 };
 static_assert(layout::layout_ok(kMemberRows, kMemberSize) && layout::choices_fit(kMemberRows));
 
