@@ -44,14 +44,14 @@ expect range-band   0 '^field 455 rx_frequency \(block 38 channel_list\): no ran
 expect range-member 0 '^field 695 rx_frequency \(block 37 personalities\): no range row' -- "$cpsctl" range rx_frequency
 expect range-choice 0 '^field 410 power .*no range row; choices "Low" \| "High" \| "Auto"$' -- "$cpsctl" range 410
 expect range-alias  0 '^field 424 alias .*minimum 32, maximum 219, step 1; an alias: characters that survive packing' -- "$cpsctl" range alias
-expect range-flag   0 '^field 5 field_5 \(block 453 availability_flags\): no range row$' -- "$cpsctl" range 5
+expect range-flag   0 '^field 5 block_5_enabled \(block 453 availability_flags\): no range row$' -- "$cpsctl" range 5
 expect range-byname 0 '^field 2502 channel_spacing \(block 2018 channels\)' -- "$cpsctl" range channel_spacing --gen 2
 expect range-noname 1 "^error: Field not found\. \(0x80040968\): no field of generation 1 is named 'bogus'$" -- "$cpsctl" range bogus
 
 # fields: a block's table, by ID or name, for either generation.
 expect fields-band   0 '^    455  rx_frequency  editable  a frequency within the band of block 3' -- "$cpsctl" fields 38
 expect fields-header 0 '^    48  record_count  structural$' -- "$cpsctl" fields channel_list
-expect fields-range  0 '^    96  field_96  read-only  range 1 to 163, step 0\.5' -- "$cpsctl" fields 3
+expect fields-range  0 '^    96  power_level_1  read-only  range 1 to 163, step 0\.5' -- "$cpsctl" fields 3
 expect fields-member 0 '^  member$' -- "$cpsctl" fields 37
 expect fields-gen2   0 '^    2035  entry_count  structural$' -- "$cpsctl" fields 2018 --gen 2
 expect fields-custom 0 '^block 17 option_board \(IDs 17\): no field table$' -- "$cpsctl" fields 17

@@ -6,7 +6,9 @@
 #include "gen1/blocks/block_id_list.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace cps {
 
@@ -17,14 +19,29 @@ constexpr size_t kLongLength = 12;
 constexpr uint8_t kAttribute = 2;
 
 // One flag per block ID that the block registry gives a flag, in the order the fields stand in
-// the list. Bits no block claims are unused and written as 0.
+// the list, each named after the block it enables (block_38_enabled). Bits no block claims are
+// unused and written as 0.
+struct FlagRows {
+  std::vector<std::string> names;  // the rows' names point into these
+  std::vector<layout::FieldDesc> rows;
+};
+
 const std::vector<layout::FieldDesc>& flag_rows() {
-  static const std::vector<layout::FieldDesc> rows = block_id_rows(
-      [](const Gen1Region& r) {
-        return RegionPlace{.placed = r.flag_byte != 0, .offset = r.flag_byte, .mask = r.flag_bit, .order = r.flag_rank};
-      },
-      kAttribute);
-  return rows;
+  static const FlagRows flags = [] {
+    FlagRows built;
+    built.rows = block_id_rows(
+        [](const Gen1Region& r) {
+          return RegionPlace{
+              .placed = r.flag_byte != 0, .offset = r.flag_byte, .mask = r.flag_bit, .order = r.flag_rank};
+        },
+        kAttribute);
+    built.names.reserve(built.rows.size());
+    for (const layout::FieldDesc& row : built.rows)
+      built.names.push_back("block_" + std::to_string(row.id) + "_enabled");
+    for (size_t i = 0; i < built.rows.size(); ++i) built.rows[i].name = built.names[i].c_str();
+    return built;
+  }();
+  return flags.rows;
 }
 
 }  // namespace
