@@ -121,7 +121,7 @@ TEST(Diff, EachDifferenceIsOneLineNamingItsPlace) {
 TEST(Diff, FieldsGivenTwicePairByOccurrenceAndGenerationsAreNotCompared) {
   Codeplug a{1, {{4, Rows{{105, "1", 0}, {105, "2", 0}}}}};
   Codeplug b{1, {{4, Rows{{105, "1", 0}, {105, "3", 0}}}}};
-  EXPECT_EQ(codeplug_differences(a, b, "A", "B"), (std::vector<std::string>{"block 4 field 105#2: \"2\" -> \"3\""}));
+  EXPECT_EQ(codeplug_differences(a, b, "A", "B"), (std::vector<std::string>{"block 4 field 105 (programming_date)#2: \"2\" -> \"3\""}));
   b.generation = 2;
   const auto lines = codeplug_differences(a, b, "a.json", "b.json");
   ASSERT_EQ(lines.size(), 1u);
