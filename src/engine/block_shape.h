@@ -10,7 +10,9 @@
 namespace cps {
 
 struct BlockShape {
-  layout::Layout fields{};   // a block of fields (453, 454): one row per field
+  // A block of fields (453, 454): one row per field. In a block of entries or lists whose header
+  // has rows of its own (the option board's shape bytes), the header's rows.
+  layout::Layout fields{};
   layout::Layout entries{};  // an entry of a block record; a list's settings in a block of lists
   layout::Layout members{};  // a member of a list
   // Header fields of a fresh record that no row declares (46, 47, 48, 51, 2030-2035, ...); in a

@@ -123,7 +123,7 @@ std::vector<FieldInfo> fields_of(const Generation& gen, const BlockShape& shape,
   std::vector<FieldInfo> fields;
   const Place header = kind == RecordKind::Fields ? Place::Field : Place::Header;
   add_header(gen, shape.header, header, fields);
-  add_rows(gen, shape.fields, Place::Field, fields);
+  add_rows(gen, shape.fields, header, fields);
   add_rows(gen, shape.entries, kind == RecordKind::Lists ? Place::ListHeader : Place::Entry, fields);
   add_rows(gen, shape.members, Place::Member, fields);
   return fields;

@@ -167,8 +167,27 @@ TEST(FieldCatalogue, SecondGeneration) {
   EXPECT_EQ(find_field(*retained, "option_switch_32")->id, 2906);
   EXPECT_EQ(find_field(*retained, "option_switch_0"), nullptr);
   EXPECT_EQ(find_field(*retained, "option_switch"), nullptr);
+  // The directory blocks are blocks of fields; each presence bit and address names its block.
+  const BlockInfo* presence = find_block(2, 2027);
+  ASSERT_NE(presence, nullptr);
+  ASSERT_NE(find_field(*presence, "block_2018_present"), nullptr);
+  EXPECT_EQ(find_field(*presence, "block_2018_present")->place, Place::Field);
+  EXPECT_EQ(find_field(*find_block(2, 2028), "block_2867_address")->id, 2853);
+  EXPECT_EQ(find_field(*find_block(2, 2002), "codeplug_length")->id, 2046);
   EXPECT_EQ(find_block(2, 38), nullptr);
   EXPECT_TRUE(blocks(3).empty());
+}
+
+// Block 17 keeps its shape in its header and its bytes in the members of its lists.
+TEST(FieldCatalogue, OptionBoardHeaderAndMembers) {
+  const BlockInfo* board = find_block(1, 17);
+  ASSERT_NE(board, nullptr);
+  const FieldInfo* lists = find_field(*board, "number_of_lists");
+  ASSERT_NE(lists, nullptr);
+  EXPECT_EQ(lists->id, 51);
+  EXPECT_EQ(lists->place, Place::Header);
+  ASSERT_NE(find_field(*board, "member_byte"), nullptr);
+  EXPECT_EQ(find_field(*board, "member_byte")->place, Place::Member);
 }
 
 TEST(FieldCatalogue, FieldNamesThatAreNotFields) {

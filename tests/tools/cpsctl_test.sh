@@ -54,7 +54,8 @@ expect fields-header 0 '^    48  record_count  structural$' -- "$cpsctl" fields 
 expect fields-range  0 '^    96  power_level_1  read-only  range 1 to 163, step 0\.5' -- "$cpsctl" fields 3
 expect fields-member 0 '^  member$' -- "$cpsctl" fields 37
 expect fields-gen2   0 '^    2035  entry_count  structural$' -- "$cpsctl" fields 2018 --gen 2
-expect fields-custom 0 '^block 17 option_board \(IDs 17\): no field table$' -- "$cpsctl" fields 17
+expect fields-obd    0 '^    51  number_of_lists  structural$' -- "$cpsctl" fields 17
+expect fields-custom 0 '^block 2006 alert_tones \(IDs 2006\): no field table$' -- "$cpsctl" fields 2006 --gen 2
 expect fields-none   1 '^error: Block not supported\. \(0x8004096E\): generation 1 has no block 2018$' -- "$cpsctl" fields 2018
 expect range-usage  2 'FIELD'                                 -- "$cpsctl" range
 expect bad-command  2 '.'                                     -- "$cpsctl" frobnicate
@@ -422,7 +423,7 @@ expect obd-block   0 '^block 17 option_board: 1 list$' -- "$cpsctl" get imported
 expect obd-member  0 '^    member 1$'     -- "$cpsctl" get imported.json 17
 expect obd-value   0 '^      475  [a-z0-9_]+  "34"  structural$' -- "$cpsctl" get imported.json 17
 expect obd-list    0 '^475  [a-z0-9_]+  "34"  structural$'       -- "$cpsctl" get imported.json 17 0 475
-expect obd-unnamed 0 '^475  field_475  "34"  structural$' -- "$cpsctl" get imported.json 17 0 field_475
+expect obd-field-id 0 '^475  member_byte  "34"  structural$' -- "$cpsctl" get imported.json 17 0 field_475
 # The imported board reaches the radio.
 expect obd-write   0 '^verified$'           -- "$cpsctl" write radio.json imported.json --no-backup
 

@@ -118,6 +118,8 @@ std::vector<uint8_t> OptionBoard::pack(int32_t) {
 
 // Every value is taken with the text and attribute the host sent. A member's 475 must read as
 // a decimal integer, since packing writes its low byte.
+BlockShape OptionBoard::describe() const { return {.fields = kHeaderRows, .members = kMemberRows}; }
+
 void OptionBoard::set_lists(const ListBlockRecord& given) {
   ListBlockRecord fresh;
   fresh.header() = layout::take(kHeaderRows, given.header(), base);

@@ -45,6 +45,7 @@ class OptionBoard final : public Cloneable<OptionBoard> {
   // of field 48 / 2 members (at least one) taken from the given record (105, 104). Unchanged on
   // failure.
   void set_lists(const ListBlockRecord& given) override;
+  BlockShape describe() const override;
 
   // Rebuilds the block from an option-board data file: 128 unless the first six bytes read
   // "040000", 127 when the file is too short for the members its shape promises. Unchanged on

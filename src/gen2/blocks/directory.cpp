@@ -122,6 +122,10 @@ std::vector<uint8_t> PresenceTable::pack() {
   return image;
 }
 
+BlockShape CodeplugHeader::describe() const { return {.fields = kHeaderRows}; }
+
+BlockShape PresenceTable::describe() const { return {.fields = kPresenceRows}; }
+
 bool PresenceTable::present(int32_t block_id) const {
   return record_.contains(block_id) && record_.text(block_id) != "0";
 }
@@ -136,6 +140,8 @@ std::vector<uint8_t> AddressTable::pack() {
   seal(image);
   return image;
 }
+
+BlockShape AddressTable::describe() const { return {.fields = kAddressRows}; }
 
 int32_t address_field(int32_t block_id) {
   if (block_id == 2867) return 2853;

@@ -28,6 +28,7 @@ class CodeplugHeader : public R9RecordBlock {
   void unpack(const uint8_t* bytes, size_t length) override;
   // 104 for a field missing from the record, 107 for one that is not a number.
   std::vector<uint8_t> pack() override;
+  BlockShape describe() const override;
 };
 
 class PresenceTable : public R9RecordBlock {
@@ -39,6 +40,7 @@ class PresenceTable : public R9RecordBlock {
   std::vector<uint8_t> pack() override;
   // Whether the codeplug holds block `block_id`: its field is present and not "0".
   bool present(int32_t block_id) const;
+  BlockShape describe() const override;
 };
 
 class AddressTable : public R9RecordBlock {
@@ -46,6 +48,7 @@ class AddressTable : public R9RecordBlock {
   static constexpr size_t kLength = 67;
   void unpack(const uint8_t* bytes, size_t length) override;
   std::vector<uint8_t> pack() override;
+  BlockShape describe() const override;
 };
 
 // The address-table field that holds the start address of data block `block_id` (2835 for 2003
