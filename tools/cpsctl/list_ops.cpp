@@ -48,6 +48,26 @@ class Edit {
 
 std::string block_text(long block) { return "block " + std::to_string(block); }
 
+// MoveList and MoveListMember succeed and change nothing when an index is past the last one; a
+// person who asks for that move has mistyped, so the move is refused before anything is saved.
+void check_move(Edit& edit, long block, std::optional<int> list, int from, int to, const char* unit,
+                const char* units) {
+  BYTE count = 0;
+  if (list) {
+    const long served = served_by(edit.generation(), block, cps::method::m);
+    edit.object().check(edit.object()->GetCurrentListMemberQuantity(static_cast<LONG>(served),
+                                                                     static_cast<BYTE>(*list), &count),
+                        block_text(block) + ", list " + std::to_string(*list));
+  } else {
+    edit.object().check(edit.object()->GetCurrentListQuantity(static_cast<LONG>(block), &count), block_text(block));
+  }
+  for (const int index : {from, to})
+    if (index >= count)
+      throw Failure{kBadIndex, "",
+                    block_text(block) + (list ? ", list " + std::to_string(*list) : std::string()) + " has " +
+                        count_text(count, unit, units) + ": no " + unit + " " + std::to_string(index) + " to move"};
+}
+
 }  // namespace
 
 int add_list(const std::string& codeplug, long block, std::optional<int> list, const std::optional<std::string>& output) {
@@ -89,6 +109,7 @@ int move_list(const std::string& codeplug, long block, int from, int to, std::op
   const Kind kind = edit.kind(block);
   std::string where;
   if (list) {
+    check_move(edit, block, list, from, to, "member", "members");
     const long served = served_by(edit.generation(), block, cps::method::v);
     where = block_text(block) + ", list " + std::to_string(*list) + ", member " + std::to_string(from) + " to " +
             std::to_string(to);
@@ -96,6 +117,8 @@ int move_list(const std::string& codeplug, long block, int from, int to, std::op
                                            static_cast<BYTE>(to)),
              where);
   } else {
+    check_move(edit, block, list, from, to, kind == Kind::Lists ? "list" : "entry",
+               kind == Kind::Lists ? "lists" : "entries");
     where = block_text(block) + ", " + (kind == Kind::Lists ? "list " : "entry ") + std::to_string(from) + " to " +
             std::to_string(to);
     edit.run(edit.object()->MoveList(static_cast<LONG>(block), static_cast<BYTE>(from), static_cast<BYTE>(to)), where);
