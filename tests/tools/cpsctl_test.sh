@@ -267,6 +267,11 @@ expect add-list       0 '^added list 1 to block 12 in named\.json$' -- "$cpsctl"
 expect add-member     0 '^added member [0-9]+ to block 12, list 1 in named\.json$' -- "$cpsctl" add named.json 12 --list 1
 expect move-list      0 '^moved block 12, list 1 to 0 in named\.json$' -- "$cpsctl" move named.json 12 1 0
 expect move-member    0 '^moved block 12, list 0, member 1 to 0 in named\.json$' -- "$cpsctl" move named.json 12 1 0 --list 0
+# The component moves nothing for an index past the last and succeeds; cpsctl refuses it.
+cp named.json named-before.json
+expect move-past-entry  1 'block 38 has 32 entries: no entry 40 to move$' -- "$cpsctl" move named.json 38 40 1
+expect move-past-member 1 'block 12, list 0 has [0-9]+ members?: no member 200 to move$' -- "$cpsctl" move named.json 12 0 200 --list 0
+cmp -s named.json named-before.json || fail "move-past: the codeplug changed"
 expect delete-member  0 '^deleted block 12, list 0, member 0 in named\.json$' -- "$cpsctl" delete named.json 12 0 --member 0
 expect delete-list    0 '^deleted block 12, list 0 in named\.json$' -- "$cpsctl" delete named.json 12 0
 expect add-after      0 '^block 12 scan_lists: 1 list$' -- "$cpsctl" get named.json 12
@@ -666,6 +671,7 @@ expect csv-over 1 '\(0x80040975\): adding an entry for CSV row 34 to block 38$' 
 cmp -s d-e.json d-f.json || fail "csv-over: the codeplug changed"
 expect csv-ragged 1 '^error: Invalid data\. .*CSV row 3 has 2 cells, the header row 51' -- sh -c "printf '%s\n' \"\$(head -n 2 d.csv)\" 'a,b' | '$cpsctl' import-csv d-e.json -"
 expect csv-column 1 '^error: Field not found\. .*CSV row 1, column 1: "frequency" names no field of block 38' -- sh -c "echo frequency | '$cpsctl' import-csv d-e.json -"
+expect csv-no-rows 1 'has a header row and no entry rows' -- sh -c "head -n 1 d.csv | '$cpsctl' import-csv d-e.json -"
 expect csv-open-quote 1 'CSV row 2, column 1: the quoted cell is not closed' -- sh -c "printf '424\n\"CH\n' | '$cpsctl' import-csv d-e.json -"
 expect csv-not-entries 2 'block 453 holds fields, not entries' -- "$cpsctl" export-csv d-a.json 453
 "$cpsctl" read d-gen2.json -o d-gen2-codeplug.json >/dev/null

@@ -212,6 +212,10 @@ int import_csv(const std::string& path, const std::string& csv_path, std::option
     fields.push_back(*field);
   }
   const size_t wanted = table.size() - 1;
+  // A file cut down to its header row is far likelier a mistake than a wish to empty the block:
+  // it would delete every entry and rewrite every reference to them.
+  if (wanted == 0)
+    throw Failure{kInvalidData, "", "CSV '" + csv_path + "' has a header row and no entry rows: import-csv never empties a block"};
   for (size_t r = 1; r < table.size(); ++r)
     if (table[r].size() != header.size())
       throw Failure{kInvalidData, "",

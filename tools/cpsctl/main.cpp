@@ -197,8 +197,9 @@ int run(int argc, char** argv) {
       "The header row names a field per column: its ID, \"ID (name)\" (the ID decides) or its name.\n"
       "Data row N sets entry N-2 (row 2 is entry 0). Rows beyond the block's entries add entries\n"
       "first (AddList); entries beyond the last row are deleted (DeleteList), so the CSV is the\n"
-      "whole list. Each cell whose value differs from the entry's is set (SetFieldAt); an empty\n"
-      "cell of a field the entry lacks is left alone. The first value refused fails the import,\n"
+      "whole list (a CSV with no data row is refused rather than emptying the block). Each cell\n"
+      "whose value differs from the entry's is set (SetFieldAt); an empty cell of a field the\n"
+      "entry lacks is left alone. The first value refused fails the import,\n"
       "naming its CSV row and column as a spreadsheet shows them and the component's error; the\n"
       "codeplug is then left as it was.");
 
