@@ -93,6 +93,10 @@ std::map<std::string, const Rows*> row_lists(const Block& block) {
 // The first row of `given` whose field `kept` does not hold, as its index, or -1. A field given
 // twice is kept once: duplicate rows are allowed.
 long first_dropped(const Rows& given, const Rows* kept) {
+  // What nearly every load sees: the object keeps the rows in the file's order.
+  if (kept && std::equal(given.begin(), given.end(), kept->begin(), kept->end(),
+                         [](const Row& a, const Row& b) { return a.id == b.id; }))
+    return -1;
   std::unordered_set<int32_t> ids;
   if (kept)
     for (const Row& row : *kept) ids.insert(row.id);
@@ -104,15 +108,34 @@ long first_dropped(const Rows& given, const Rows* kept) {
 // Where a block that the object took drops a field row of the file: the object would lose it
 // without a word on the next save. "" when every row is kept.
 std::string dropped_row(const Block& given, const Block& kept) {
-  const auto kept_lists = row_lists(kept);
-  for (const auto& [path, rows] : row_lists(given)) {
-    const auto found = kept_lists.find(path);
-    const long r = first_dropped(*rows, found == kept_lists.end() ? nullptr : found->second);
+  std::string found;
+  auto rows = [&](const Rows& list, const Rows* kept_list, const auto& path) {
+    if (!found.empty()) return;
+    const long r = first_dropped(list, kept_list);
     if (r >= 0)
-      return path + "[" + std::to_string(r) + "]: block " + std::to_string(given.id) + " does not keep field " +
-             std::to_string((*rows)[static_cast<size_t>(r)].id) + " there";
+      found = path() + "[" + std::to_string(r) + "]: block " + std::to_string(given.id) + " does not keep field " +
+              std::to_string(list[static_cast<size_t>(r)].id) + " there";
+  };
+  auto entries = [&](const EntryRecord& record, const EntryRecord* kept_record, const std::string& at) {
+    rows(record.header, kept_record ? &kept_record->header : nullptr, [&] { return at + ".header"; });
+    for (size_t e = 0; e < record.entries.size(); ++e)
+      rows(record.entries[e],
+           kept_record && e < kept_record->entries.size() ? &kept_record->entries[e] : nullptr,
+           [&] { return at + ".entries[" + std::to_string(e) + "]"; });
+  };
+  if (const auto* list = std::get_if<Rows>(&given.record)) {
+    rows(*list, std::get_if<Rows>(&kept.record), [] { return std::string("record"); });
+  } else if (const auto* record = std::get_if<EntryRecord>(&given.record)) {
+    entries(*record, std::get_if<EntryRecord>(&kept.record), "record");
+  } else {
+    const auto& lists = std::get<ListRecord>(given.record);
+    const auto* kept_lists = std::get_if<ListRecord>(&kept.record);
+    rows(lists.header, kept_lists ? &kept_lists->header : nullptr, [] { return std::string("record.header"); });
+    for (size_t l = 0; l < lists.lists.size() && found.empty(); ++l)
+      entries(lists.lists[l], kept_lists && l < kept_lists->lists.size() ? &kept_lists->lists[l] : nullptr,
+              "record.lists[" + std::to_string(l) + "]");
   }
-  return {};
+  return found;
 }
 
 // A refused record that lacks a field the object's own record of the block has at that place:
@@ -264,47 +287,84 @@ HRESULT set_field(Component& object, int32_t block, int index, std::optional<int
                 : object->SetFieldAt(block, entry, *field);
 }
 
-void load(Component& object, const Codeplug& codeplug, const std::string& source) {
+namespace {
+
+// The held record of a block already matches the file's: a set would change nothing, and for
+// the radio's own blocks would be refused.
+bool holds_already(const Component& object, const Block& block) {
+  Variant current;
+  if (object->GetBlockData(block.id, current.get()) != S_OK) return false;
+  try {
+    return decode_block(block.id, *current, block.kind()) == block;
+  } catch (const Failure&) {
+    return false;
+  }
+}
+
+// SetBlockData of one block of the file.
+HRESULT set_block(Component& object, const Block& block, const std::string& where) {
+  Variant data;
+  try {
+    encode_block(block, data.get());
+  } catch (Failure& f) {
+    f.detail = where + ": " + f.detail;
+    throw;
+  }
+  return object->SetBlockData(block.id, data.get());
+}
+
+}  // namespace
+
+Codeplug load(Component& object, const Codeplug& codeplug, const std::string& source) {
+  // "codeplug 'x': blocks[3].record.entries[1][5]: ...", the place in the file.
+  auto at = [&](size_t k, const std::string& path) {
+    return "codeplug '" + source + "': blocks[" + std::to_string(k) + "]" + (path.empty() ? "" : ".") + path;
+  };
   for (size_t k = 0; k < codeplug.blocks.size(); ++k) {
     const Block& block = codeplug.blocks[k];
+    if (holds_already(object, block)) continue;
     const std::string where = "codeplug '" + source + "', block " + std::to_string(block.id);
-    // "codeplug 'x': blocks[3].record.entries[1][5]: ...", the place in the file.
-    auto at = [&](const std::string& path) {
-      return "codeplug '" + source + "': blocks[" + std::to_string(k) + "]" + (path.empty() ? "" : ".") + path;
-    };
-    Variant current;
-    std::optional<Block> held;
-    if (object->GetBlockData(block.id, current.get()) == S_OK) {
-      try {
-        held = decode_block(block.id, *current, block.kind());
-        if (*held == block) continue;
-      } catch (const Failure&) {
-      }
-    }
-    Variant data;
-    try {
-      encode_block(block, data.get());
-    } catch (Failure& f) {
-      f.detail = where + ": " + f.detail;
-      throw;
-    }
-    const HRESULT hr = object->SetBlockData(block.id, data.get());
+    const HRESULT hr = set_block(object, block, where);
     if (hr == kBlockNotSupported)
       throw Failure{hr, object.message(hr),
-                    at("id") + ": a generation-" + std::to_string(object.generation()) + " codeplug has no block " +
+                    at(k, "id") + ": a generation-" + std::to_string(object.generation()) + " codeplug has no block " +
                         std::to_string(block.id)};
     if (FAILED(hr)) {
       // Why the record is refused: a field it lacks, a count that does not match what follows
       // it, or one value the object refuses alone.
       std::string why;
-      if (hr == kFieldNotFound && held) why = missing_field(block, *held);
+      if (hr == kFieldNotFound) {
+        Variant current;
+        if (object->GetBlockData(block.id, current.get()) == S_OK) {
+          try {
+            why = missing_field(block, decode_block(block.id, *current, block.kind()));
+          } catch (const Failure&) {
+          }
+        }
+      }
       if (why.empty() && hr == kInvalidData) why = wrong_count(object, block);
-      if (!why.empty()) throw Failure{hr, object.message(hr), at(why)};
+      if (!why.empty()) throw Failure{hr, object.message(hr), at(k, why)};
       throw Failure{hr, object.message(hr), where + locate_refused_value(object, block, hr)};
     }
-    // A row the object took without keeping it would vanish on the next save.
-    if (const std::string dropped = dropped_row(block, read_block(object, block.id)); !dropped.empty())
-      throw Failure{kInvalidData, object.message(kInvalidData), at(dropped)};
+  }
+  // A row the object took without keeping it would vanish on the next save. The object is read
+  // once, after every block is in: what it holds then is what a save writes.
+  Codeplug held = snapshot(object);
+  for (size_t k = 0; k < codeplug.blocks.size(); ++k) {
+    const Block& block = codeplug.blocks[k];
+    const auto kept = std::find_if(held.blocks.begin(), held.blocks.end(), [&](const Block& b) { return b.id == block.id; });
+    const std::string dropped =
+        kept != held.blocks.end() ? dropped_row(block, *kept) : dropped_row(block, read_block(object, block.id));
+    if (!dropped.empty()) throw Failure{kInvalidData, object.message(kInvalidData), at(k, dropped)};
+  }
+  return held;
+}
+
+void load_again(Component& object, const Codeplug& codeplug) {
+  for (const Block& block : codeplug.blocks) {
+    if (holds_already(object, block)) continue;
+    const std::string where = "block " + std::to_string(block.id);
+    object.check(set_block(object, block, where), where);
   }
 }
 

@@ -27,7 +27,12 @@ std::string field_detail(const Component& object, const Row& row);
 HRESULT set_field(Component& object, int32_t block, int index, std::optional<int> member, const Row& row);
 // SetBlockData of every block, in the file's order, into `object` (of the file's generation).
 // A block whose record the object holds already is left alone. A refused block fails naming the
-// block and, when one of its values can be singled out, the entry and field.
-void load(Component& object, const Codeplug& codeplug, const std::string& source);
+// block and, when one of its values can be singled out, the entry and field; so does a field row
+// the object took without keeping it. Returns the object's snapshot after the load.
+Codeplug load(Component& object, const Codeplug& codeplug, const std::string& source);
+// The same codeplug, which load() has taken into one object, into another fresh object of its
+// generation: the same sets in the same order, without load()'s checks and diagnosis, which
+// passed already. A failure is still a Failure.
+void load_again(Component& object, const Codeplug& codeplug);
 
 }  // namespace cpsctl

@@ -144,11 +144,11 @@ class RadioFile {
 
 // A codeplug file loaded into a new object of its generation.
 struct LoadedCodeplug {
-  explicit LoadedCodeplug(const std::string& path) : file(read_codeplug_file(path)), object(file.generation) {
-    load(object, file, path);
-  }
+  explicit LoadedCodeplug(const std::string& path)
+      : file(read_codeplug_file(path)), object(file.generation), held(load(object, file, path)) {}
   Codeplug file;
   Component object;
+  Codeplug held;  // what the object holds after the load
 };
 
 void check_generation(const Codeplug& codeplug, const RadioFile& radio, const std::string& path) {
@@ -197,7 +197,7 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   RadioFile radio(radio_path, options.device, Access::Write);
   check_generation(source.file, radio, codeplug_path);
   // What the object holds before the write, for the checks before and after it.
-  const Codeplug meant = snapshot(source.object);
+  const Codeplug& meant = source.held;
 
   // The radio's codeplug as it is: the backup, and the destination object a write compares with.
   Component destination(radio.generation());
@@ -207,7 +207,7 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
 
   const std::string where = "radio '" + radio_path + "'";
   const PreflightResult checked =
-      preflight(source.file, codeplug_path, meant, radio.radio(), destination, clone, where);
+      preflight(source.file, meant, radio.radio(), destination, clone, where);
   if (!checked.problems.empty()) {
     const std::string count = count_text(checked.problems.size(), "finding", "findings");
     std::printf("%sthe radio would not hold %s as meant:\n", options.force ? "warning: " : "", codeplug_path.c_str());

@@ -51,13 +51,13 @@ Ignore written_on_purpose(int generation, bool clone) {
   return ignore;
 }
 
-PreflightResult preflight(const Codeplug& codeplug, const std::string& source, const Codeplug& meant,
+PreflightResult preflight(const Codeplug& codeplug, const Codeplug& meant,
                           const cps::sim::SimulatedRadio& radio, const Component& destination, bool clone,
                           const std::string& what) {
   // The write changes the object it writes from (the stamp, the radio's own blocks), so the
   // check writes from an object of its own.
   Component object(codeplug.generation);
-  load(object, codeplug, source);
+  load_again(object, codeplug);
   cps::sim::SimulatedRadio scratch = radio;
   scratch.failures.clear();
   scratch.calls.clear();

@@ -32,11 +32,11 @@ struct PreflightResult {
   std::optional<Codeplug> predicted;
 };
 
-// Loads `codeplug` (the file `source` names) into a new object and writes it (clone: clones it)
+// Loads `codeplug`, which load() has taken once already, into a new object and writes it (clone: clones it)
 // into a copy of `radio` without its injected failures, with `destination` as the destination
 // object, then reads the copy back and compares with `meant`. `radio` itself is not touched. A
 // write the component refuses throws that Failure (detail `what`), as the real write would.
-PreflightResult preflight(const Codeplug& codeplug, const std::string& source, const Codeplug& meant,
+PreflightResult preflight(const Codeplug& codeplug, const Codeplug& meant,
                           const cps::sim::SimulatedRadio& radio, const Component& destination, bool clone,
                           const std::string& what);
 
