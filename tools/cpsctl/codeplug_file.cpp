@@ -88,8 +88,17 @@ void put_array(std::string& out, int indent, const Items& items, PutItem&& put_i
   out += ']';
 }
 
-void put_rows(std::string& out, const Rows& rows, int indent) {
-  put_array(out, indent, rows, [&](const Row& row, int) {
+// One field row on its line: the indent, `[id, "text", attribute]`, and `,\n` or `\n` after it.
+// Most of a codeplug file is these lines, so a row whose text is short and needs no escape is put
+// together on the stack and appended at once.
+void put_row(std::string& out, const Row& row, int indent, const char* after) {
+  constexpr size_t kShort = 64, kIndent = 32;
+  const bool plain = static_cast<size_t>(indent) <= kIndent && row.text.size() <= kShort &&
+                     std::all_of(row.text.begin(), row.text.end(), [](char c) {
+                       return static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '\\';
+                     });
+  if (!plain) {
+    put_pad(out, indent);
     out += '[';
     put_number(out, row.id);
     out += ", ";
@@ -97,7 +106,31 @@ void put_rows(std::string& out, const Rows& rows, int indent) {
     out += ", ";
     put_number(out, row.attribute);
     out += ']';
-  });
+    out += after;
+    return;
+  }
+  char line[kIndent + kShort + 48];
+  char* p = std::fill_n(line, indent, ' ');
+  *p++ = '[';
+  p = std::to_chars(p, line + sizeof line, row.id).ptr;
+  p = std::copy_n(", \"", 3, p);
+  p = std::copy(row.text.begin(), row.text.end(), p);
+  p = std::copy_n("\", ", 3, p);
+  p = std::to_chars(p, line + sizeof line, row.attribute).ptr;
+  *p++ = ']';
+  while (*after != '\0') *p++ = *after++;
+  out.append(line, static_cast<size_t>(p - line));
+}
+
+void put_rows(std::string& out, const Rows& rows, int indent) {
+  if (rows.empty()) {
+    out += "[]";
+    return;
+  }
+  out += "[\n";
+  for (size_t k = 0; k < rows.size(); ++k) put_row(out, rows[k], indent + 2, k + 1 < rows.size() ? ",\n" : "\n");
+  put_pad(out, indent);
+  out += ']';
 }
 
 // {"header": [...], "<key>": [...]}: a record's header and its entries or lists.
