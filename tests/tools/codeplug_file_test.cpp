@@ -103,14 +103,15 @@ std::string tree_json(const Codeplug& codeplug) {
 
 // ---- Codeplugs to write and read ------------------------------------------------------------
 
-// Every kind of block, empty arrays where they can be, and texts that need escapes or are not
-// ASCII.
+// Every kind of block, empty arrays where they can be, and texts that need escapes, are not
+// ASCII or are long.
 Codeplug made_codeplug() {
   const Rows awkward = {{1, "", 0},
                         {-7, "quote \" backslash \\ slash /", 255},
                         {INT32_MIN, "\b\f\n\r\t \x01\x1f\x7f", 1},
                         {INT32_MAX, "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x93\xbb \xef\xbf\xbf", 2},
-                        {455, std::string("nul \0 inside", 12), 3}};
+                        {455, std::string("nul \0 inside", 12), 3},
+                        {424, std::string(65, 'x'), 1}};  // longer than a row line's quick path
   Codeplug codeplug{1, {}};
   codeplug.blocks.push_back({453, awkward});
   codeplug.blocks.push_back({5, Rows{}});
