@@ -78,22 +78,28 @@ TEST(SimulatedRadio, TransfersStayInsideTheAddressSpace) {
   }
 }
 
+// Both readers: a plain ASCII identity (the quick reader of save()'s own layout) and one beyond
+// ASCII (the checked reader).
 TEST(SimulatedRadio, SavedRadioLoadsIdentically) {
-  const std::string path = testing::TempDir() + "sim_radio_round_trip.json";
-  SimulatedRadio radio = make_gen1_radio({.mobile = true, .band = "UHF"});
-  radio.generation = 2;
-  radio.identity = {"u", "0650", "R1", "S\xE9RIE\x80", "M", true, 0xFFFFFFFF};  // text beyond ASCII
-  radio.reset_count = 3;
-  radio.memory.front() = radio.memory.back() = 0xFF;
-  for (size_t i = 0; i < 200; ++i) radio.memory[0x8000 + i * 3] = static_cast<uint8_t>(i + 1);
-  radio.save(path);
-  const SimulatedRadio loaded = SimulatedRadio::load(path);
+  const std::string path = testing::TempDir() + "sim_radio_round_trip_" + std::to_string(getpid()) + ".json";
+  const Identity identities[] = {{"u", "0650", "R1", "S\xE9RIE\x80", "M", true, 0xFFFFFFFF},
+                                 {"b6467cc6", "0720", "R09.08.07", "7A0123", "M1PORT00001     ", false, 4096}};
+  for (const Identity& identity : identities) {
+    SimulatedRadio radio = make_gen1_radio({.mobile = true, .band = "UHF"});
+    radio.generation = 2;
+    radio.identity = identity;
+    radio.reset_count = 3;
+    radio.memory.front() = radio.memory.back() = 0xFF;
+    for (size_t i = 0; i < 200; ++i) radio.memory[0x8000 + i * 3] = static_cast<uint8_t>(i + 1);
+    radio.save(path);
+    const SimulatedRadio loaded = SimulatedRadio::load(path);
+    const auto fields = [](const SimulatedRadio& r, const Identity& i) {
+      return std::tuple(r.generation, r.reset_count, r.memory, i.uuid, i.codeplug_version,
+                        i.software_version, i.serial_number, i.model_number, i.low_battery, i.max_transfer);
+    };
+    EXPECT_EQ(fields(loaded, loaded.identity), fields(radio, radio.identity)) << identity.serial_number;
+  }
   std::filesystem::remove(path);
-  const auto fields = [](const SimulatedRadio& r, const Identity& i) {
-    return std::tuple(r.generation, r.reset_count, r.memory, i.uuid, i.codeplug_version,
-                      i.software_version, i.serial_number, i.model_number, i.low_battery, i.max_transfer);
-  };
-  EXPECT_EQ(fields(loaded, loaded.identity), fields(radio, radio.identity));
 }
 
 TEST(SimulatedRadio, MalformedRadioFilesAreRefusedWithTheirReason) {
@@ -105,6 +111,15 @@ TEST(SimulatedRadio, MalformedRadioFilesAreRefusedWithTheirReason) {
       {R"({"generation": 3, "identity": {}, "memory": []})", "'generation' must be 1 or 2"},
       {R"({"generation": 1, "identity": {"serial": "1"}, "memory": []})", "unknown key 'identity.serial'"},
       {file(R"([{"address": 65535, "hex": "0102"}])"), "'memory[0]' runs past address 0xFFFF"},
+      // save()'s own layout, which the quick reader leaves to the checked one when it is wrong
+      {R"({"generation": 1, "identity": {"uuid": "u", "codeplug_version": "0720", "software_version": "R1",
+          "serial_number": "1", "model_number": "M", "low_battery": false, "max_transfer": 0},
+          "reset_count": 0, "memory": [{"address": 0, "hex": "0G"}]})",
+       "'memory[0].hex' holds a character that is not a hex digit"},
+      {R"({"generation": 1, "identity": {"uuid": "u", "codeplug_version": "0720", "software_version": "R1",
+          "serial_number": "1", "model_number": "M", "low_battery": false, "max_transfer": 0},
+          "reset_count": 0, "memory": [{"address": 0, "hex": "01"}]} trailing)",
+       "not valid JSON"},
   };
   for (const auto& [text, reason] : rows) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
