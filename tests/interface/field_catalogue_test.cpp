@@ -190,6 +190,16 @@ TEST(FieldCatalogue, OptionBoardHeaderAndMembers) {
   EXPECT_EQ(find_field(*board, "member_byte")->place, Place::Member);
 }
 
+// Block 16's switches, whose meanings are the radio's own, are numbered in ID order.
+TEST(FieldCatalogue, OptionSwitchesAreNumbered) {
+  const BlockInfo* switches = find_block(1, 16);
+  ASSERT_NE(switches, nullptr);
+  EXPECT_EQ(find_field(*switches, "option_switch_1")->id, 524);
+  EXPECT_EQ(find_field(*switches, "option_switch_10")->id, 533);
+  EXPECT_EQ(find_field(*switches, "option_switch_53")->id, 576);
+  EXPECT_EQ(find_field(*switches, "option_switch_54"), nullptr);
+}
+
 TEST(FieldCatalogue, FieldNamesThatAreNotFields) {
   const BlockInfo& block = *find_block(1, 38);
   for (const char* text : {"", "field_", "field_x", "455x", "-455", "Power", "rx frequency", "field_999"})

@@ -9,7 +9,30 @@ namespace cps {
 namespace {
 
 using layout::FieldDesc;
-using rows::flag;
+
+// What each switch turns on is the radio's own business: a switch is named by its place among
+// the 53, in ID order (524 is option_switch_1, 576 option_switch_53).
+constexpr const char* kNames[] = {
+    "option_switch_1", "option_switch_2", "option_switch_3", "option_switch_4",
+    "option_switch_5", "option_switch_6", "option_switch_7", "option_switch_8",
+    "option_switch_9", "option_switch_10", "option_switch_11", "option_switch_12",
+    "option_switch_13", "option_switch_14", "option_switch_15", "option_switch_16",
+    "option_switch_17", "option_switch_18", "option_switch_19", "option_switch_20",
+    "option_switch_21", "option_switch_22", "option_switch_23", "option_switch_24",
+    "option_switch_25", "option_switch_26", "option_switch_27", "option_switch_28",
+    "option_switch_29", "option_switch_30", "option_switch_31", "option_switch_32",
+    "option_switch_33", "option_switch_34", "option_switch_35", "option_switch_36",
+    "option_switch_37", "option_switch_38", "option_switch_39", "option_switch_40",
+    "option_switch_41", "option_switch_42", "option_switch_43", "option_switch_44",
+    "option_switch_45", "option_switch_46", "option_switch_47", "option_switch_48",
+    "option_switch_49", "option_switch_50", "option_switch_51", "option_switch_52",
+    "option_switch_53",
+};
+static_assert(std::size(kNames) == OptionSwitches::kSwitchCount);
+
+constexpr FieldDesc flag(int32_t id, uint16_t byte, uint8_t mask) {
+  return rows::named(rows::flag(id, byte, mask), kNames[id - OptionSwitches::kFirstSwitch]);
+}
 
 // In the order the entry holds them: record byte by record byte, each from bit 0x01 upwards.
 constexpr FieldDesc kRows[] = {
