@@ -1,5 +1,6 @@
 #include "gen1/blocks/option_switches.h"
 
+#include "engine/numbered_names.h"
 #include "gen1/values/rows.h"
 
 #include <iterator>
@@ -12,26 +13,11 @@ using layout::FieldDesc;
 
 // What each switch turns on is the radio's own business: a switch is named by its place among
 // the 53, in ID order (524 is option_switch_1, 576 option_switch_53).
-constexpr const char* kNames[] = {
-    "option_switch_1", "option_switch_2", "option_switch_3", "option_switch_4",
-    "option_switch_5", "option_switch_6", "option_switch_7", "option_switch_8",
-    "option_switch_9", "option_switch_10", "option_switch_11", "option_switch_12",
-    "option_switch_13", "option_switch_14", "option_switch_15", "option_switch_16",
-    "option_switch_17", "option_switch_18", "option_switch_19", "option_switch_20",
-    "option_switch_21", "option_switch_22", "option_switch_23", "option_switch_24",
-    "option_switch_25", "option_switch_26", "option_switch_27", "option_switch_28",
-    "option_switch_29", "option_switch_30", "option_switch_31", "option_switch_32",
-    "option_switch_33", "option_switch_34", "option_switch_35", "option_switch_36",
-    "option_switch_37", "option_switch_38", "option_switch_39", "option_switch_40",
-    "option_switch_41", "option_switch_42", "option_switch_43", "option_switch_44",
-    "option_switch_45", "option_switch_46", "option_switch_47", "option_switch_48",
-    "option_switch_49", "option_switch_50", "option_switch_51", "option_switch_52",
-    "option_switch_53",
-};
-static_assert(std::size(kNames) == OptionSwitches::kSwitchCount);
+static_assert(kOptionSwitchNames.size() == OptionSwitches::kSwitchCount);
 
 constexpr FieldDesc flag(int32_t id, uint16_t byte, uint8_t mask) {
-  return rows::named(rows::flag(id, byte, mask), kNames[id - OptionSwitches::kFirstSwitch]);
+  const auto place = static_cast<size_t>(id - OptionSwitches::kFirstSwitch);
+  return rows::named(rows::flag(id, byte, mask), kOptionSwitchNames[place]);
 }
 
 // In the order the entry holds them: record byte by record byte, each from bit 0x01 upwards.

@@ -1,5 +1,7 @@
 #include "gen2/blocks/retained_radio.h"
 
+#include "engine/numbered_names.h"
+
 #include <array>
 
 namespace cps::gen2 {
@@ -11,23 +13,13 @@ static_assert(kSwitches == 32);
 
 // Switch k (0 = 2875) is bit 7 - k % 8 of byte k / 8, named option_switch_(k + 1): 2875 is
 // option_switch_1 (bit 31 of the option word), 2906 option_switch_32 (bit 0).
-constexpr const char* kSwitchNames[] = {
-    "option_switch_1", "option_switch_2", "option_switch_3", "option_switch_4",
-    "option_switch_5", "option_switch_6", "option_switch_7", "option_switch_8",
-    "option_switch_9", "option_switch_10", "option_switch_11", "option_switch_12",
-    "option_switch_13", "option_switch_14", "option_switch_15", "option_switch_16",
-    "option_switch_17", "option_switch_18", "option_switch_19", "option_switch_20",
-    "option_switch_21", "option_switch_22", "option_switch_23", "option_switch_24",
-    "option_switch_25", "option_switch_26", "option_switch_27", "option_switch_28",
-    "option_switch_29", "option_switch_30", "option_switch_31", "option_switch_32",
-};
-static_assert(std::size(kSwitchNames) == kSwitches);
+static_assert(kSwitches <= kOptionSwitchNames.size());
 
 constexpr auto kRows = [] {
   std::array<layout::FieldDesc, kSwitches + 1> rows{};
   for (size_t k = 0; k < kSwitches; ++k)
     rows[k] = {.id = RetainedRadioBlock::kFirstSwitch + static_cast<int32_t>(k), .offset = static_cast<uint16_t>(k / 8),
-               .mask = static_cast<uint8_t>(0x80 >> (k % 8)), .name = kSwitchNames[k]};
+               .mask = static_cast<uint8_t>(0x80 >> (k % 8)), .name = kOptionSwitchNames[k]};
   rows[kSwitches] = raw_row(RetainedRadioBlock::kRawField, "retained_bytes");
   return rows;
 }();
