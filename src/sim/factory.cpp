@@ -6,6 +6,7 @@
 //   0x300   the codeplug image
 #include "sim/simulated_radio.h"
 
+#include "device/device_link.h"
 #include "gen1/block_table.h"
 #include "gen1/blocks/channel_groups.h"
 #include "gen1/blocks/channel_list.h"
@@ -202,8 +203,7 @@ SimulatedRadio make_gen1_radio(const FactoryOptions& options) {
   const std::string major = options.version.substr(0, 2), minor = options.version.substr(2, 2);
   const std::string version_text = major + "." + minor;  // as fields 85 and 103 show it
   const uint8_t mobile = options.mobile ? 1 : 0;
-  std::string model = options.model;
-  model.resize(kModelWidth, ' ');
+  const std::string model = padded_model(options.model);
 
   SimulatedRadio radio;
   radio.generation = 1;

@@ -13,6 +13,7 @@
 // without a handler are absent.
 #include "sim/simulated_radio.h"
 
+#include "device/device_link.h"
 #include "gen2/block_table.h"
 #include "gen2/blocks/option_board.h"
 #include "gen2/codeplug.h"
@@ -213,8 +214,7 @@ std::vector<uint8_t> assemble(R9Codeplug& codeplug) {
 SimulatedRadio make_gen2_radio(const Gen2FactoryOptions& options) {
   check_options(options);
   const std::string major = options.version.substr(0, 2);
-  std::string model = options.model;
-  model.resize(kModelWidth, ' ');
+  const std::string model = padded_model(options.model);
 
   SimulatedRadio radio;
   radio.generation = 2;

@@ -113,6 +113,22 @@ int hex_value(char c) {
   return -1;
 }
 
+// What is wrong with one memory run of a radio file, if anything.
+enum class RunFault { None, OddDigits, PastEnd, NotHex };
+
+// Puts the bytes that `hex` spells into `memory` from `address` on. A fault found part-way leaves
+// the bytes before it written; the file is refused then.
+RunFault put_run(std::string_view hex, size_t address, std::vector<uint8_t>& memory) {
+  if (hex.size() % 2 != 0) return RunFault::OddDigits;
+  if (!in_memory(address, hex.size() / 2, memory.size())) return RunFault::PastEnd;
+  for (size_t k = 0; k < hex.size(); k += 2) {
+    const int high = hex_value(hex[k]), low = hex_value(hex[k + 1]);
+    if (high < 0 || low < 0) return RunFault::NotHex;
+    memory[address + k / 2] = static_cast<uint8_t>(high * 16 + low);
+  }
+  return RunFault::None;
+}
+
 // ---- Radio file: memory runs --------------------------------------------------------------
 
 // Zero gaps shorter than this stay inside a run; a run holds at most kRunLength bytes, so that
@@ -216,14 +232,11 @@ class FileReader {
       const size_t address =
           number(member(run, "address", where + "."), where + ".address", 0xFFFF);
       const std::string hex = text(member(run, "hex", where + "."), where + ".hex");
-      if (hex.size() % 2 != 0) fail("'" + where + ".hex' has an odd number of digits");
-      if (!in_memory(address, hex.size() / 2, out.size()))
-        fail("'" + where + "' runs past address 0xFFFF");
-      for (size_t k = 0; k < hex.size(); k += 2) {
-        const int high = hex_value(hex[k]), low = hex_value(hex[k + 1]);
-        if (high < 0 || low < 0)
-          fail("'" + where + ".hex' holds a character that is not a hex digit");
-        out[address + k / 2] = static_cast<uint8_t>(high * 16 + low);
+      switch (put_run(hex, address, out)) {
+        case RunFault::None: break;
+        case RunFault::OddDigits: fail("'" + where + ".hex' has an odd number of digits");
+        case RunFault::PastEnd: fail("'" + where + "' runs past address 0xFFFF");
+        case RunFault::NotHex: fail("'" + where + ".hex' holds a character that is not a hex digit");
       }
     }
   }
@@ -263,12 +276,7 @@ class QuickReader {
         if (!(literal("{") && key("address") && number(address, 0xFFFF) && literal(",") && key("hex") &&
               plain(hex) && literal("}")))
           return false;
-        if (hex.size() % 2 != 0 || !in_memory(address, hex.size() / 2, out.memory.size())) return false;
-        for (size_t k = 0; k < hex.size(); k += 2) {
-          const int high = hex_value(hex[k]), low = hex_value(hex[k + 1]);
-          if (high < 0 || low < 0) return false;
-          out.memory[address + k / 2] = static_cast<uint8_t>(high * 16 + low);
-        }
+        if (put_run(hex, address, out.memory) != RunFault::None) return false;
       } while (literal(","));
       if (!literal("]")) return false;
     }

@@ -65,6 +65,12 @@ void add_device_options(CLI::App* command, cpsctl::DeviceOptions& options) {
                       "[:BYTES], the Nth such call answers HRESULT, a write storing BYTES first");
 }
 
+// The block of export-csv and import-csv, optional: the channel list when it is not given.
+CLI::Option* add_csv_block(CLI::App* command, long& block) {
+  return command->add_option("BLOCK", block, "a block of entries (the channel list: 38, or 2018 in generation 2)")
+      ->check(CLI::Range(0L, 2147483647L));
+}
+
 void add_write_options(CLI::App* command, cpsctl::WriteOptions& options) {
   add_device_options(command, options.device);
   command->add_flag("--no-backup", options.no_backup,
@@ -182,8 +188,7 @@ int run(int argc, char** argv) {
 
   auto* export_csv = app.add_subcommand("export-csv", "a block's entries as CSV on standard output");
   export_csv->add_option("CODEPLUG", codeplug, "codeplug file")->required();
-  auto* export_block = export_csv->add_option("BLOCK", csv_block, "a block of entries (the channel list: 38, or 2018 in generation 2)")
-                           ->check(CLI::Range(0L, 2147483647L));
+  auto* export_block = add_csv_block(export_csv, csv_block);
   export_csv->footer(
       "One row per entry, one column per field, a header row of field labels: \"455 (rx_frequency)\",\n"
       "the ID alone for a field without a name. A cell holding a comma, a double quote or a line\n"
@@ -192,8 +197,7 @@ int run(int argc, char** argv) {
   auto* import_csv = app.add_subcommand("import-csv", "set a block's entries from CSV, all or nothing, then save");
   import_csv->add_option("CODEPLUG", codeplug, "codeplug file, changed in place")->required();
   import_csv->add_option("CSV", csv, "CSV file as export-csv writes it (- for standard input)")->required();
-  auto* import_block = import_csv->add_option("BLOCK", csv_block, "a block of entries (the channel list: 38, or 2018 in generation 2)")
-                           ->check(CLI::Range(0L, 2147483647L));
+  auto* import_block = add_csv_block(import_csv, csv_block);
   import_csv->footer(
       "The header row names a field per column: its ID, \"ID (name)\" (the ID decides) or its name.\n"
       "Data row N sets entry N-2 (row 2 is entry 0). Rows beyond the block's entries add entries\n"
