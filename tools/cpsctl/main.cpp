@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "csv.h"
 #include "diff.h"
+#include "heap.h"
 #include "host.h"
 #include "name_cli.h"
 #include "sim/simulated_radio.h"
@@ -288,6 +289,9 @@ namespace {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // 28 MiB, the most glibc lets the heap grow by at once (its mmap threshold stops at 32 MiB and
+  // two huge pages go with it): a full codeplug's read fits, a full write goes beyond.
+  cpsctl::prepare_heap(std::size_t{28} << 20);
   const int code = run(argc, argv);
   // What a command printed must have reached standard output: a full disk or a closed pipe there
   // is a failure like any other.
