@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -144,10 +145,15 @@ class RadioFile {
 
 // A codeplug file loaded into a new object of its generation.
 struct LoadedCodeplug {
-  explicit LoadedCodeplug(const std::string& path)
-      : file(read_codeplug_file(path)), object(file.generation), held(load(object, file, path)) {}
+  // `with_twin`: a second object takes the same load, for a pre-flight check to write from.
+  explicit LoadedCodeplug(const std::string& path, bool with_twin = false)
+      : file(read_codeplug_file(path)),
+        object(file.generation),
+        twin(with_twin ? std::make_unique<Component>(file.generation) : nullptr),
+        held(load(object, file, path, twin.get())) {}
   Codeplug file;
   Component object;
+  std::unique_ptr<Component> twin;
   Codeplug held;  // what the object holds after the load
 };
 
@@ -193,7 +199,7 @@ std::string backup_name(const std::string& radio) {
 
 int transfer(const std::string& radio_path, const std::string& codeplug_path, const WriteOptions& options,
              bool clone) {
-  LoadedCodeplug source(codeplug_path);
+  LoadedCodeplug source(codeplug_path, true);
   RadioFile radio(radio_path, options.device, Access::Write);
   check_generation(source.file, radio, codeplug_path);
   // What the object holds before the write, for the checks before and after it.
@@ -207,7 +213,7 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
 
   const std::string where = "radio '" + radio_path + "'";
   const PreflightResult checked =
-      preflight(source.file, meant, radio.radio(), destination, clone, where);
+      preflight(*source.twin, meant, radio.radio(), destination, clone, where);
   if (!checked.problems.empty()) {
     const std::string count = count_text(checked.problems.size(), "finding", "findings");
     std::printf("%sthe radio would not hold %s as meant:\n", options.force ? "warning: " : "", codeplug_path.c_str());

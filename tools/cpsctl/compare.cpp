@@ -38,8 +38,11 @@ std::string canonical_number(std::string_view text) {
   while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
   if (whole.empty() && fraction.empty()) return "0";
   std::string out = negative ? "-" : "";
-  out += whole.empty() ? "0" : std::string(whole);
-  if (!fraction.empty()) out += "." + std::string(fraction);
+  out += whole.empty() ? std::string_view("0") : whole;
+  if (!fraction.empty()) {
+    out += '.';
+    out += fraction;
+  }
   return out;
 }
 
@@ -58,9 +61,8 @@ class Comparison {
                        std::to_string(m.id) + " in the codeplug, field " + std::to_string(a.id) + " read back)");
         return;
       }
-      if (ignore_.field(block, m.id)) continue;
-      const std::string at = where + " field " + std::to_string(m.id);
-      if (!same_value(m.text, a.text)) out_.push_back(at + ": " + said(quoted(m.text), quoted(a.text)));
+      if (m.text == a.text || ignore_.field(block, m.id) || same_value(m.text, a.text)) continue;
+      out_.push_back(where + " field " + std::to_string(m.id) + ": " + said(quoted(m.text), quoted(a.text)));
     }
     if (meant.size() != actual.size())
       out_.push_back(where + ": " + said(count_text(meant.size(), "field", "fields"), std::to_string(actual.size())));

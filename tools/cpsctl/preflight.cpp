@@ -51,13 +51,9 @@ Ignore written_on_purpose(int generation, bool clone) {
   return ignore;
 }
 
-PreflightResult preflight(const Codeplug& codeplug, const Codeplug& meant,
-                          const cps::sim::SimulatedRadio& radio, const Component& destination, bool clone,
-                          const std::string& what) {
-  // The write changes the object it writes from (the stamp, the radio's own blocks), so the
-  // check writes from an object of its own.
-  Component object(codeplug.generation);
-  load_again(object, codeplug);
+PreflightResult preflight(Component& object, const Codeplug& meant, const cps::sim::SimulatedRadio& radio,
+                          const Component& destination, bool clone, const std::string& what) {
+  const int generation = object.generation();
   cps::sim::SimulatedRadio scratch = radio;
   scratch.failures.clear();
   scratch.calls.clear();
@@ -69,7 +65,7 @@ PreflightResult preflight(const Codeplug& codeplug, const Codeplug& meant,
   }
 
   PreflightResult result;
-  Component readback(codeplug.generation);
+  Component readback(generation);
   HRESULT hr = S_OK;
   {
     ProgressBar bar("checking");
@@ -86,7 +82,7 @@ PreflightResult preflight(const Codeplug& codeplug, const Codeplug& meant,
     return result;
   }
   result.problems =
-      differences(meant, predicted, written_on_purpose(codeplug.generation, clone), {"meant", "the radio would hold"});
+      differences(meant, predicted, written_on_purpose(generation, clone), {"meant", "the radio would hold"});
   result.predicted = std::move(predicted);
   return result;
 }

@@ -32,13 +32,14 @@ struct PreflightResult {
   std::optional<Codeplug> predicted;
 };
 
-// Loads `codeplug`, which load() has taken once already, into a new object and writes it (clone: clones it)
-// into a copy of `radio` without its injected failures, with `destination` as the destination
-// object, then reads the copy back and compares with `meant`. `radio` itself is not touched. A
-// write the component refuses throws that Failure (detail `what`), as the real write would.
-PreflightResult preflight(const Codeplug& codeplug, const Codeplug& meant,
-                          const cps::sim::SimulatedRadio& radio, const Component& destination, bool clone,
-                          const std::string& what);
+// Writes (clone: clones) `object`, which holds what `meant` holds and is not written again, into
+// a copy of `radio` without its injected failures, with `destination` as the destination object,
+// then reads the copy back and compares with `meant`. The write changes the object it writes
+// from (the stamp, the radio's own blocks), so the real write goes from another. `radio` itself
+// is not touched. A write the component refuses throws that Failure (detail `what`), as the real
+// write would.
+PreflightResult preflight(Component& object, const Codeplug& meant, const cps::sim::SimulatedRadio& radio,
+                          const Component& destination, bool clone, const std::string& what);
 
 // Throws Failure (Invalid data) naming the first character of the UTF-8 `text` that has no byte
 // in the Windows-1252 code page a codeplug holds its text in (the component would store it as
