@@ -161,6 +161,20 @@ TEST(CodeplugFile, WritesTheBytesOfTheTreeWriterAndReadsThemBack) {
 
 // The same records in other spellings: compact, indented otherwise, keys in another order
 // (nlohmann::json sorts them), escapes a writer may choose. The quick reader takes them all.
+// A read writes each block straight from the VARIANT GetBlockData answers: the same bytes as
+// writing the decoded records.
+TEST(CodeplugFile, WritingFromVariantsGivesTheBytesOfWritingRecords) {
+  for (const Codeplug& codeplug : codeplugs()) {
+    JsonWriter from_variants(codeplug.generation);
+    for (const Block& block : codeplug.blocks) {
+      Variant data;
+      encode_block(block, data.get());
+      from_variants.add(block.id, *data, block.kind());
+    }
+    EXPECT_EQ(from_variants.finish(), to_json(codeplug));
+  }
+}
+
 TEST(CodeplugFile, QuickReaderTakesAnySpellingOfTheSameRecords) {
   const Codeplug codeplug = made_codeplug();
   const nlohmann::json sorted = nlohmann::json::parse(to_json(codeplug));
@@ -389,6 +403,19 @@ TEST(VariantRecords, ArraysOfAnotherShapeAreInvalidDataAndStayUnlocked) {
     } catch (const Failure& f) {
       EXPECT_EQ(f.hr, kInvalidData);
     }
+    // Written straight into a codeplug file's text, it fails alike and adds nothing.
+    JsonWriter writer(1);
+    writer.add(Block{5, Rows{{46, "128", 2}}});
+    const std::string before = writer.finish();
+    JsonWriter again(1);
+    again.add(Block{5, Rows{{46, "128", 2}}});
+    try {
+      again.add(453, v, Kind::Fields);
+      ADD_FAILURE() << "written";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.hr, kInvalidData);
+    }
+    EXPECT_EQ(again.finish(), before);
     EXPECT_EQ(SafeArrayDestroy(array), S_OK);  // not left locked
   }
   VARIANT by_reference;

@@ -2,6 +2,7 @@
 
 #include "host.h"
 #include "output.h"
+#include "variant_records.h"
 
 #include <nlohmann/json.hpp>
 
@@ -171,6 +172,101 @@ void put_block(std::string& out, const Block& block, int indent) {
                [&](const EntryRecord& list, int at) { put_entries(out, list, at); });
       break;
     }
+  }
+  out += '\n';
+  put_pad(out, indent);
+  out += '}';
+}
+
+// ---- Writing from VARIANTs -----------------------------------------------------------------
+//
+// The same text straight from what GetBlockData answered, without cpsctl's records in between:
+// a read writes each block so. The structure follows put_block's step by step.
+
+// A row's text: plain ASCII that needs no escape, nearly every text, is narrowed straight into
+// the line; any other goes through UTF-8 and put_row.
+void put_row(std::string& out, const RowsView& rows, size_t k, int indent, const char* after) {
+  constexpr size_t kShort = 64, kIndent = 32;
+  const std::basic_string_view<OLECHAR> text = rows.text(k);
+  const bool plain = static_cast<size_t>(indent) <= kIndent && text.size() <= kShort &&
+                     std::all_of(text.begin(), text.end(), [](OLECHAR c) {
+                       const auto code = static_cast<char32_t>(c);
+                       return code >= 0x20 && code < 0x80 && code != '"' && code != '\\';
+                     });
+  if (!plain) {
+    put_row(out, Row{rows.id(k), utf8_from_wide(text.data(), text.size()), rows.attribute(k)}, indent, after);
+    return;
+  }
+  char line[kIndent + kShort + 48];
+  char* p = std::fill_n(line, indent, ' ');
+  *p++ = '[';
+  p = std::to_chars(p, line + sizeof line, rows.id(k)).ptr;
+  p = std::copy_n(", \"", 3, p);
+  for (OLECHAR c : text) *p++ = static_cast<char>(c);
+  p = std::copy_n("\", ", 3, p);
+  p = std::to_chars(p, line + sizeof line, rows.attribute(k)).ptr;
+  *p++ = ']';
+  while (*after != '\0') *p++ = *after++;
+  out.append(line, static_cast<size_t>(p - line));
+}
+
+void put_rows(std::string& out, const VARIANT& data, int indent) {
+  const RowsView rows(data);
+  if (rows.size() == 0) {
+    out += "[]";
+    return;
+  }
+  out += "[\n";
+  for (size_t k = 0; k < rows.size(); ++k) put_row(out, rows, k, indent + 2, k + 1 < rows.size() ? ",\n" : "\n");
+  put_pad(out, indent);
+  out += ']';
+}
+
+// A record: its header, then its items, each written by `put_item(item, indent)`.
+template <class PutItem>
+void put_pair(std::string& out, int indent, const VARIANT& data, const char* key, PutItem&& put_item) {
+  const RecordView record(data);
+  out += "{\n";
+  put_key(out, indent + 2, "header");
+  put_rows(out, record.header(), indent + 2);
+  out += ",\n";
+  put_key(out, indent + 2, key);
+  if (record.size() == 0) {
+    out += "[]";
+  } else {
+    out += "[\n";
+    for (size_t k = 0; k < record.size(); ++k) {
+      put_pad(out, indent + 4);
+      put_item(record.item(k), indent + 4);
+      out += k + 1 < record.size() ? ",\n" : "\n";
+    }
+    put_pad(out, indent + 2);
+    out += ']';
+  }
+  out += '\n';
+  put_pad(out, indent);
+  out += '}';
+}
+
+void put_entries(std::string& out, const VARIANT& data, int indent) {
+  put_pair(out, indent, data, "entries", [&](const VARIANT& rows, int at) { put_rows(out, rows, at); });
+}
+
+void put_block(std::string& out, int32_t id, const VARIANT& data, Kind kind, int indent) {
+  out += "{\n";
+  put_key(out, indent + 2, "id");
+  put_number(out, id);
+  out += ",\n";
+  put_key(out, indent + 2, "kind");
+  put_text(out, kind_name(kind));
+  out += ",\n";
+  put_key(out, indent + 2, "record");
+  switch (kind) {
+    case Kind::Fields: put_rows(out, data, indent + 2); break;
+    case Kind::Block: put_entries(out, data, indent + 2); break;
+    case Kind::Lists:
+      put_pair(out, indent + 2, data, "lists", [&](const VARIANT& list, int at) { put_entries(out, list, at); });
+      break;
   }
   out += '\n';
   put_pad(out, indent);
@@ -564,6 +660,19 @@ void JsonWriter::add(const Block& block) {
   out_ += first_ ? "[\n    " : ",\n    ";
   first_ = false;
   put_block(out_, block, 4);
+}
+
+void JsonWriter::add(int32_t id, const VARIANT& data, Kind hint) {
+  const Kind kind = record_kind(data, hint);
+  const size_t before = out_.size();
+  out_ += first_ ? "[\n    " : ",\n    ";
+  try {
+    put_block(out_, id, data, kind, 4);
+  } catch (...) {
+    out_.resize(before);  // the text stays as it was, as it does when decoding fails first
+    throw;
+  }
+  first_ = false;
 }
 
 std::string& JsonWriter::finish() {

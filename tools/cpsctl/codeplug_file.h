@@ -12,6 +12,7 @@
 #pragma once
 
 #include "codeplug.h"
+#include "host.h"
 
 #include <string>
 #include <string_view>
@@ -25,6 +26,10 @@ class JsonWriter {
  public:
   explicit JsonWriter(int generation);
   void add(const Block& block);
+  // The same text straight from what GetBlockData answered for block `id`; `hint` settles the
+  // kind of a record without items. A VARIANT of an unexpected shape fails with Invalid data and
+  // adds nothing.
+  void add(int32_t id, const VARIANT& data, Kind hint);
   std::string& finish();
 
  private:

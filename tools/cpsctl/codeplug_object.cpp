@@ -253,7 +253,11 @@ Block read_block(const Component& object, int32_t id) {
   return decoded(id, *data);
 }
 
-void snapshot_each(const Component& object, const std::function<void(Block&&)>& take) {
+namespace {
+
+// What GetBlockData answers for every block the object serves, in snapshot()'s order, each
+// VARIANT gone once `take` has seen it.
+void each_block_data(const Component& object, const std::function<void(int32_t, const VARIANT&)>& take) {
   const std::optional<Rows> presence = object.generation() == 2 ? std::optional(gen2_presence(object)) : std::nullopt;
   for (const ServedBlock& served : served_blocks(object.generation())) {
     if (presence && !present(*presence, served.id)) continue;
@@ -261,14 +265,27 @@ void snapshot_each(const Component& object, const std::function<void(Block&&)>& 
     const HRESULT hr = object->GetBlockData(served.id, data.get());
     if (hr == kBlockNotSupported) continue;  // a block this object does not have
     object.check(hr, "block " + std::to_string(served.id));
-    take(decoded(served.id, *data));
+    take(served.id, *data);
   }
 }
 
+}  // namespace
+
 Codeplug snapshot(const Component& object) {
   Codeplug codeplug{object.generation(), {}};
-  snapshot_each(object, [&](Block&& block) { codeplug.blocks.push_back(std::move(block)); });
+  each_block_data(object, [&](int32_t id, const VARIANT& data) { codeplug.blocks.push_back(decoded(id, data)); });
   return codeplug;
+}
+
+void write_each(const Component& object, JsonWriter& writer) {
+  each_block_data(object, [&](int32_t id, const VARIANT& data) {
+    try {
+      writer.add(id, data, kind_hint(id));
+    } catch (Failure& f) {
+      f.detail = "block " + std::to_string(id) + ": " + f.detail;
+      throw;
+    }
+  });
 }
 
 std::string field_detail(const Component& object, const Row& row) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "codeplug.h"
+#include "codeplug_file.h"
 #include "host.h"
 
 #include <cstdint>
@@ -17,9 +18,9 @@ namespace cpsctl {
 // second-generation codeplug, the data blocks its presence table marks present; one marked
 // present that has no handler is a Failure (110) naming it.
 Codeplug snapshot(const Component& object);
-// The same blocks one at a time, each handed to `take` and gone afterwards, so that a whole
-// codeplug of records is never held at once.
-void snapshot_each(const Component& object, const std::function<void(Block&&)>& take);
+// The same blocks written one at a time into `writer`, straight from what GetBlockData answers:
+// neither a whole codeplug of records nor one block's is ever held.
+void write_each(const Component& object, JsonWriter& writer);
 Block read_block(const Component& object, int32_t id);
 // `field 207 = "150"`, and `; valid range 100 to 6400, step 100` when GetRangeInfo knows one.
 std::string field_detail(const Component& object, const Row& row);

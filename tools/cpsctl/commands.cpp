@@ -306,7 +306,7 @@ int read_radio(const std::string& radio_path, const std::optional<std::string>& 
   object.check(read_device(radio, object, "reading"), "radio '" + radio_path + "'");
   // Each block goes into the text as it is read, not held until all are.
   JsonWriter writer(object.generation());
-  snapshot_each(object, [&](Block&& block) { writer.add(block); });
+  write_each(object, writer);
   const std::string& text = writer.finish();
   if (output) {
     write_file_atomically(*output, text);

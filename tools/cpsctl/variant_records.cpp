@@ -16,45 +16,6 @@ namespace {
   throw Failure{kInvalidData, "", "the component answered " + what + " of an unexpected shape"};
 }
 
-// The VARIANT elements of an array of `dims` dimensions, locked while this lives. Dimension 1
-// varies fastest in the storage.
-class Elements {
- public:
-  Elements(const VARIANT& v, UINT dims, const char* what) {
-    VARTYPE type = VT_EMPTY;
-    if (!(v.vt & VT_ARRAY) || (v.vt & VT_BYREF) || !v.parray || SafeArrayGetDim(v.parray) != dims ||
-        SafeArrayGetElemsize(v.parray) != sizeof(VARIANT) || !(v.parray->fFeatures & FADF_VARIANT) ||
-        FAILED(SafeArrayGetVartype(v.parray, &type)) || type != VT_VARIANT)
-      bad_shape(what);
-    for (UINT d = 0; d < dims; ++d) {
-      LONG lower = 0, upper = -1;
-      if (FAILED(SafeArrayGetLBound(v.parray, d + 1, &lower)) || FAILED(SafeArrayGetUBound(v.parray, d + 1, &upper)))
-        bad_shape(what);
-      count_[d] = upper < lower ? 0 : static_cast<size_t>(int64_t{upper} - lower + 1);
-    }
-    void* data = nullptr;
-    if (FAILED(SafeArrayAccessData(v.parray, &data))) bad_shape(what);
-    if (!data && count_[0] > 0 && (dims == 1 || count_[1] > 0)) {
-      SafeArrayUnaccessData(v.parray);
-      bad_shape(what);
-    }
-    array_ = v.parray;
-    data_ = static_cast<const VARIANT*>(data);
-  }
-  ~Elements() { SafeArrayUnaccessData(array_); }
-  Elements(const Elements&) = delete;
-  Elements& operator=(const Elements&) = delete;
-
-  size_t count(UINT dim) const { return count_[dim - 1]; }  // dimension 1 or 2
-  // The element at zero-based positions (`first` in dimension 1, `second` in dimension 2).
-  const VARIANT& at(size_t first, size_t second = 0) const { return data_[second * count_[0] + first]; }
-
- private:
-  SAFEARRAY* array_ = nullptr;
-  const VARIANT* data_ = nullptr;
-  size_t count_[2] = {0, 0};
-};
-
 int32_t integer_of(const VARIANT& v) {
   switch (v.vt) {
     case VT_I1: return v.cVal;
@@ -69,22 +30,16 @@ int32_t integer_of(const VARIANT& v) {
   }
 }
 
-std::string text_of(const VARIANT& v) {
-  if (v.vt == VT_BSTR) return utf8_from_bstr(v.bstrVal);
-  if (v.vt == VT_EMPTY) return {};
-  bad_shape("a field");
-}
-
 // A field list: rows of [id, text, attribute].
 Rows decode_rows(const VARIANT& v) {
-  const Elements array(v, 2, "a field list");
-  if (array.count(2) != 3) bad_shape("a field list");
-  Rows rows(array.count(1));
+  const RowsView view(v);
+  Rows rows(view.size());
   for (size_t r = 0; r < rows.size(); ++r) {
     Row& row = rows[r];
-    row.id = integer_of(array.at(r, 0));
-    row.text = text_of(array.at(r, 1));
-    row.attribute = static_cast<uint8_t>(integer_of(array.at(r, 2)) & 0xFF);
+    row.id = view.id(r);
+    const std::basic_string_view<OLECHAR> text = view.text(r);
+    row.text = utf8_from_wide(text.data(), text.size());
+    row.attribute = view.attribute(r);
   }
   return rows;
 }
@@ -94,13 +49,11 @@ bool is_field_list(const VARIANT& v) { return (v.vt & VT_ARRAY) && v.parray && S
 // A record's header and its entries (field lists) or lists (records), as `decode_item` reads them.
 template <class Record, class Item>
 Record decode_pair(const VARIANT& v, std::vector<Item> Record::*items, Item (*decode_item)(const VARIANT&)) {
-  const Elements halves(v, 1, "a record");
-  if (halves.count(1) != 2) bad_shape("a record");
+  const RecordView view(v);
   Record record;
-  record.header = decode_rows(halves.at(0));
-  const Elements list(halves.at(1), 1, "a record");
-  (record.*items).reserve(list.count(1));
-  for (size_t k = 0; k < list.count(1); ++k) (record.*items).push_back(decode_item(list.at(k)));
+  record.header = decode_rows(view.header());
+  (record.*items).reserve(view.size());
+  for (size_t k = 0; k < view.size(); ++k) (record.*items).push_back(decode_item(view.item(k)));
   return record;
 }
 
@@ -182,25 +135,70 @@ void encode_entries(const EntryRecord& record, VARIANT* out) {
 
 }  // namespace
 
+VariantElements::VariantElements(const VARIANT& v, UINT dims, const char* what) {
+  VARTYPE type = VT_EMPTY;
+  if (!(v.vt & VT_ARRAY) || (v.vt & VT_BYREF) || !v.parray || SafeArrayGetDim(v.parray) != dims ||
+      SafeArrayGetElemsize(v.parray) != sizeof(VARIANT) || !(v.parray->fFeatures & FADF_VARIANT) ||
+      FAILED(SafeArrayGetVartype(v.parray, &type)) || type != VT_VARIANT)
+    bad_shape(what);
+  for (UINT d = 0; d < dims; ++d) {
+    LONG lower = 0, upper = -1;
+    if (FAILED(SafeArrayGetLBound(v.parray, d + 1, &lower)) || FAILED(SafeArrayGetUBound(v.parray, d + 1, &upper)))
+      bad_shape(what);
+    count_[d] = upper < lower ? 0 : static_cast<size_t>(int64_t{upper} - lower + 1);
+  }
+  void* data = nullptr;
+  if (FAILED(SafeArrayAccessData(v.parray, &data))) bad_shape(what);
+  if (!data && count_[0] > 0 && (dims == 1 || count_[1] > 0)) {
+    SafeArrayUnaccessData(v.parray);
+    bad_shape(what);
+  }
+  array_ = v.parray;
+  data_ = static_cast<const VARIANT*>(data);
+}
+
+RowsView::RowsView(const VARIANT& data) : elements_(data, 2, "a field list") {
+  if (elements_.count(2) != 3) bad_shape("a field list");
+}
+
+int32_t RowsView::id(size_t k) const { return integer_of(elements_.at(k, 0)); }
+
+std::basic_string_view<OLECHAR> RowsView::text(size_t k) const {
+  const VARIANT& v = elements_.at(k, 1);
+  if (v.vt == VT_BSTR) return v.bstrVal ? std::basic_string_view<OLECHAR>(v.bstrVal, SysStringLen(v.bstrVal)) : std::basic_string_view<OLECHAR>();
+  if (v.vt == VT_EMPTY) return {};
+  bad_shape("a field");
+}
+
+uint8_t RowsView::attribute(size_t k) const { return static_cast<uint8_t>(integer_of(elements_.at(k, 2)) & 0xFF); }
+
+namespace {
+
+const VARIANT& second_half(const VariantElements& halves) {
+  if (halves.count(1) != 2) bad_shape("a record");
+  return halves.at(1);
+}
+
+}  // namespace
+
+RecordView::RecordView(const VARIANT& data) : halves_(data, 1, "a record"), items_(second_half(halves_), 1, "a record") {}
+
+Kind record_kind(const VARIANT& data, Kind hint) {
+  if (is_field_list(data)) return Kind::Fields;
+  // Whether a record's items are field lists (entries) or records (lists) shows in the first
+  // item; a record without items reads the same either way and takes the block's usual kind.
+  const RecordView view(data);
+  if (view.size() == 0) return hint == Kind::Lists ? Kind::Lists : Kind::Block;
+  return is_field_list(view.item(0)) ? Kind::Block : Kind::Lists;
+}
+
 Block decode_block(int32_t id, const VARIANT& data, Kind hint) {
   Block block{id, Rows{}};
-  if (is_field_list(data)) {
-    block.record = decode_rows(data);
-    return block;
+  switch (record_kind(data, hint)) {
+    case Kind::Fields: block.record = decode_rows(data); break;
+    case Kind::Block: block.record = decode_entries(data); break;
+    case Kind::Lists: block.record = decode_pair(data, &ListRecord::lists, decode_entries); break;
   }
-  // A record: whether its items are field lists (entries) or records (lists) shows in the first
-  // item; a record without items reads the same either way and takes the block's usual kind.
-  Kind kind = hint == Kind::Lists ? Kind::Lists : Kind::Block;
-  {
-    const Elements halves(data, 1, "a record");
-    if (halves.count(1) != 2) bad_shape("a record");
-    const Elements items(halves.at(1), 1, "a record");
-    if (items.count(1) > 0) kind = is_field_list(items.at(0)) ? Kind::Block : Kind::Lists;
-  }
-  if (kind == Kind::Block)
-    block.record = decode_entries(data);
-  else
-    block.record = decode_pair(data, &ListRecord::lists, decode_entries);
   return block;
 }
 

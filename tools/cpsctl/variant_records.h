@@ -7,8 +7,58 @@
 #include "host.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace cpsctl {
+
+// The VARIANT elements of an array of `dims` dimensions, locked while this lives; Invalid data,
+// naming `what`, for a VARIANT that is not such an array. Dimension 1 varies fastest.
+class VariantElements {
+ public:
+  VariantElements(const VARIANT& v, UINT dims, const char* what);
+  ~VariantElements() { SafeArrayUnaccessData(array_); }
+  VariantElements(const VariantElements&) = delete;
+  VariantElements& operator=(const VariantElements&) = delete;
+
+  size_t count(UINT dim) const { return count_[dim - 1]; }  // dimension 1 or 2
+  // The element at zero-based positions (`first` in dimension 1, `second` in dimension 2).
+  const VARIANT& at(size_t first, size_t second = 0) const { return data_[second * count_[0] + first]; }
+
+ private:
+  SAFEARRAY* array_ = nullptr;
+  const VARIANT* data_ = nullptr;
+  size_t count_[2] = {0, 0};
+};
+
+// A field list where GetBlockData left it, rows of [id, text, attribute]; no text is copied.
+class RowsView {
+ public:
+  explicit RowsView(const VARIANT& data);
+  size_t size() const { return elements_.count(1); }
+  int32_t id(size_t k) const;
+  std::basic_string_view<OLECHAR> text(size_t k) const;
+  uint8_t attribute(size_t k) const;
+
+ private:
+  VariantElements elements_;
+};
+
+// A record where GetBlockData left it: its header, a field list, and its items, field lists
+// (entries) or records (lists).
+class RecordView {
+ public:
+  explicit RecordView(const VARIANT& data);
+  const VARIANT& header() const { return halves_.at(0); }
+  size_t size() const { return items_.count(1); }
+  const VARIANT& item(size_t k) const { return items_.at(k); }
+
+ private:
+  VariantElements halves_;
+  VariantElements items_;
+};
+
+// The kind of record a block's VARIANT holds; `hint` settles a record without items.
+Kind record_kind(const VARIANT& data, Kind hint);
 
 // Decodes what GetBlockData answered; `hint` settles the kind of a record with no entries.
 Block decode_block(int32_t id, const VARIANT& data, Kind hint);
