@@ -95,17 +95,6 @@ std::string narrow_from_utf8(const std::string& text) {
   return narrow_from_wide(wide.data(), wide.size());
 }
 
-std::string hex_of(const uint8_t* bytes, size_t length) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(2 * length);
-  for (size_t i = 0; i < length; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 0x0F];
-  }
-  return text;
-}
-
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -136,8 +125,12 @@ RunFault put_run(std::string_view hex, size_t address, std::vector<uint8_t>& mem
 constexpr size_t kZeroGap = 8;
 constexpr size_t kRunLength = 32;
 
-nlohmann::ordered_json memory_runs(const std::vector<uint8_t>& memory) {
-  nlohmann::ordered_json runs = nlohmann::ordered_json::array();
+// The memory's runs as the file's "memory" array, indented as nlohmann::json's dump(2) would
+// (the quick reader expects that layout): one object per run of non-zero bytes, split where
+// eight zero bytes follow each other or a run reaches 32 bytes.
+void put_memory_runs(std::string& out, const std::vector<uint8_t>& memory) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  bool first = true;
   size_t at = 0;
   while (at < memory.size()) {
     if (memory[at] == 0) {
@@ -150,10 +143,18 @@ nlohmann::ordered_json memory_runs(const std::vector<uint8_t>& memory) {
       ++end;
     }
     while (memory[end - 1] == 0) --end;  // a run ends on a non-zero byte
-    runs.push_back({{"address", at}, {"hex", hex_of(memory.data() + at, end - at)}});
+    out += first ? "[\n    {\n      \"address\": " : ",\n    {\n      \"address\": ";
+    first = false;
+    out += std::to_string(at);
+    out += ",\n      \"hex\": \"";
+    for (size_t i = at; i < end; ++i) {
+      out += kDigits[memory[i] >> 4];
+      out += kDigits[memory[i] & 0x0F];
+    }
+    out += "\"\n    }";
     at = end;
   }
-  return runs;
+  out += first ? "[]" : "\n  ]";
 }
 
 // ---- Radio file: reading ------------------------------------------------------------------
@@ -462,19 +463,23 @@ size_t SimulatedRadio::writes() const {
 // ---- The radio file -------------------------------------------------------------------------
 
 void SimulatedRadio::save(const std::string& path) const {
-  const nlohmann::ordered_json file = {
-      {"generation", generation},
-      {"identity",
-       {{"uuid", utf8_from_narrow(identity.uuid)},
-        {"codeplug_version", utf8_from_narrow(identity.codeplug_version)},
-        {"software_version", utf8_from_narrow(identity.software_version)},
-        {"serial_number", utf8_from_narrow(identity.serial_number)},
-        {"model_number", utf8_from_narrow(identity.model_number)},
-        {"low_battery", identity.low_battery},
-        {"max_transfer", identity.max_transfer}}},
-      {"reset_count", std::max(reset_count, 0)},  // what load() takes back
-      {"memory", memory_runs(memory)}};
-  const std::string text = file.dump(2) + "\n";
+  // Written as nlohmann::json's dump(2) would write it, without building the tree: the memory
+  // runs are most of the file. A text goes through the library for its quoting.
+  auto text_value = [](const std::string& narrow) { return nlohmann::json(utf8_from_narrow(narrow)).dump(); };
+  std::string text;
+  text.reserve(96 * 1024);
+  text += "{\n  \"generation\": " + std::to_string(generation) + ",\n  \"identity\": {\n";
+  text += "    \"uuid\": " + text_value(identity.uuid) + ",\n";
+  text += "    \"codeplug_version\": " + text_value(identity.codeplug_version) + ",\n";
+  text += "    \"software_version\": " + text_value(identity.software_version) + ",\n";
+  text += "    \"serial_number\": " + text_value(identity.serial_number) + ",\n";
+  text += "    \"model_number\": " + text_value(identity.model_number) + ",\n";
+  text += std::string("    \"low_battery\": ") + (identity.low_battery ? "true" : "false") + ",\n";
+  text += "    \"max_transfer\": " + std::to_string(identity.max_transfer) + "\n  },\n";
+  text += "  \"reset_count\": " + std::to_string(std::max(reset_count, 0)) + ",\n";  // what load() takes back
+  text += "  \"memory\": ";
+  put_memory_runs(text, memory);
+  text += "\n}\n";
 
   // A name of our own beside the target: "x" refuses one that exists already.
   std::random_device random;

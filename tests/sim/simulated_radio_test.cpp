@@ -11,9 +11,11 @@
 
 #include <unistd.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <tuple>
 
 namespace cps::sim {
@@ -92,6 +94,10 @@ TEST(SimulatedRadio, SavedRadioLoadsIdentically) {
     radio.memory.front() = radio.memory.back() = 0xFF;
     for (size_t i = 0; i < 200; ++i) radio.memory[0x8000 + i * 3] = static_cast<uint8_t>(i + 1);
     radio.save(path);
+    // Laid out as the JSON library's own dump(2) lays it out.
+    std::ifstream in(path);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(text, nlohmann::ordered_json::parse(text).dump(2) + "\n");
     const SimulatedRadio loaded = SimulatedRadio::load(path);
     const auto fields = [](const SimulatedRadio& r, const Identity& i) {
       return std::tuple(r.generation, r.reset_count, r.memory, i.uuid, i.codeplug_version,
@@ -99,6 +105,13 @@ TEST(SimulatedRadio, SavedRadioLoadsIdentically) {
     };
     EXPECT_EQ(fields(loaded, loaded.identity), fields(radio, radio.identity)) << identity.serial_number;
   }
+  // A radio of blank memory has no runs.
+  SimulatedRadio blank;
+  blank.save(path);
+  std::ifstream in(path);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(text, nlohmann::ordered_json::parse(text).dump(2) + "\n");
+  EXPECT_EQ(SimulatedRadio::load(path).memory, std::vector<uint8_t>(0x10000, 0));
   std::filesystem::remove(path);
 }
 
