@@ -289,9 +289,8 @@ namespace {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // 28 MiB, the most glibc lets the heap grow by at once (its mmap threshold stops at 32 MiB and
-  // two huge pages go with it): a full codeplug's read fits, a full write goes beyond.
-  cpsctl::prepare_heap(std::size_t{28} << 20);
+  // 64 MiB of address space: a full codeplug's write, the largest command, peaks at about 50.
+  cpsctl::prepare_heap(std::size_t{64} << 20);
   const int code = run(argc, argv);
   // What a command printed must have reached standard output: a full disk or a closed pipe there
   // is a failure like any other.
