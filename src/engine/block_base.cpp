@@ -3,8 +3,10 @@
 #include "platform/errors.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace cps {
@@ -182,13 +184,24 @@ int64_t parse_decimal(std::string_view text) {
 double parse_number(std::string_view text) {
   // Accepted shape: [-] digits [. digits], or [-] . digits; no exponent, no "inf" or "nan".
   size_t i = 0;
-  if (i < text.size() && text[i] == '-') ++i;
-  size_t digits = 0;
+  const bool negative = i < text.size() && text[i] == '-';
+  if (negative) ++i;
+  size_t digits = 0, decimals = 0;
   bool point = false;
+  // Up to 2^53 the digits make an exact double, and so does 10^22; the quotient of two exact
+  // doubles is the correctly rounded value of the text, as from_chars gives it.
+  constexpr uint64_t kExact = uint64_t{1} << 53;
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  uint64_t mantissa = 0;
+  bool exact = true;
   for (; i < text.size(); ++i) {
     char c = text[i];
     if (c >= '0' && c <= '9') {
       ++digits;
+      if (point) ++decimals;
+      if (mantissa > (kExact - 9) / 10) exact = false;
+      else mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
     } else if (c == '.' && !point) {
       point = true;
     } else {
@@ -196,6 +209,10 @@ double parse_number(std::string_view text) {
     }
   }
   if (digits == 0) raise(err::kInvalidData);
+  if (exact && decimals < std::size(kPowers)) {
+    const double value = static_cast<double>(mantissa) / kPowers[decimals];
+    return negative ? -value : value;
+  }
   double value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
                                    std::chars_format::fixed);

@@ -10,8 +10,12 @@ namespace cps {
 
 namespace {
 
-// The steps tried on packing, largest first, in hertz.
-constexpr uint32_t kStepsHz[] = {6250, 5000, 3125, 2500};
+// The steps tried on packing, largest first, in hertz, with their labels ("%.3f" of the kHz).
+struct Step {
+  uint32_t hz;
+  const char* label;
+};
+constexpr Step kSteps[] = {{6250, "6.250"}, {5000, "5.000"}, {3125, "3.125"}, {2500, "2.500"}};
 
 std::string format(const char* pattern, double value) {
   char text[64];
@@ -74,13 +78,11 @@ StoredFrequency store_frequency(std::string_view text, const RadioFacts& radio) 
   check_frequency(text, radio);  // a band that changed since the value was set
   const int64_t distance = hertz(parse_number(text)) - base;
   if (distance < 0) raise(err::kFrequency);
-  for (uint32_t step : kStepsHz) {
-    if (distance % step != 0) continue;
-    const int64_t count = distance / step;
+  for (const Step& step : kSteps) {
+    if (distance % step.hz != 0) continue;
+    const int64_t count = distance / step.hz;
     if (count > 0xFFFF) raise(err::kFrequency);
-    char label[16];
-    std::snprintf(label, sizeof label, "%.3f", step / 1000.0);
-    return {code_of(label, kStepCodes), static_cast<uint32_t>(count)};
+    return {code_of(step.label, kStepCodes), static_cast<uint32_t>(count)};
   }
   raise(err::kFrequency);
 }
@@ -106,9 +108,12 @@ uint32_t digital_digits(std::string_view text, int32_t digital_row) {
 std::string squelch_text(std::string_view type, uint32_t word, int32_t tone_row, int32_t digital_row) {
   switch (code_of(type, kSquelchTypes)) {
     case 1: {
-      const double tone = word / 10.0;
-      check_range(tone_row, tone);
-      return format("%.1f", tone);
+      check_range(tone_row, word / 10.0);
+      // "%.1f" of word / 10: the whole tenths of a hertz, written out.
+      std::string text = std::to_string(word / 10);
+      text += '.';
+      text += static_cast<char>('0' + word % 10);
+      return text;
     }
     case 2: {
       if (word < kDigitalFlag) raise(err::kInvalidData);

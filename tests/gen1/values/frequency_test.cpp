@@ -90,6 +90,12 @@ TEST(SquelchCode, WordsByType) {
     }
   }
   EXPECT_EQ(squelch_word("CSQ", "0"), 0u);
+  // A tone is the word's tenths of a hertz as "%.1f" prints them.
+  for (uint32_t word = 670; word <= 2550; ++word) {
+    char printed[16];
+    std::snprintf(printed, sizeof printed, "%.1f", word / 10.0);
+    ASSERT_EQ(squelch_text("TXQ", word, 457, 458), printed) << word;
+  }
   // Stored words outside their rows fail on reading.
   for (const Case& c : {Case{"TXQ", 669, ""}, Case{"TXQ", 2551, ""}, Case{"DXQ", 2047, ""}, Case{"DXQ", 2560, ""}})
     EXPECT_EQ(error_of([&] { squelch_text(c.type, c.word, 459, 460); }), err::kInvalidData) << c.word;
