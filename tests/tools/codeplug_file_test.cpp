@@ -439,6 +439,43 @@ TEST(VariantRecords, TextThatIsNotUtf8IsRefusedAndNothingLeaks) {
 
 // ---- Values, not texts --------------------------------------------------------------------
 
+// The quick check a write makes before it compares field by field: true only where the
+// comparison would find nothing, and true for a block that differs only where it is ignored.
+TEST(Compare, BlocksHeldExactlyWhereTheyLieAgreeWithTheComparison) {
+  const Ignore ignore{{}, {{38, 424}, {6, 48}}, {6}};
+  struct Case {
+    Block meant, actual;
+    bool holds, differs;  // the quick check's answer; whether the comparison finds a difference
+  };
+  const Rows rows = {{46, "128", 2}, {47, "caf\xc3\xa9", 0}};
+  const Rows other_text = {{46, "129", 2}, {47, "caf\xc3\xa9", 0}};
+  const Rows other_spelling = {{46, "128.0", 2}, {47, "caf\xc3\xa9", 0}};
+  const Rows other_accent = {{46, "128", 2}, {47, "caf\xc3\xa8", 0}};
+  const Rows other_attribute = {{46, "128", 0}, {47, "caf\xc3\xa9", 0}};
+  const Rows ignored = {{424, "CH 1", 1}}, ignored_other = {{424, "CH 2", 1}}, moved = {{425, "CH 1", 1}};
+  const Case cases[] = {
+      {{453, rows}, {453, rows}, true, false},
+      {{453, rows}, {453, other_attribute}, true, false},
+      {{453, rows}, {453, other_text}, false, true},
+      {{453, rows}, {453, other_spelling}, false, false},  // one value: the comparison decides
+      {{453, rows}, {453, other_accent}, false, true},
+      {{453, rows}, {453, Rows{rows.front()}}, false, true},
+      {{38, EntryRecord{rows, {ignored}}}, {38, EntryRecord{rows, {ignored_other}}}, true, false},
+      {{38, EntryRecord{rows, {ignored}}}, {38, EntryRecord{rows, {moved}}}, false, true},
+      {{38, EntryRecord{rows, {ignored}}}, {38, EntryRecord{rows, {ignored, ignored}}}, false, true},
+      {{38, EntryRecord{rows, {}}}, {38, ListRecord{rows, {}}}, false, true},
+      {{6, ListRecord{rows, {EntryRecord{rows, {rows}}}}}, {6, ListRecord{rows, {EntryRecord{other_text, {rows}}}}}, true, false},
+      {{6, ListRecord{rows, {EntryRecord{rows, {rows}}}}}, {6, ListRecord{other_text, {EntryRecord{rows, {rows}}}}}, false, true},
+      {{6, ListRecord{rows, {EntryRecord{rows, {rows}}}}}, {6, ListRecord{rows, {EntryRecord{rows, {other_text}}}}}, false, true},
+  };
+  for (const Case& c : cases) {
+    Variant data;
+    encode_block(c.actual, data.get());
+    EXPECT_EQ(holds_exactly(c.meant, *data, c.actual.kind(), ignore), c.holds) << c.meant.id;
+    EXPECT_EQ(differences(Codeplug{1, {c.meant}}, Codeplug{1, {c.actual}}, ignore).empty(), !c.differs) << c.meant.id;
+  }
+}
+
 TEST(Compare, NumbersCompareAsNumbersAndOtherTextsAsTexts) {
   struct Case {
     const char* a;

@@ -277,6 +277,24 @@ Codeplug snapshot(const Component& object) {
   return codeplug;
 }
 
+bool holds_exactly(const Component& object, const Codeplug& meant, const Ignore& ignore) {
+  size_t held = 0;
+  bool holds = true;
+  try {
+    each_block_data(object, [&](int32_t id, const VARIANT& data) {
+      if (!holds || ignore.block(id)) return;
+      const Block* block = meant.find(id);
+      holds = block != nullptr && holds_exactly(*block, data, record_kind(data, kind_hint(id)), ignore);
+      ++held;
+    });
+  } catch (const Failure&) {
+    return false;
+  }
+  const auto compared = std::count_if(meant.blocks.begin(), meant.blocks.end(),
+                                      [&](const Block& block) { return !ignore.block(block.id); });
+  return holds && held == static_cast<size_t>(compared);
+}
+
 void write_each(const Component& object, JsonWriter& writer) {
   each_block_data(object, [&](int32_t id, const VARIANT& data) {
     try {

@@ -4,6 +4,7 @@
 
 #include "codeplug.h"
 #include "codeplug_file.h"
+#include "compare.h"
 #include "host.h"
 
 #include <cstdint>
@@ -18,6 +19,10 @@ namespace cpsctl {
 // second-generation codeplug, the data blocks its presence table marks present; one marked
 // present that has no handler is a Failure (110) naming it.
 Codeplug snapshot(const Component& object);
+// Whether the object holds exactly what `meant` holds, block by block, apart from what `ignore`
+// leaves out (holds_exactly), each block read where GetBlockData leaves it. False also for an
+// object whose blocks cannot be read: decoding them tells why.
+bool holds_exactly(const Component& object, const Codeplug& meant, const Ignore& ignore);
 // The same blocks written one at a time into `writer`, straight from what GetBlockData answers:
 // neither a whole codeplug of records nor one block's is ever held.
 void write_each(const Component& object, JsonWriter& writer);

@@ -1,6 +1,7 @@
 #include "compare.h"
 
 #include "block_text.h"
+#include "variant_records.h"
 
 #include <algorithm>
 
@@ -126,6 +127,65 @@ bool same_value(std::string_view a, std::string_view b) {
   if (a == b) return true;
   const std::string x = canonical_number(a);
   return !x.empty() && x == canonical_number(b);
+}
+
+namespace {
+
+// A text as it lies in a VARIANT against cpsctl's UTF-8: ASCII compared in place.
+bool same_text(std::basic_string_view<OLECHAR> wide, std::string_view text) {
+  if (wide.size() == text.size()) {
+    size_t k = 0;
+    while (k < text.size() && static_cast<char32_t>(wide[k]) < 0x80 &&
+           static_cast<char32_t>(wide[k]) == static_cast<unsigned char>(text[k]))
+      ++k;
+    if (k == text.size()) return true;
+  }
+  return utf8_from_wide(wide.data(), wide.size()) == text;
+}
+
+// The checks of Comparison::rows, held to equal texts.
+bool rows_hold(int32_t block, const Rows& meant, const VARIANT& actual, const Ignore& ignore) {
+  const RowsView rows(actual);
+  if (rows.size() != meant.size()) return false;
+  for (size_t k = 0; k < meant.size(); ++k) {
+    if (rows.id(k) != meant[k].id) return false;
+    if (!ignore.field(block, meant[k].id) && !same_text(rows.text(k), meant[k].text)) return false;
+  }
+  return true;
+}
+
+bool entries_hold(int32_t block, const EntryRecord& meant, const VARIANT& actual, const Ignore& ignore,
+                  bool compare_header) {
+  const RecordView record(actual);
+  if (compare_header && !rows_hold(block, meant.header, record.header(), ignore)) return false;
+  if (record.size() != meant.entries.size()) return false;
+  for (size_t k = 0; k < record.size(); ++k)
+    if (!rows_hold(block, meant.entries[k], record.item(k), ignore)) return false;
+  return true;
+}
+
+}  // namespace
+
+bool holds_exactly(const Block& meant, const VARIANT& actual, Kind kind, const Ignore& ignore) {
+  if (kind != meant.kind()) return false;
+  try {
+    switch (kind) {
+      case Kind::Fields: return rows_hold(meant.id, std::get<Rows>(meant.record), actual, ignore);
+      case Kind::Block: return entries_hold(meant.id, std::get<EntryRecord>(meant.record), actual, ignore, true);
+      case Kind::Lists: {
+        const auto& lists = std::get<ListRecord>(meant.record);
+        const RecordView record(actual);
+        if (!rows_hold(meant.id, lists.header, record.header(), ignore) || record.size() != lists.lists.size())
+          return false;
+        for (size_t k = 0; k < record.size(); ++k)
+          if (!entries_hold(meant.id, lists.lists[k], record.item(k), ignore, !ignore.list_header(meant.id)))
+            return false;
+        return true;
+      }
+    }
+  } catch (const Failure&) {
+  }
+  return false;
 }
 
 std::vector<std::string> differences(const Codeplug& meant, const Codeplug& actual, const Ignore& ignore,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "codeplug.h"
+#include "host.h"
 
 #include <cstdint>
 #include <string>
@@ -39,5 +40,12 @@ struct Wording {
 // agree). A field's attribute is not its value and is not compared.
 std::vector<std::string> differences(const Codeplug& meant, const Codeplug& actual, const Ignore& ignore,
                                      const Wording& wording = {});
+
+// Whether a block as GetBlockData answered it, of the `kind` its decoding takes, holds exactly
+// what `meant` holds apart from what `ignore` leaves out: the same kind, counts and field IDs and
+// the very same texts, read where they lie. True means differences() finds nothing in it; false
+// means nothing more (two spellings of one number, a VARIANT of another shape): the caller then
+// decodes the block and compares it.
+bool holds_exactly(const Block& meant, const VARIANT& actual, Kind kind, const Ignore& ignore);
 
 }  // namespace cpsctl

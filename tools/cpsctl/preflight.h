@@ -28,7 +28,7 @@ struct PreflightResult {
   // One line per value that would not come back as meant, or the one line saying that the radio
   // would not read the codeplug back at all. Empty: the radio would hold what was meant.
   std::vector<std::string> problems;
-  // What the radio would read back as, when it reads back at all.
+  // What the radio would read back as, when it reads back at all and otherwise than meant.
   std::optional<Codeplug> predicted;
 };
 
