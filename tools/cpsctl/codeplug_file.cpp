@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -89,38 +90,51 @@ void put_array(std::string& out, int indent, const Items& items, PutItem&& put_i
   out += ']';
 }
 
-// One field row on its line: the indent, `[id, "text", attribute]`, and `,\n` or `\n` after it.
-// Most of a codeplug file is these lines, so a row whose text is short and needs no escape is put
-// together on the stack and appended at once.
-void put_row(std::string& out, const Row& row, int indent, const char* after) {
-  constexpr size_t kShort = 64, kIndent = 32;
-  const bool plain = static_cast<size_t>(indent) <= kIndent && row.text.size() <= kShort &&
-                     std::all_of(row.text.begin(), row.text.end(), [](char c) {
-                       return static_cast<unsigned char>(c) >= 0x20 && c != '"' && c != '\\';
-                     });
-  if (!plain) {
-    put_pad(out, indent);
-    out += '[';
-    put_number(out, row.id);
-    out += ", ";
-    put_text(out, row.text);
-    out += ", ";
-    put_number(out, row.attribute);
-    out += ']';
-    out += after;
-    return;
-  }
-  char line[kIndent + kShort + 48];
+// A row line put together on the stack and appended at once, for a short text that needs no
+// escape: UTF-8 bytes as they are, wide characters only where they are ASCII.
+constexpr size_t kShortText = 64, kLongestIndent = 32;
+
+template <class Char>
+bool plain_row_text(std::basic_string_view<Char> text, int indent) {
+  return static_cast<size_t>(indent) <= kLongestIndent && text.size() <= kShortText &&
+         std::all_of(text.begin(), text.end(), [](Char c) {
+           const auto code = static_cast<char32_t>(static_cast<std::make_unsigned_t<Char>>(c));
+           return code >= 0x20 && (sizeof(Char) == 1 || code < 0x80) && code != '"' && code != '\\';
+         });
+}
+
+template <class Char>
+void put_plain_row(std::string& out, int32_t id, std::basic_string_view<Char> text, uint8_t attribute, int indent,
+                   const char* after) {
+  char line[kLongestIndent + kShortText + 48];
   char* p = std::fill_n(line, indent, ' ');
   *p++ = '[';
-  p = std::to_chars(p, line + sizeof line, row.id).ptr;
+  p = std::to_chars(p, line + sizeof line, id).ptr;
   p = std::copy_n(", \"", 3, p);
-  p = std::copy(row.text.begin(), row.text.end(), p);
+  for (Char c : text) *p++ = static_cast<char>(c);
   p = std::copy_n("\", ", 3, p);
-  p = std::to_chars(p, line + sizeof line, row.attribute).ptr;
+  p = std::to_chars(p, line + sizeof line, attribute).ptr;
   *p++ = ']';
   while (*after != '\0') *p++ = *after++;
   out.append(line, static_cast<size_t>(p - line));
+}
+
+// One field row on its line: the indent, `[id, "text", attribute]`, and `,\n` or `\n` after it.
+// Most of a codeplug file is these lines, so a plain short one goes by put_plain_row.
+void put_row(std::string& out, const Row& row, int indent, const char* after) {
+  if (plain_row_text(std::string_view(row.text), indent)) {
+    put_plain_row(out, row.id, std::string_view(row.text), row.attribute, indent, after);
+    return;
+  }
+  put_pad(out, indent);
+  out += '[';
+  put_number(out, row.id);
+  out += ", ";
+  put_text(out, row.text);
+  out += ", ";
+  put_number(out, row.attribute);
+  out += ']';
+  out += after;
 }
 
 void put_rows(std::string& out, const Rows& rows, int indent) {
@@ -183,31 +197,14 @@ void put_block(std::string& out, const Block& block, int indent) {
 // The same text straight from what GetBlockData answered, without cpsctl's records in between:
 // a read writes each block so. The structure follows put_block's step by step.
 
-// A row's text: plain ASCII that needs no escape, nearly every text, is narrowed straight into
-// the line; any other goes through UTF-8 and put_row.
+// A row as it lies in the VARIANT: a plain text is narrowed straight into the line, any other
+// goes through UTF-8.
 void put_row(std::string& out, const RowsView& rows, size_t k, int indent, const char* after) {
-  constexpr size_t kShort = 64, kIndent = 32;
   const std::basic_string_view<OLECHAR> text = rows.text(k);
-  const bool plain = static_cast<size_t>(indent) <= kIndent && text.size() <= kShort &&
-                     std::all_of(text.begin(), text.end(), [](OLECHAR c) {
-                       const auto code = static_cast<char32_t>(c);
-                       return code >= 0x20 && code < 0x80 && code != '"' && code != '\\';
-                     });
-  if (!plain) {
+  if (plain_row_text(text, indent))
+    put_plain_row(out, rows.id(k), text, rows.attribute(k), indent, after);
+  else
     put_row(out, Row{rows.id(k), utf8_from_wide(text.data(), text.size()), rows.attribute(k)}, indent, after);
-    return;
-  }
-  char line[kIndent + kShort + 48];
-  char* p = std::fill_n(line, indent, ' ');
-  *p++ = '[';
-  p = std::to_chars(p, line + sizeof line, rows.id(k)).ptr;
-  p = std::copy_n(", \"", 3, p);
-  for (OLECHAR c : text) *p++ = static_cast<char>(c);
-  p = std::copy_n("\", ", 3, p);
-  p = std::to_chars(p, line + sizeof line, rows.attribute(k)).ptr;
-  *p++ = ']';
-  while (*after != '\0') *p++ = *after++;
-  out.append(line, static_cast<size_t>(p - line));
 }
 
 void put_rows(std::string& out, const VARIANT& data, int indent) {
