@@ -270,10 +270,6 @@ int run(int argc, char** argv) {
   return cpsctl::kExitUsage;
 }
 
-}  // namespace
-
-namespace {
-
 // Ends the process once its output is out. Every file is closed and every lock released by then;
 // what is left are the component's caches (thousands of freed text blocks kept for reuse), which
 // the process need not hand back one by one. A sanitizer build returns normally, so that the leak

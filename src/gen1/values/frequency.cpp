@@ -3,19 +3,32 @@
 #include "platform/errors.h"
 #include "gen1/values/range_table.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace cps {
 
 namespace {
 
-// The steps tried on packing, largest first, in hertz, with their labels ("%.3f" of the kHz).
+// The steps tried on packing, largest first: the step codes' labels in whole hertz, taken from
+// the table once.
 struct Step {
-  uint32_t hz;
-  const char* label;
+  int64_t hz;
+  uint32_t code;
 };
-constexpr Step kSteps[] = {{6250, "6.250"}, {5000, "5.000"}, {3125, "3.125"}, {2500, "2.500"}};
+
+const std::vector<Step>& packing_steps() {
+  static const std::vector<Step> steps = [] {
+    std::vector<Step> all;
+    for (const Choice* step = kStepCodes; step->label != nullptr; ++step)
+      all.push_back({std::llround(parse_number(step->label) * 1000.0), step->code});
+    std::sort(all.begin(), all.end(), [](const Step& a, const Step& b) { return a.hz > b.hz; });
+    return all;
+  }();
+  return steps;
+}
 
 std::string format(const char* pattern, double value) {
   char text[64];
@@ -78,11 +91,11 @@ StoredFrequency store_frequency(std::string_view text, const RadioFacts& radio) 
   check_frequency(text, radio);  // a band that changed since the value was set
   const int64_t distance = hertz(parse_number(text)) - base;
   if (distance < 0) raise(err::kFrequency);
-  for (const Step& step : kSteps) {
+  for (const Step& step : packing_steps()) {
     if (distance % step.hz != 0) continue;
     const int64_t count = distance / step.hz;
     if (count > 0xFFFF) raise(err::kFrequency);
-    return {code_of(step.label, kStepCodes), static_cast<uint32_t>(count)};
+    return {step.code, static_cast<uint32_t>(count)};
   }
   raise(err::kFrequency);
 }
