@@ -364,6 +364,22 @@ expect verify-number-radio 0 '^455  rx_frequency  "146\.520000"  editable$' -- s
 expect verify-unreadable 3 "^error: Unspecified error\. \(0x80004005\): radio .radio\.json. was written, but reading it back failed$" -- "$cpsctl" write radio.json written.json --no-backup --fail read:15:0x80004005
 expect write-noverify 0 '^wrote written\.json to radio\.json$' -- "$cpsctl" write radio.json written.json --no-backup --no-verify
 
+# A radio that fails none of its calls takes the copy the check wrote into; one set to fail a
+# call (here one the write never makes) gets a write of its own. Both leave the same radio. A
+# pair of writes that straddles the turn of a minute differs in its stamp, and is made again.
+"$cpsctl" set written.json 38 0 424=TAKEN -o taken-codeplug.json >/dev/null
+for attempt in 1 2; do
+  cp radio.json taken.json
+  cp radio.json own.json
+  "$cpsctl" write taken.json taken-codeplug.json --no-backup --no-verify >/dev/null 2>&1
+  "$cpsctl" write own.json taken-codeplug.json --no-backup --no-verify --fail ioctl=NOSUCHCOMMAND:1:0x80004005 >/dev/null 2>&1
+  if python3 -c '
+import json, sys
+sys.exit(json.load(open("taken.json")) != json.load(open("own.json")))'; then break; fi
+  [ "$attempt" -eq 2 ] && fail "write: the check's copy is not the radio a write of its own leaves"
+done
+same_memory taken.json radio.json && fail "write: the copy did not reach the radio"
+
 # Failures: a radio with a low battery, a write that stores part of its bytes.
 python3 -c '
 import json; r = json.load(open("radio.json")); r["identity"]["low_battery"] = True

@@ -336,8 +336,8 @@ bool holds_already(const Component& object, const Block& block) {
   }
 }
 
-// SetBlockData of one block of the file, into `object` and, when it takes the block, `twin`.
-HRESULT set_block(Component& object, Component* twin, const Block& block, const std::string& where) {
+// SetBlockData of one block of the file.
+HRESULT set_block(Component& object, const Block& block, const std::string& where) {
   Variant data;
   try {
     encode_block(block, data.get());
@@ -345,14 +345,12 @@ HRESULT set_block(Component& object, Component* twin, const Block& block, const 
     f.detail = where + ": " + f.detail;
     throw;
   }
-  const HRESULT hr = object->SetBlockData(block.id, data.get());
-  if (twin != nullptr && SUCCEEDED(hr)) twin->check((*twin)->SetBlockData(block.id, data.get()), where);
-  return hr;
+  return object->SetBlockData(block.id, data.get());
 }
 
 }  // namespace
 
-Codeplug load(Component& object, const Codeplug& codeplug, const std::string& source, Component* twin) {
+Codeplug load(Component& object, const Codeplug& codeplug, const std::string& source) {
   // "codeplug 'x': blocks[3].record.entries[1][5]: ...", the place in the file.
   auto at = [&](size_t k, const std::string& path) {
     return "codeplug '" + source + "': blocks[" + std::to_string(k) + "]" + (path.empty() ? "" : ".") + path;
@@ -361,7 +359,7 @@ Codeplug load(Component& object, const Codeplug& codeplug, const std::string& so
     const Block& block = codeplug.blocks[k];
     if (holds_already(object, block)) continue;
     const std::string where = "codeplug '" + source + "', block " + std::to_string(block.id);
-    const HRESULT hr = set_block(object, twin, block, where);
+    const HRESULT hr = set_block(object, block, where);
     if (hr == kBlockNotSupported)
       throw Failure{hr, object.message(hr),
                     at(k, "id") + ": a generation-" + std::to_string(object.generation()) + " codeplug has no block " +

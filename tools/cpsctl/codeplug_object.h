@@ -34,9 +34,7 @@ HRESULT set_field(Component& object, int32_t block, int index, std::optional<int
 // SetBlockData of every block, in the file's order, into `object` (of the file's generation).
 // A block whose record the object holds already is left alone. A refused block fails naming the
 // block and, when one of its values can be singled out, the entry and field; so does a field row
-// the object took without keeping it. Returns the object's snapshot after the load. A `twin`, a
-// fresh object of the same generation, takes every set `object` takes, from the same VARIANT,
-// without the checks and diagnosis (a failure there is still a Failure).
-Codeplug load(Component& object, const Codeplug& codeplug, const std::string& source, Component* twin = nullptr);
+// the object took without keeping it. Returns the object's snapshot after the load.
+Codeplug load(Component& object, const Codeplug& codeplug, const std::string& source);
 
 }  // namespace cpsctl

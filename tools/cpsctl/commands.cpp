@@ -145,15 +145,10 @@ class RadioFile {
 
 // A codeplug file loaded into a new object of its generation.
 struct LoadedCodeplug {
-  // `with_twin`: a second object takes the same load, for a pre-flight check to write from.
-  explicit LoadedCodeplug(const std::string& path, bool with_twin = false)
-      : file(read_codeplug_file(path)),
-        object(file.generation),
-        twin(with_twin ? std::make_unique<Component>(file.generation) : nullptr),
-        held(load(object, file, path, twin.get())) {}
+  explicit LoadedCodeplug(const std::string& path)
+      : file(read_codeplug_file(path)), object(file.generation), held(load(object, file, path)) {}
   Codeplug file;
   Component object;
-  std::unique_ptr<Component> twin;
   Codeplug held;  // what the object holds after the load
 };
 
@@ -199,7 +194,7 @@ std::string backup_name(const std::string& radio) {
 
 int transfer(const std::string& radio_path, const std::string& codeplug_path, const WriteOptions& options,
              bool clone) {
-  LoadedCodeplug source(codeplug_path, true);
+  LoadedCodeplug source(codeplug_path);
   RadioFile radio(radio_path, options.device, Access::Write);
   check_generation(source.file, radio, codeplug_path);
   // What the object holds before the write, for the checks before and after it.
@@ -212,8 +207,7 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
     destination.check(read, "cannot back up the radio '" + radio_path + "' (--no-backup goes on without a backup)");
 
   const std::string where = "radio '" + radio_path + "'";
-  const PreflightResult checked =
-      preflight(*source.twin, meant, radio.radio(), destination, clone, where);
+  PreflightResult checked = preflight(source.object, meant, radio.radio(), destination, clone, where);
   if (!checked.problems.empty()) {
     const std::string count = count_text(checked.problems.size(), "finding", "findings");
     std::printf("%sthe radio would not hold %s as meant:\n", options.force ? "warning: " : "", codeplug_path.c_str());
@@ -229,13 +223,29 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
     std::printf("backup of the radio's codeplug: %s\n", backup.c_str());
   }
 
-  const HRESULT written = radio.use([&] {
-    ProgressBar bar(clone ? "cloning" : "writing");
-    const HRESULT hr = clone ? source.object->CloneDevice(radio.device(), kHandle, bar.as_unknown())
-                             : source.object->WriteDevice(radio.device(), kHandle, bar.as_unknown(), destination.get());
-    if (SUCCEEDED(hr)) bar.complete();
-    return hr;
-  });
+  HRESULT written = S_OK;
+  if (radio.radio().failures.empty()) {
+    // A radio that fails none of its calls goes through just what the copy went through: the
+    // same call, from the same object, into the same memory, with the same destination object.
+    // The copy is the write.
+    written = radio.use([&] {
+      radio.radio() = std::move(checked.written);
+      return S_OK;
+    });
+  } else {
+    // The radio fails a call it was told to fail. The check's write changed the object (the
+    // stamp, the radio's own blocks), so the real write goes from another, loaded from the same
+    // records.
+    Component object(source.file.generation);
+    load(object, source.file, codeplug_path);
+    written = radio.use([&] {
+      ProgressBar bar(clone ? "cloning" : "writing");
+      const HRESULT hr = clone ? object->CloneDevice(radio.device(), kHandle, bar.as_unknown())
+                               : object->WriteDevice(radio.device(), kHandle, bar.as_unknown(), destination.get());
+      if (SUCCEEDED(hr)) bar.complete();
+      return hr;
+    });
+  }
   source.object.check(written, where);
   std::printf("%s %s to %s\n", clone ? "cloned" : "wrote", codeplug_path.c_str(), radio_path.c_str());
   if (options.no_verify) return kExitOk;

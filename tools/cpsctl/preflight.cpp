@@ -54,9 +54,14 @@ Ignore written_on_purpose(int generation, bool clone) {
 PreflightResult preflight(Component& object, const Codeplug& meant, const cps::sim::SimulatedRadio& radio,
                           const Component& destination, bool clone, const std::string& what) {
   const int generation = object.generation();
-  cps::sim::SimulatedRadio scratch = radio;
-  scratch.failures.clear();
-  scratch.calls.clear();
+  PreflightResult result;
+  cps::sim::SimulatedRadio& scratch = result.written;
+  scratch = radio;
+  // Without the failures, and with the count of calls they go by started again.
+  if (!scratch.failures.empty()) {
+    scratch.failures.clear();
+    scratch.calls.clear();
+  }
   {
     ProgressBar bar("checking");
     const HRESULT hr = clone ? object->CloneDevice(scratch.as_unknown(), kHandle, bar.as_unknown())
@@ -64,12 +69,13 @@ PreflightResult preflight(Component& object, const Codeplug& meant, const cps::s
     object.check(hr, what);
   }
 
-  PreflightResult result;
   Component readback(generation);
   HRESULT hr = S_OK;
   {
     ProgressBar bar("checking");
-    hr = readback->ReadDevice(scratch.as_unknown(), kHandle, bar.as_unknown());
+    // From a copy: `written` stays as the write left it, its calls included.
+    cps::sim::SimulatedRadio copy = scratch;
+    hr = readback->ReadDevice(copy.as_unknown(), kHandle, bar.as_unknown());
   }
   // Nearly always the radio would hold just what was meant: the read-back object is held against
   // it where GetBlockData leaves each block, and only one that differs is decoded and compared.

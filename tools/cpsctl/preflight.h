@@ -30,14 +30,18 @@ struct PreflightResult {
   std::vector<std::string> problems;
   // What the radio would read back as, when it reads back at all and otherwise than meant.
   std::optional<Codeplug> predicted;
+  // The copy of the radio after the write. When the radio is set to fail none of its calls, it
+  // is what the real write would leave: the same call from the same object into the same radio
+  // with the same destination object.
+  cps::sim::SimulatedRadio written;
 };
 
-// Writes (clone: clones) `object`, which holds what `meant` holds and is not written again, into
-// a copy of `radio` without its injected failures, with `destination` as the destination object,
-// then reads the copy back and compares with `meant`. The write changes the object it writes
-// from (the stamp, the radio's own blocks), so the real write goes from another. `radio` itself
-// is not touched. A write the component refuses throws that Failure (detail `what`), as the real
-// write would.
+// Writes (clone: clones) `object`, which holds what `meant` holds, into a copy of `radio` without
+// its injected failures, with `destination` as the destination object, then reads the copy back
+// and compares with `meant`. The write changes the object it writes from (the stamp, the radio's
+// own blocks): a real write afterwards goes from another object, or takes the copy. `radio`
+// itself is not touched. A write the component refuses throws that Failure (detail `what`), as
+// the real write would.
 PreflightResult preflight(Component& object, const Codeplug& meant, const cps::sim::SimulatedRadio& radio,
                           const Component& destination, bool clone, const std::string& what);
 
