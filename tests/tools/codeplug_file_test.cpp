@@ -473,7 +473,42 @@ TEST(Compare, BlocksHeldExactlyWhereTheyLieAgreeWithTheComparison) {
     encode_block(c.actual, data.get());
     EXPECT_EQ(holds_exactly(c.meant, *data, c.actual.kind(), ignore), c.holds) << c.meant.id;
     EXPECT_EQ(differences(Codeplug{1, {c.meant}}, Codeplug{1, {c.actual}}, ignore).empty(), !c.differs) << c.meant.id;
+    // Held to attributes as well and ignoring nothing, it answers whether the records are equal.
+    EXPECT_EQ(holds_exactly(c.meant, *data, c.actual.kind(), Ignore{}, true), c.meant == c.actual) << c.meant.id;
   }
+}
+
+// A load takes the file's records as what the object holds only where a snapshot would give
+// those very records: every block, in its order, with every row's text and attribute.
+TEST(Compare, AnObjectHoldsTheRecordsOfItsOwnSnapshotAndNoOther) {
+  setenv("CPSERVICES_MODELS", CPSCTL_MODELS, 1);
+  cps::sim::SimulatedRadio radio = cps::sim::make_gen1_radio({});
+  Component object(1);
+  ASSERT_EQ(object->ReadDevice(radio.as_unknown(), 1, nullptr), S_OK);
+  const Codeplug held = snapshot(object);
+  ASSERT_GT(held.blocks.size(), 2u);
+  EXPECT_TRUE(holds_records(object, held));
+
+  auto first_row = [](Codeplug& codeplug) -> Row& {
+    for (Block& block : codeplug.blocks)
+      if (auto* entries = std::get_if<EntryRecord>(&block.record); entries && !entries->entries.empty() &&
+                                                                    !entries->entries[0].empty())
+        return entries->entries[0][0];
+    throw std::logic_error("no entry");
+  };
+  Codeplug other_attribute = held;
+  first_row(other_attribute).attribute ^= 1;
+  Codeplug other_text = held;
+  first_row(other_text).text += " ";
+  Codeplug other_order = held;
+  std::swap(other_order.blocks[0], other_order.blocks[1]);
+  Codeplug fewer = held;
+  fewer.blocks.pop_back();
+  Codeplug more = held;
+  more.blocks.push_back(held.blocks.back());
+  for (const Codeplug* codeplug : {&other_attribute, &other_text, &other_order, &fewer, &more})
+    EXPECT_FALSE(holds_records(object, *codeplug));
+  EXPECT_FALSE(holds_records(object, Codeplug{2, held.blocks}));
 }
 
 TEST(Compare, NumbersCompareAsNumbersAndOtherTextsAsTexts) {

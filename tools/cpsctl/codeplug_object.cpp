@@ -295,6 +295,22 @@ bool holds_exactly(const Component& object, const Codeplug& meant, const Ignore&
   return holds && held == static_cast<size_t>(compared);
 }
 
+bool holds_records(const Component& object, const Codeplug& codeplug) {
+  size_t k = 0;
+  bool holds = codeplug.generation == object.generation();
+  try {
+    each_block_data(object, [&](int32_t id, const VARIANT& data) {
+      if (!holds) return;
+      holds = k < codeplug.blocks.size() && codeplug.blocks[k].id == id &&
+              holds_exactly(codeplug.blocks[k], data, record_kind(data, kind_hint(id)), Ignore{}, true);
+      ++k;
+    });
+  } catch (const Failure&) {
+    return false;
+  }
+  return holds && k == codeplug.blocks.size();
+}
+
 void write_each(const Component& object, JsonWriter& writer) {
   each_block_data(object, [&](int32_t id, const VARIANT& data) {
     try {
@@ -350,7 +366,7 @@ HRESULT set_block(Component& object, const Block& block, const std::string& wher
 
 }  // namespace
 
-Codeplug load(Component& object, const Codeplug& codeplug, const std::string& source) {
+std::optional<Codeplug> load(Component& object, const Codeplug& codeplug, const std::string& source) {
   // "codeplug 'x': blocks[3].record.entries[1][5]: ...", the place in the file.
   auto at = [&](size_t k, const std::string& path) {
     return "codeplug '" + source + "': blocks[" + std::to_string(k) + "]" + (path.empty() ? "" : ".") + path;
@@ -383,7 +399,9 @@ Codeplug load(Component& object, const Codeplug& codeplug, const std::string& so
     }
   }
   // A row the object took without keeping it would vanish on the next save. The object is read
-  // once, after every block is in: what it holds then is what a save writes.
+  // once, after every block is in: what it holds then is what a save writes. Nearly always it
+  // holds every record just as the file gives it.
+  if (holds_records(object, codeplug)) return std::nullopt;
   Codeplug held = snapshot(object);
   for (size_t k = 0; k < codeplug.blocks.size(); ++k) {
     const Block& block = codeplug.blocks[k];

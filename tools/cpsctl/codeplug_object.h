@@ -23,6 +23,9 @@ Codeplug snapshot(const Component& object);
 // leaves out (holds_exactly), each block read where GetBlockData leaves it. False also for an
 // object whose blocks cannot be read: decoding them tells why.
 bool holds_exactly(const Component& object, const Codeplug& meant, const Ignore& ignore);
+// Whether snapshot(object) would give `codeplug` itself: the same blocks in the same order,
+// every row's ID, text and attribute the same; each block read where GetBlockData leaves it.
+bool holds_records(const Component& object, const Codeplug& codeplug);
 // The same blocks written one at a time into `writer`, straight from what GetBlockData answers:
 // neither a whole codeplug of records nor one block's is ever held.
 void write_each(const Component& object, JsonWriter& writer);
@@ -34,7 +37,8 @@ HRESULT set_field(Component& object, int32_t block, int index, std::optional<int
 // SetBlockData of every block, in the file's order, into `object` (of the file's generation).
 // A block whose record the object holds already is left alone. A refused block fails naming the
 // block and, when one of its values can be singled out, the entry and field; so does a field row
-// the object took without keeping it. Returns the object's snapshot after the load.
-Codeplug load(Component& object, const Codeplug& codeplug, const std::string& source);
+// the object took without keeping it. Returns the object's snapshot after the load, or nothing
+// when that is `codeplug` itself (holds_records).
+std::optional<Codeplug> load(Component& object, const Codeplug& codeplug, const std::string& source);
 
 }  // namespace cpsctl

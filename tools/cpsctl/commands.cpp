@@ -146,10 +146,14 @@ class RadioFile {
 // A codeplug file loaded into a new object of its generation.
 struct LoadedCodeplug {
   explicit LoadedCodeplug(const std::string& path)
-      : file(read_codeplug_file(path)), object(file.generation), held(load(object, file, path)) {}
+      : file(read_codeplug_file(path)), object(file.generation), kept(load(object, file, path)) {}
+  // What the object holds after the load.
+  const Codeplug& held() const { return kept ? *kept : file; }
   Codeplug file;
   Component object;
-  Codeplug held;  // what the object holds after the load
+
+ private:
+  std::optional<Codeplug> kept;  // what the object holds, when that is not the file's records
 };
 
 void check_generation(const Codeplug& codeplug, const RadioFile& radio, const std::string& path) {
@@ -198,7 +202,7 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   RadioFile radio(radio_path, options.device, Access::Write);
   check_generation(source.file, radio, codeplug_path);
   // What the object holds before the write, for the checks before and after it.
-  const Codeplug& meant = source.held;
+  const Codeplug& meant = source.held();
 
   // The radio's codeplug as it is: the backup, and the destination object a write compares with.
   Component destination(radio.generation());

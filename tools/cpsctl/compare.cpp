@@ -143,42 +143,46 @@ bool same_text(std::basic_string_view<OLECHAR> wide, std::string_view text) {
   return utf8_from_wide(wide.data(), wide.size()) == text;
 }
 
-// The checks of Comparison::rows, held to equal texts.
-bool rows_hold(int32_t block, const Rows& meant, const VARIANT& actual, const Ignore& ignore) {
+// The checks of Comparison::rows, held to equal texts; with `attributes`, equal attributes too.
+bool rows_hold(int32_t block, const Rows& meant, const VARIANT& actual, const Ignore& ignore, bool attributes) {
   const RowsView rows(actual);
   if (rows.size() != meant.size()) return false;
   for (size_t k = 0; k < meant.size(); ++k) {
     if (rows.id(k) != meant[k].id) return false;
     if (!ignore.field(block, meant[k].id) && !same_text(rows.text(k), meant[k].text)) return false;
+    if (attributes && rows.attribute(k) != meant[k].attribute) return false;
   }
   return true;
 }
 
 bool entries_hold(int32_t block, const EntryRecord& meant, const VARIANT& actual, const Ignore& ignore,
-                  bool compare_header) {
+                  bool compare_header, bool attributes) {
   const RecordView record(actual);
-  if (compare_header && !rows_hold(block, meant.header, record.header(), ignore)) return false;
+  if (compare_header && !rows_hold(block, meant.header, record.header(), ignore, attributes)) return false;
   if (record.size() != meant.entries.size()) return false;
   for (size_t k = 0; k < record.size(); ++k)
-    if (!rows_hold(block, meant.entries[k], record.item(k), ignore)) return false;
+    if (!rows_hold(block, meant.entries[k], record.item(k), ignore, attributes)) return false;
   return true;
 }
 
 }  // namespace
 
-bool holds_exactly(const Block& meant, const VARIANT& actual, Kind kind, const Ignore& ignore) {
+bool holds_exactly(const Block& meant, const VARIANT& actual, Kind kind, const Ignore& ignore, bool attributes) {
   if (kind != meant.kind()) return false;
   try {
     switch (kind) {
-      case Kind::Fields: return rows_hold(meant.id, std::get<Rows>(meant.record), actual, ignore);
-      case Kind::Block: return entries_hold(meant.id, std::get<EntryRecord>(meant.record), actual, ignore, true);
+      case Kind::Fields: return rows_hold(meant.id, std::get<Rows>(meant.record), actual, ignore, attributes);
+      case Kind::Block:
+        return entries_hold(meant.id, std::get<EntryRecord>(meant.record), actual, ignore, true, attributes);
       case Kind::Lists: {
         const auto& lists = std::get<ListRecord>(meant.record);
         const RecordView record(actual);
-        if (!rows_hold(meant.id, lists.header, record.header(), ignore) || record.size() != lists.lists.size())
+        if (!rows_hold(meant.id, lists.header, record.header(), ignore, attributes) ||
+            record.size() != lists.lists.size())
           return false;
         for (size_t k = 0; k < record.size(); ++k)
-          if (!entries_hold(meant.id, lists.lists[k], record.item(k), ignore, !ignore.list_header(meant.id)))
+          if (!entries_hold(meant.id, lists.lists[k], record.item(k), ignore, !ignore.list_header(meant.id),
+                            attributes))
             return false;
         return true;
       }

@@ -45,7 +45,8 @@ std::vector<std::string> differences(const Codeplug& meant, const Codeplug& actu
 // what `meant` holds apart from what `ignore` leaves out: the same kind, counts and field IDs and
 // the very same texts, read where they lie. True means differences() finds nothing in it; false
 // means nothing more (two spellings of one number, a VARIANT of another shape): the caller then
-// decodes the block and compares it.
-bool holds_exactly(const Block& meant, const VARIANT& actual, Kind kind, const Ignore& ignore);
+// decodes the block and compares it. With `attributes`, every row's attribute is held to the
+// same too: true then means that the block decodes to `meant` itself.
+bool holds_exactly(const Block& meant, const VARIANT& actual, Kind kind, const Ignore& ignore, bool attributes = false);
 
 }  // namespace cpsctl
