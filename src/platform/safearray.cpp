@@ -173,7 +173,21 @@ void clear_elements(SAFEARRAY* psa) {
     for (size_t i = 0; i < cells; ++i) SysFreeString(items[i]);
   } else if (psa->fFeatures & FADF_VARIANT) {
     auto* items = static_cast<VARIANT*>(psa->pvData);
-    for (size_t i = 0; i < cells; ++i) VariantClear(&items[i]);
+    for (size_t i = 0; i < cells; ++i) {
+      // A record's cells are nearly all IDs, attributes and texts by value: they are cleared
+      // here as VariantClear clears them, without a call each.
+      VARIANT& item = items[i];
+      switch (item.vt) {
+        case VT_EMPTY:
+        case VT_I4:
+        case VT_UI1: item.vt = VT_EMPTY; break;
+        case VT_BSTR:
+          SysFreeString(item.bstrVal);
+          item.vt = VT_EMPTY;
+          break;
+        default: VariantClear(&item); break;
+      }
+    }
   }
 }
 
