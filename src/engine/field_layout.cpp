@@ -270,6 +270,29 @@ void check_value(const FieldDesc& row, std::string_view text, const BlockBase& b
   if (row.custom != nullptr && row.custom->check != nullptr) row.custom->check(text, row, base);
 }
 
+bool plain_number_or_choice(Codec codec) {
+  switch (codec) {
+    case Codec::Unsigned:
+    case Codec::Capped:
+    case Codec::Cut:
+    case Codec::Signed:
+    case Codec::Choice: return true;
+    default: return false;
+  }
+}
+
+// check_value of the text that text_of(row, raw) gave a row of plain_number_or_choice without
+// picked labels: the same checks in the same order. The number read back from a whole number's
+// text is the number (and within the row's width), and a choice's label is its table's.
+void check_decoded(const FieldDesc& row, std::string_view text, uint32_t raw, const BlockBase& base,
+                   const FieldList& entry) {
+  if (row.codec != Codec::Choice && row.ranges != nullptr && (row.tested_when == nullptr || row.tested_when(entry))) {
+    const int64_t value = row.codec == Codec::Signed ? signed_value(row, raw) : int64_t{raw};
+    row.ranges->check(row.id, static_cast<double>(value));
+  }
+  if (row.custom != nullptr && row.custom->check != nullptr) row.custom->check(text, row, base);
+}
+
 std::string decode(const FieldDesc& row, const uint8_t* entry, size_t size, const BlockBase& base) {
   if (row.codec == Codec::Virtual) return default_text(row, base);
   require_bytes(row, size);
@@ -334,8 +357,20 @@ void unpack(Layout rows, const uint8_t* entry, size_t size, const BlockBase& bas
   decoded.reserve(rows.size());
   for (const FieldDesc& row : rows) {
     if (!exists(row, base)) continue;
-    std::string text = decode(row, entry, size, base);
-    check_value(row, text, base, &decoded);
+    std::string text;
+    if (row.picked == nullptr && plain_number_or_choice(row.codec)) {
+      // The text of a whole number is its decimal and reads back as the number; a choice's is
+      // the label its table holds for the code. Checked as the value it is, without reading
+      // the text again.
+      require_bytes(row, size);
+      require_raw_width(row);
+      const uint32_t raw = read_raw(row, entry);
+      text = text_of(row, raw);
+      check_decoded(row, text, raw, base, decoded);
+    } else {
+      text = decode(row, entry, size, base);
+      check_value(row, text, base, &decoded);
+    }
     decoded.add(row.id, std::move(text), row.attribute);
   }
   if (out.count() == 0) {

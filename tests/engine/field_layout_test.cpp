@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace cps::layout {
@@ -339,6 +341,59 @@ TEST(FieldLayout, PickedLabelsFollowTheOtherRow) {
 
 // A Cut row keeps the low bits of a value wider than its bits, as set bits does; only a value
 // that is no number, or a negative one, is refused.
+// A stored whole number or choice is judged on unpacking as its text is judged when it is set:
+// every value of each such row (a wide one's low values and its highest), in an otherwise valid
+// entry, unpacks to text_of's text exactly when check_entry() takes the entry with that text,
+// and fails with check_entry()'s code otherwise. Returns how many values were refused.
+bool first_is_set(const FieldList& entry) { return entry.contains(55) && entry.text(55) == "1"; }
+
+size_t judge_every_value(Layout rows, std::vector<uint8_t> valid, const BlockBase& base) {
+  FieldList out;
+  unpack(rows, valid.data(), valid.size(), base, out);
+  size_t refused = 0;
+  for (const FieldDesc& row : rows) {
+    const bool plain = row.codec == Codec::Unsigned || row.codec == Codec::Capped || row.codec == Codec::Cut ||
+                       row.codec == Codec::Signed || row.codec == Codec::Choice;
+    if (!plain || find(rows, row.id, base) != &row) continue;
+    const uint64_t most = (uint64_t{1} << (row.width == 1 ? std::popcount(row.mask) : 8 * row.width)) - 1;
+    std::vector<uint64_t> raws;
+    for (uint64_t raw = 0; raw <= std::min<uint64_t>(most, 0x3FF); ++raw) raws.push_back(raw);
+    raws.push_back(most);
+    for (const uint64_t raw : raws) {
+      std::vector<uint8_t> bytes = valid;
+      if (row.width == 1)
+        set_bits(row.mask, static_cast<uint32_t>(raw), bytes[row.offset]);
+      else
+        write_be(static_cast<uint32_t>(raw), bytes.data() + row.offset, row.width);
+      std::string text;
+      int32_t expected = error_of([&] { text = text_of(row, static_cast<uint32_t>(raw)); });
+      FieldList entry = out;
+      if (expected == 0) expected = error_of([&] {
+        entry.set_text(row.id, text);
+        check_entry(rows, entry, base);
+      });
+      FieldList fields;
+      EXPECT_EQ(error_of([&] { unpack(rows, bytes.data(), bytes.size(), base, fields); }), expected)
+          << "field " << row.id << " raw " << raw;
+      if (expected == 0) EXPECT_EQ(fields.text(row.id), text) << "field " << row.id << " raw " << raw;
+      refused += expected != 0;
+    }
+  }
+  return refused;
+}
+
+TEST(FieldLayout, UnpackJudgesEveryStoredValueAsItsTextIsJudged) {
+  EXPECT_GT(judge_every_value(kRows, {kGoldenBytes.begin(), kGoldenBytes.end()}, kMobile1), 0u);
+  // A signed row is held to its range row as the signed value it stores.
+  constexpr FieldDesc kSignedRanged[] = {{.id = 54, .codec = Codec::Signed, .ranges = &kGen1Ranges}};  // 1 to 255
+  EXPECT_GT(judge_every_value(kSignedRanged, {17}, kMobile1), 0u);
+  // A row held to its range row only in some entries, as the fields before it say.
+  constexpr FieldDesc kTested[] = {{.id = 55, .mask = 0x01, .ranges = &kGen1Ranges},
+                                   {.id = 54, .offset = 1, .ranges = &kGen1Ranges, .tested_when = first_is_set}};
+  EXPECT_GT(judge_every_value(kTested, {1, 17}, kMobile1), 0u);
+  EXPECT_EQ(judge_every_value(kTested, {0, 17}, kMobile1), 0u);
+}
+
 TEST(FieldLayout, CutRowsKeepTheLowBits) {
   constexpr FieldDesc kCut[] = {
       {.id = 1, .offset = 0, .mask = 0x01, .codec = Codec::Cut},
