@@ -447,8 +447,8 @@ FieldList ChannelList::default_channel() const {
   form.mobile = 0;
   FieldList entry = layout::defaults(kRows, form);
   entry.set_text(389, base.mobile != 1 ? "1" : "0");
-  entry.set_text(kTxFrequencyField, radio_of(base).band_lower);
-  entry.set_text(kRxFrequencyField, radio_of(base).band_lower);
+  entry.set_text(kTxFrequencyField, radio_of(base).band_lower.text());
+  entry.set_text(kRxFrequencyField, radio_of(base).band_lower.text());
   const bool data_port = base.long_form() && radio_of(base).field_55;
   if (data_port) entry.set_text(401, "1");
   if (data_port && radio_of(base).kani) {

@@ -155,8 +155,8 @@ namespace {
 // A new member: unprogrammed, its frequencies at the band's lower limit.
 FieldList member_defaults(const BlockBase& base) {
   FieldList member = layout::defaults(kMemberRows, base);
-  member.set_text(kRxFrequency, radio_of(base).band_lower);
-  member.set_text(kTxFrequency, radio_of(base).band_lower);
+  member.set_text(kRxFrequency, radio_of(base).band_lower.text());
+  member.set_text(kTxFrequency, radio_of(base).band_lower.text());
   return member;
 }
 

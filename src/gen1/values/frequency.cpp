@@ -73,21 +73,21 @@ std::string channel_frequency_text(double base_mhz, double step_khz, uint32_t co
 std::string frequency_text(uint32_t step_code, uint32_t count, uint32_t unprogrammed, const RadioFacts& radio) {
   const double step = parse_number(label_of(step_code, kStepCodes));  // kHz
   const std::string text =
-      count == unprogrammed ? radio.band_lower : channel_frequency_text(parse_number(radio.band_base), step, count);
+      count == unprogrammed ? radio.band_lower.text() : channel_frequency_text(radio.band_base.mhz(), step, count);
   check_frequency(text, radio);
   return text;
 }
 
 void check_frequency(std::string_view text, const RadioFacts& radio) {
   const double f = parse_number(text);
-  if (f < parse_number(radio.band_lower) || f > parse_number(radio.band_upper)) raise(err::kInvalidData);
+  if (f < radio.band_lower.mhz() || f > radio.band_upper.mhz()) raise(err::kInvalidData);
 }
 
 // The count is taken above the base in full, the way unpacking adds it back, so that every
 // frequency packs to what it was unpacked from (the base is a multiple of 25 kHz, which every
 // step divides).
 StoredFrequency store_frequency(std::string_view text, const RadioFacts& radio) {
-  const int64_t base = hertz(parse_number(radio.band_base));
+  const int64_t base = hertz(radio.band_base.mhz());
   check_frequency(text, radio);  // a band that changed since the value was set
   const int64_t distance = hertz(parse_number(text)) - base;
   if (distance < 0) raise(err::kFrequency);

@@ -6,17 +6,37 @@
 #include "engine/block_base.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace cps {
 
+// A band frequency of block 3 (MHz): its text, and the number the text reads as, read once on
+// first use. Every frequency checked or packed is held against the band's limits.
+class BandText {
+ public:
+  BandText(std::string text) : text_(std::move(text)) {}
+  BandText(const char* text) : text_(text) {}
+
+  const std::string& text() const { return text_; }
+  // parse_number of the text: the same error where it is no number.
+  double mhz() const {
+    if (!mhz_) mhz_ = parse_number(text_);
+    return *mhz_;
+  }
+
+ private:
+  std::string text_;
+  mutable std::optional<double> mhz_;
+};
+
 // Taken from blocks 3 and 2 (and block 5 where the codeplug has it) whenever one of them, or
 // block 453, changes. Texts are the blocks' own field texts.
 struct RadioFacts {
-  std::string band = "VHF";             // block 3 field 89
-  std::string band_base = "136.000000";  // field 90, MHz
-  std::string band_lower = "136.000000"; // field 91
-  std::string band_upper = "174.000000"; // field 92
+  std::string band = "VHF";            // block 3 field 89
+  BandText band_base = "136.000000";   // field 90, MHz
+  BandText band_lower = "136.000000";  // field 91
+  BandText band_upper = "174.000000";  // field 92
   bool fixed_spacing = false;            // field 84 names a fixed-spacing (12.5 kHz) model
   int max_channels = 16;                 // block 2 field 81
   int group_members = 16;                // field 54: members per channel group

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 namespace cps {
 namespace {
@@ -35,6 +36,23 @@ TEST(Frequency, ShownAsStepsAboveTheBase) {
 
 // The direct text of base + count x step against snprintf's "%.6f", for every step and count on
 // the band bases, and on bases that are no whole hertz (which take snprintf itself).
+// The band's numbers follow its texts: a text given again is read again, and one that is no
+// number fails every check that needs it, with the error of reading it.
+TEST(Frequency, BandNumbersFollowTheirTexts) {
+  RadioFacts radio = kVhf;
+  EXPECT_EQ(error_of([&] { check_frequency("140.000000", radio); }), 0);
+  radio.band_lower = "141.000000";
+  EXPECT_EQ(error_of([&] { check_frequency("140.000000", radio); }), err::kInvalidData);
+  RadioFacts copy = radio;
+  copy.band_lower = std::string("139.000000");
+  EXPECT_EQ(error_of([&] { check_frequency("140.000000", copy); }), 0);
+  EXPECT_EQ(error_of([&] { check_frequency("140.000000", radio); }), err::kInvalidData);
+  radio.band_upper = "no number";
+  for (int k = 0; k < 2; ++k)
+    EXPECT_EQ(error_of([&] { check_frequency("150.000000", radio); }), err::kInvalidData) << k;
+  EXPECT_EQ(error_of([&] { store_frequency("150.000000", copy); }), 0);
+}
+
 TEST(Frequency, TextMatchesPrintf) {
   char want[64];
   for (double base : {0.0, 136.0, 403.0, 806.0125, 136.0000004, 1e10})
