@@ -161,16 +161,12 @@ RowsView::RowsView(const VARIANT& data) : elements_(data, 2, "a field list") {
   if (elements_.count(2) != 3) bad_shape("a field list");
 }
 
-int32_t RowsView::id(size_t k) const { return integer_of(elements_.at(k, 0)); }
+int32_t RowsView::other_integer(const VARIANT& v) { return integer_of(v); }
 
-std::basic_string_view<OLECHAR> RowsView::text(size_t k) const {
-  const VARIANT& v = elements_.at(k, 1);
-  if (v.vt == VT_BSTR) return v.bstrVal ? std::basic_string_view<OLECHAR>(v.bstrVal, SysStringLen(v.bstrVal)) : std::basic_string_view<OLECHAR>();
-  if (v.vt == VT_EMPTY) return {};
+std::basic_string_view<OLECHAR> RowsView::other_text(const VARIANT& v) {
+  if (v.vt == VT_BSTR || v.vt == VT_EMPTY) return {};  // a null BSTR reads as empty
   bad_shape("a field");
 }
-
-uint8_t RowsView::attribute(size_t k) const { return static_cast<uint8_t>(integer_of(elements_.at(k, 2)) & 0xFF); }
 
 namespace {
 

@@ -32,12 +32,27 @@ class VariantElements {
 
 // A field list where GetBlockData left it, rows of [id, text, attribute]; no text is copied.
 class RowsView {
+  static int32_t other_integer(const VARIANT& v);
+  static std::basic_string_view<OLECHAR> other_text(const VARIANT& v);
+
  public:
   explicit RowsView(const VARIANT& data);
   size_t size() const { return elements_.count(1); }
-  int32_t id(size_t k) const;
-  std::basic_string_view<OLECHAR> text(size_t k) const;
-  uint8_t attribute(size_t k) const;
+  // Inline for the types GetBlockData gives (VT_I4, VT_BSTR, VT_UI1): they are read for every
+  // field of a codeplug.
+  int32_t id(size_t k) const {
+    const VARIANT& v = elements_.at(k, 0);
+    return v.vt == VT_I4 ? v.lVal : other_integer(v);
+  }
+  std::basic_string_view<OLECHAR> text(size_t k) const {
+    const VARIANT& v = elements_.at(k, 1);
+    return v.vt == VT_BSTR && v.bstrVal ? std::basic_string_view<OLECHAR>(v.bstrVal, SysStringLen(v.bstrVal))
+                                        : other_text(v);
+  }
+  uint8_t attribute(size_t k) const {
+    const VARIANT& v = elements_.at(k, 2);
+    return v.vt == VT_UI1 ? v.bVal : static_cast<uint8_t>(other_integer(v) & 0xFF);
+  }
 
  private:
   VariantElements elements_;
