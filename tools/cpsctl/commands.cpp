@@ -234,7 +234,7 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
     // The copy is the write.
     written = radio.use([&] {
       radio.radio() = std::move(checked.written);
-      return S_OK;
+      return checked.write_result;
     });
   } else {
     // The radio fails a call it was told to fail. The check's write changed the object (the

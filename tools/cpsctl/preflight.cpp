@@ -67,6 +67,7 @@ PreflightResult preflight(Component& object, const Codeplug& meant, const cps::s
     const HRESULT hr = clone ? object->CloneDevice(scratch.as_unknown(), kHandle, bar.as_unknown())
                              : object->WriteDevice(scratch.as_unknown(), kHandle, bar.as_unknown(), destination.get());
     object.check(hr, what);
+    result.write_result = hr;
   }
 
   Component readback(generation);

@@ -30,10 +30,11 @@ struct PreflightResult {
   std::vector<std::string> problems;
   // What the radio would read back as, when it reads back at all and otherwise than meant.
   std::optional<Codeplug> predicted;
-  // The copy of the radio after the write. When the radio is set to fail none of its calls, it
-  // is what the real write would leave: the same call from the same object into the same radio
-  // with the same destination object.
+  // The copy of the radio after the write, and the write's result (a success). When the radio
+  // is set to fail none of its calls, they are what the real write would give: the same call
+  // from the same object into the same radio with the same destination object.
   cps::sim::SimulatedRadio written;
+  HRESULT write_result = S_OK;
 };
 
 // Writes (clone: clones) `object`, which holds what `meant` holds, into a copy of `radio` without
