@@ -29,6 +29,10 @@ class FieldList {
   void add(int32_t id, std::string value, uint8_t attribute) {
     fields_.push_back(FieldValue{id, std::move(value), attribute});
   }
+  // Adds a field of empty text and gives its text to be filled in where it lies.
+  std::string& add_text(int32_t id, uint8_t attribute) {
+    return fields_.emplace_back(FieldValue{id, std::string(), attribute}).value;
+  }
   FieldValue get(int32_t id) const;                // 104 when absent
   const std::string& text(int32_t id) const;       // 104 when absent
   void set(const FieldValue& field);               // text and attribute of the first match; 104

@@ -269,7 +269,12 @@ bool read_rows_in_place(const VARIANT& in, FieldList& out) {
   for (LONG row = lower; row <= upper; ++row) {
     const VARIANT *id = array.cell(row, 0), *text = array.cell(row, 1), *attribute = array.cell(row, 2);
     if (!plain_integer(id) || !plain_text(text) || !plain_integer(attribute)) return false;
-    out.add(integer_payload(*id), text_payload(*text), static_cast<uint8_t>(integer_payload(*attribute) & 0xFF));
+    const int32_t field_id = integer_payload(*id);
+    const auto field_attribute = static_cast<uint8_t>(integer_payload(*attribute) & 0xFF);
+    if (text->vt == VT_BSTR)  // nearly every text: narrowed straight into the field
+      narrow_into(out.add_text(field_id, field_attribute), text->bstrVal, SysStringLen(text->bstrVal));
+    else
+      out.add(field_id, text_payload(*text), field_attribute);
   }
   return true;
 }

@@ -37,14 +37,19 @@ char narrow_of(OLECHAR wide) {
 
 }  // namespace
 
-std::string narrow_from_wide(const OLECHAR* text, size_t length) {
-  if (!text) return {};
-  std::string narrow(length, '\0');
-  char* out = narrow.data();
+void narrow_into(std::string& out, const OLECHAR* text, size_t length) {
+  if (!text) length = 0;
+  out.resize(length);
+  char* narrow = out.data();
   for (size_t i = 0; i < length; ++i) {
     const auto code = static_cast<char32_t>(text[i]);
-    out[i] = code < 0x80 ? static_cast<char>(code) : narrow_of(text[i]);
+    narrow[i] = code < 0x80 ? static_cast<char>(code) : narrow_of(text[i]);
   }
+}
+
+std::string narrow_from_wide(const OLECHAR* text, size_t length) {
+  std::string narrow;
+  narrow_into(narrow, text, length);
   return narrow;
 }
 

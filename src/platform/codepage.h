@@ -11,6 +11,8 @@ namespace cps {
 
 // Wide to narrow; a character the code page cannot represent becomes '?'. A null BSTR is "".
 std::string narrow_from_wide(const OLECHAR* text, size_t length);
+// The same into `out`, which it replaces (a short text stays in the string's own buffer).
+void narrow_into(std::string& out, const OLECHAR* text, size_t length);
 std::string narrow_from_bstr(BSTR text);
 
 // Narrow to wide: every byte maps to exactly one wide character.

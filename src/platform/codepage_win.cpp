@@ -30,6 +30,8 @@ std::string narrow_from_wide(const OLECHAR* text, size_t length) {
   return narrow;
 }
 
+void narrow_into(std::string& out, const OLECHAR* text, size_t length) { out = narrow_from_wide(text, length); }
+
 std::string narrow_from_bstr(BSTR text) { return narrow_from_wide(text, SysStringLen(text)); }
 
 std::wstring wide_from_narrow(std::string_view text) {

@@ -41,6 +41,14 @@ TEST(Codepage, EveryByteHasItsOneCharacterAndComesBack) {
   EXPECT_EQ(narrow_from_bstr(bstr), kAllBytes);
   SysFreeString(bstr);
   EXPECT_EQ(narrow_from_bstr(nullptr), "");
+  // Into a string that holds something already: the text replaces it, longer or shorter.
+  std::string held = "a text longer than the buffer a short string keeps in itself";
+  narrow_into(held, L"CH 1", 4);
+  EXPECT_EQ(held, "CH 1");
+  narrow_into(held, kAllCharacters.data(), kAllCharacters.size());
+  EXPECT_EQ(held, kAllBytes);
+  narrow_into(held, nullptr, 3);
+  EXPECT_EQ(held, "");
 }
 
 // U+0080 and the other C1 controls whose bytes hold typographic characters included.
