@@ -239,10 +239,14 @@ bool picks_labels(Layout rows, int32_t id) {
 // Every value of the row, checked on its way in and as it is unpacked. `entry` holds the
 // entry's other fields where they are known (at least those before the row); a row tested only
 // in some entries is tested where none is given.
+// The row's range rows, unless `entry` (where given) is one the row is not tested in.
+const RangeTable* ranges_in(const FieldDesc& row, const FieldList* entry) {
+  return row.tested_when != nullptr && entry != nullptr && !row.tested_when(*entry) ? nullptr : row.ranges;
+}
+
 void check_value(const FieldDesc& row, std::string_view text, const BlockBase& base,
                  const FieldList* entry = nullptr) {
-  const RangeTable* ranges = row.ranges;
-  if (row.tested_when != nullptr && entry != nullptr && !row.tested_when(*entry)) ranges = nullptr;
+  const RangeTable* ranges = ranges_in(row, entry);
   switch (row.codec) {
     case Codec::Unsigned:
     case Codec::Capped:
@@ -288,9 +292,10 @@ bool plain_number_or_choice(Codec codec) {
 // text is the number (and within the row's width), and a choice's label is its table's.
 void check_decoded(const FieldDesc& row, std::string_view text, uint32_t raw, const BlockBase& base,
                    const FieldList& entry) {
-  if (row.codec != Codec::Choice && row.ranges != nullptr && (row.tested_when == nullptr || row.tested_when(entry))) {
+  const RangeTable* ranges = row.codec == Codec::Choice ? nullptr : ranges_in(row, &entry);
+  if (ranges != nullptr) {
     const int64_t value = row.codec == Codec::Signed ? signed_value(row, raw) : int64_t{raw};
-    row.ranges->check(row.id, static_cast<double>(value));
+    ranges->check(row.id, static_cast<double>(value));
   }
   if (row.custom != nullptr && row.custom->check != nullptr) row.custom->check(text, row, base);
 }

@@ -277,14 +277,20 @@ Codeplug snapshot(const Component& object) {
   return codeplug;
 }
 
-bool holds_exactly(const Component& object, const Codeplug& meant, const Ignore& ignore) {
+namespace {
+
+// holds_exactly of every block, or with `records` the stricter holds_records: the blocks in
+// `meant`'s order, attributes held to the same too.
+bool holds(const Component& object, const Codeplug& meant, const Ignore& ignore, bool records) {
   size_t held = 0;
-  bool holds = true;
+  bool holds = !records || meant.generation == object.generation();
   try {
     each_block_data(object, [&](int32_t id, const VARIANT& data) {
       if (!holds || ignore.block(id)) return;
-      const Block* block = meant.find(id);
-      holds = block != nullptr && holds_exactly(*block, data, record_kind(data, kind_hint(id)), ignore);
+      const Block* block = nullptr;
+      if (!records) block = meant.find(id);
+      else if (held < meant.blocks.size() && meant.blocks[held].id == id) block = &meant.blocks[held];
+      holds = block != nullptr && holds_exactly(*block, data, record_kind(data, kind_hint(id)), ignore, records);
       ++held;
     });
   } catch (const Failure&) {
@@ -295,21 +301,13 @@ bool holds_exactly(const Component& object, const Codeplug& meant, const Ignore&
   return holds && held == static_cast<size_t>(compared);
 }
 
-bool holds_records(const Component& object, const Codeplug& codeplug) {
-  size_t k = 0;
-  bool holds = codeplug.generation == object.generation();
-  try {
-    each_block_data(object, [&](int32_t id, const VARIANT& data) {
-      if (!holds) return;
-      holds = k < codeplug.blocks.size() && codeplug.blocks[k].id == id &&
-              holds_exactly(codeplug.blocks[k], data, record_kind(data, kind_hint(id)), Ignore{}, true);
-      ++k;
-    });
-  } catch (const Failure&) {
-    return false;
-  }
-  return holds && k == codeplug.blocks.size();
+}  // namespace
+
+bool holds_exactly(const Component& object, const Codeplug& meant, const Ignore& ignore) {
+  return holds(object, meant, ignore, false);
 }
+
+bool holds_records(const Component& object, const Codeplug& codeplug) { return holds(object, codeplug, Ignore{}, true); }
 
 void write_each(const Component& object, JsonWriter& writer) {
   each_block_data(object, [&](int32_t id, const VARIANT& data) {
