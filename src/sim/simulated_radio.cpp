@@ -462,7 +462,7 @@ size_t SimulatedRadio::writes() const {
 
 // ---- The radio file -------------------------------------------------------------------------
 
-void SimulatedRadio::save(const std::string& path) const {
+std::string SimulatedRadio::file_text() const {
   // Written as nlohmann::json's dump(2) would write it, without building the tree: the memory
   // runs are most of the file. A text goes through the library for its quoting.
   auto text_value = [](const std::string& narrow) { return nlohmann::json(utf8_from_narrow(narrow)).dump(); };
@@ -480,7 +480,11 @@ void SimulatedRadio::save(const std::string& path) const {
   text += "  \"memory\": ";
   put_memory_runs(text, memory);
   text += "\n}\n";
+  return text;
+}
 
+void SimulatedRadio::save(const std::string& path) const {
+  const std::string text = file_text();
   // A name of our own beside the target: "x" refuses one that exists already.
   std::random_device random;
   std::string temporary;

@@ -93,8 +93,10 @@ class SimulatedRadio final : public IORBEXServicesDLL {
   // Memory is kept as runs of non-zero bytes (short zero gaps inside a run, long runs split) as
   // hex text. Identity texts are Windows-1252 in memory and UTF-8 in the file. save() writes a
   // temporary file beside `path` and renames it over `path`, so a failed save (thrown as
-  // std::runtime_error) never leaves a half-written file.
+  // std::runtime_error) never leaves a half-written file. file_text() is what save() writes, for
+  // a host that puts the file in place its own way.
   void save(const std::string& path) const;
+  std::string file_text() const;
   static SimulatedRadio load(const std::string& path);
 
  private:

@@ -98,6 +98,7 @@ TEST(SimulatedRadio, SavedRadioLoadsIdentically) {
     std::ifstream in(path);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     EXPECT_EQ(text, nlohmann::ordered_json::parse(text).dump(2) + "\n");
+    EXPECT_EQ(text, radio.file_text());  // what a host that writes the file itself puts there
     const SimulatedRadio loaded = SimulatedRadio::load(path);
     const auto fields = [](const SimulatedRadio& r, const Identity& i) {
       return std::tuple(r.generation, r.reset_count, r.memory, i.uuid, i.codeplug_version,

@@ -76,21 +76,16 @@ cps::sim::Failure parse_injected_failure(const std::string& text) {
   return failure;
 }
 
-// The simulated radio writes its file by name: it writes into a temporary file of ours, whose
-// text then replaces the radio file as every output does (links followed, permissions kept).
+// The radio file's text replaces the radio file as every output does (links followed,
+// permissions kept), without waiting for the disk: it stands for the radio's memory.
 void save_radio(const cps::sim::SimulatedRadio& radio, const std::string& path) {
-  TemporaryName temporary(link_target(path), path);
-  temporary.close();
   std::string text;
   try {
-    radio.save(temporary.name());
-    std::ifstream in(temporary.name(), std::ios::binary);
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in) throw std::runtime_error("");
+    text = radio.file_text();
   } catch (const std::exception&) {
     throw Failure{kFileException, "", "radio file '" + path + "': cannot write it"};
   }
-  write_file_atomically(path, text);
+  write_file_atomically(path, text, Sync::No);
 }
 
 // Whether a command only reads the radio file or may write it back.

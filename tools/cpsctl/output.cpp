@@ -145,7 +145,7 @@ void write_directly(const std::string& path, const std::string& content, int own
 
 // Writes a temporary file beside the target, then renames it over the target (replace) or links
 // it to `path` (which fails when `path` exists); the temporary name never stays behind.
-void write_beside(const std::string& path, const std::string& content, bool replace) {
+void write_beside(const std::string& path, const std::string& content, bool replace, Sync sync) {
   const Target target = replace ? target_of(path) : Target{path};
   if (target.direct) return write_directly(path, content, target.fd);
   TemporaryName temporary(target.name, path);
@@ -168,7 +168,7 @@ void write_beside(const std::string& path, const std::string& content, bool repl
   const char* step = nullptr;
   if (fchmod(temporary.fd(), mode) != 0) error = errno, step = "cannot set its permissions";
   if (!step && (error = write_all(temporary.fd(), content)) != 0) step = "cannot write it";
-  if (!step && fsync(temporary.fd()) != 0) error = errno, step = "cannot write it";
+  if (!step && sync == Sync::Yes && fsync(temporary.fd()) != 0) error = errno, step = "cannot write it";
   if (const int closed = temporary.close(); closed != 0 && !step) error = closed, step = "cannot write it";
   if (step) fail(path, step, error);
   if (replace) {
@@ -219,12 +219,12 @@ void TemporaryName::keep() {
   name_.clear();
 }
 
-void write_file_atomically(const std::string& path, const std::string& content) {
-  write_beside(path, content, true);
+void write_file_atomically(const std::string& path, const std::string& content, Sync sync) {
+  write_beside(path, content, true, sync);
 }
 
 void create_file_atomically(const std::string& path, const std::string& content) {
-  write_beside(path, content, false);
+  write_beside(path, content, false, Sync::Yes);
 }
 
 std::string link_target(const std::string& path) { return target_of(path).name; }
