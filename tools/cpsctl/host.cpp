@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace cpsctl {
 
 Component::Component(int generation) : generation_(generation) {
@@ -188,12 +191,17 @@ BSTR bstr_from_utf8(std::string_view text) {
 void use_shipped_models(const char* argv0) {
   if (std::getenv("CPSERVICES_MODELS")) return;
   namespace fs = std::filesystem;
+  // The executable's own path by readlink: a short command is a few milliseconds, and
+  // std::filesystem's first call is a good part of one.
+  char own[4096];
+  const ssize_t length = readlink("/proc/self/exe", own, sizeof own);
   std::error_code ec;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) exe = fs::absolute(argv0, ec);
+  const fs::path exe = length > 0 && static_cast<size_t>(length) < sizeof own ? fs::path(std::string(own, static_cast<size_t>(length)))
+                                                                            : fs::absolute(argv0, ec);
   const fs::path dir = exe.parent_path();
   for (const fs::path& candidate : {dir / "models.json", dir / ".." / "share" / "cpservices" / "models.json"}) {
-    if (fs::is_regular_file(candidate, ec)) {
+    struct stat file{};
+    if (stat(candidate.c_str(), &file) == 0 && S_ISREG(file.st_mode)) {
       setenv("CPSERVICES_MODELS", candidate.lexically_normal().c_str(), 0);
       return;
     }
