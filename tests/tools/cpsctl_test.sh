@@ -208,6 +208,11 @@ EOF
 position=$(python3 -c 'import json; print([b["id"] for b in json.load(open("codeplug.json"))["blocks"]].index(4))')
 rows=$(python3 -c 'import json; print(len([b for b in json.load(open("codeplug.json"))["blocks"] if b["id"] == 4][0]["record"]["entries"][0]))')
 expect file-not-kept 1 "^error: Invalid data\. \(0x8004096B\): codeplug .kept-not\.json.: blocks\[$position\]\.record\.entries\[0\]\[$rows\]: block 4 does not keep field 9999" -- "$cpsctl" get kept-not.json 4
+# A write finds the row the object did not keep too (its copy of the radio reads back without
+# it), and writes nothing.
+cp radio.json radio-unkept.json
+expect write-not-kept 1 "^error: Invalid data\. \(0x8004096B\): codeplug .kept-not\.json.: blocks\[$position\]\.record\.entries\[0\]\[$rows\]: block 4 does not keep field 9999" -- "$cpsctl" write radio.json kept-not.json --no-backup
+cmp -s radio.json radio-unkept.json || fail "write: a codeplug with a row the object does not keep changed the radio"
 expect file-dup-kept 0 '^104  [a-z0-9_]+  "[A-Za-z ]+"  read-only$' -- "$cpsctl" get kept-dup.json 4 0 104
 expect file-id-wrap  1 "blocks\[$position\]\.record\.entries\[0\]\[$rows\]\[0\]: must be a whole number from -2147483648" -- "$cpsctl" get id-wrap.json 4
 expect file-id-wide  1 "blocks\[$position\]\.record\.entries\[0\]\[$rows\]\[0\]: must be a whole number" -- "$cpsctl" get id-wide.json 4

@@ -362,13 +362,14 @@ HRESULT set_block(Component& object, const Block& block, const std::string& wher
   return object->SetBlockData(block.id, data.get());
 }
 
+// "codeplug 'x': blocks[3].record.entries[1][5]: ...", the place in the file.
+std::string at(const std::string& source, size_t k, const std::string& path) {
+  return "codeplug '" + source + "': blocks[" + std::to_string(k) + "]" + (path.empty() ? "" : ".") + path;
+}
+
 }  // namespace
 
-std::optional<Codeplug> load(Component& object, const Codeplug& codeplug, const std::string& source) {
-  // "codeplug 'x': blocks[3].record.entries[1][5]: ...", the place in the file.
-  auto at = [&](size_t k, const std::string& path) {
-    return "codeplug '" + source + "': blocks[" + std::to_string(k) + "]" + (path.empty() ? "" : ".") + path;
-  };
+void set_blocks(Component& object, const Codeplug& codeplug, const std::string& source) {
   for (size_t k = 0; k < codeplug.blocks.size(); ++k) {
     const Block& block = codeplug.blocks[k];
     if (holds_already(object, block)) continue;
@@ -376,7 +377,7 @@ std::optional<Codeplug> load(Component& object, const Codeplug& codeplug, const 
     const HRESULT hr = set_block(object, block, where);
     if (hr == kBlockNotSupported)
       throw Failure{hr, object.message(hr),
-                    at(k, "id") + ": a generation-" + std::to_string(object.generation()) + " codeplug has no block " +
+                    at(source, k, "id") + ": a generation-" + std::to_string(object.generation()) + " codeplug has no block " +
                         std::to_string(block.id)};
     if (FAILED(hr)) {
       // Why the record is refused: a field it lacks, a count that does not match what follows
@@ -392,10 +393,13 @@ std::optional<Codeplug> load(Component& object, const Codeplug& codeplug, const 
         }
       }
       if (why.empty() && hr == kInvalidData) why = wrong_count(object, block);
-      if (!why.empty()) throw Failure{hr, object.message(hr), at(k, why)};
+      if (!why.empty()) throw Failure{hr, object.message(hr), at(source, k, why)};
       throw Failure{hr, object.message(hr), where + locate_refused_value(object, block, hr)};
     }
   }
+}
+
+std::optional<Codeplug> kept_records(const Component& object, const Codeplug& codeplug, const std::string& source) {
   // A row the object took without keeping it would vanish on the next save. The object is read
   // once, after every block is in: what it holds then is what a save writes. Nearly always it
   // holds every record just as the file gives it.
@@ -406,9 +410,14 @@ std::optional<Codeplug> load(Component& object, const Codeplug& codeplug, const 
     const auto kept = std::find_if(held.blocks.begin(), held.blocks.end(), [&](const Block& b) { return b.id == block.id; });
     const std::string dropped =
         kept != held.blocks.end() ? dropped_row(block, *kept) : dropped_row(block, read_block(object, block.id));
-    if (!dropped.empty()) throw Failure{kInvalidData, object.message(kInvalidData), at(k, dropped)};
+    if (!dropped.empty()) throw Failure{kInvalidData, object.message(kInvalidData), at(source, k, dropped)};
   }
   return held;
+}
+
+std::optional<Codeplug> load(Component& object, const Codeplug& codeplug, const std::string& source) {
+  set_blocks(object, codeplug, source);
+  return kept_records(object, codeplug, source);
 }
 
 }  // namespace cpsctl

@@ -36,9 +36,12 @@ std::string field_detail(const Component& object, const Row& row);
 HRESULT set_field(Component& object, int32_t block, int index, std::optional<int> member, const Row& row);
 // SetBlockData of every block, in the file's order, into `object` (of the file's generation).
 // A block whose record the object holds already is left alone. A refused block fails naming the
-// block and, when one of its values can be singled out, the entry and field; so does a field row
-// the object took without keeping it. Returns the object's snapshot after the load, or nothing
-// when that is `codeplug` itself (holds_records).
+// block and, when one of its values can be singled out, the entry and field.
+void set_blocks(Component& object, const Codeplug& codeplug, const std::string& source);
+// After set_blocks: fails naming a field row the object took without keeping it. Returns the
+// object's snapshot, or nothing when that is `codeplug` itself (holds_records).
+std::optional<Codeplug> kept_records(const Component& object, const Codeplug& codeplug, const std::string& source);
+// set_blocks, then kept_records.
 std::optional<Codeplug> load(Component& object, const Codeplug& codeplug, const std::string& source);
 
 }  // namespace cpsctl

@@ -141,14 +141,33 @@ class RadioFile {
 // A codeplug file loaded into a new object of its generation.
 struct LoadedCodeplug {
   explicit LoadedCodeplug(const std::string& path)
-      : file(read_codeplug_file(path)), object(file.generation), kept(load(object, file, path)) {}
-  // What the object holds after the load.
-  const Codeplug& held() const { return kept ? *kept : file; }
+      : file(read_codeplug_file(path)), object(file.generation), path_(path), kept_(load(object, file, path)),
+        checked_(true) {}
+  // A write's source: its blocks set, what the object kept not yet checked (a write whose copy of
+  // the radio reads back as the file never needs to know).
+  struct Unchecked {};
+  LoadedCodeplug(const std::string& path, Unchecked)
+      : file(read_codeplug_file(path)), object(file.generation), path_(path) {
+    set_blocks(object, file, path);
+  }
+  // What an object loaded from the file holds. Of an unchecked source, found the first time it is
+  // asked for from an object loaded anew (the first may have been written from since): that load
+  // fails as any other would, for a row the object took without keeping it.
+  const Codeplug& held() {
+    if (!checked_) {
+      Component fresh(file.generation);
+      kept_ = load(fresh, file, path_);
+      checked_ = true;
+    }
+    return kept_ ? *kept_ : file;
+  }
   Codeplug file;
   Component object;
 
  private:
-  std::optional<Codeplug> kept;  // what the object holds, when that is not the file's records
+  std::string path_;
+  std::optional<Codeplug> kept_;  // what the object holds, when that is not the file's records
+  bool checked_ = false;
 };
 
 void check_generation(const Codeplug& codeplug, const RadioFile& radio, const std::string& path) {
@@ -193,11 +212,9 @@ std::string backup_name(const std::string& radio) {
 
 int transfer(const std::string& radio_path, const std::string& codeplug_path, const WriteOptions& options,
              bool clone) {
-  LoadedCodeplug source(codeplug_path);
+  LoadedCodeplug source(codeplug_path, LoadedCodeplug::Unchecked{});
   RadioFile radio(radio_path, options.device, Access::Write);
   check_generation(source.file, radio, codeplug_path);
-  // What the object holds before the write, for the checks before and after it.
-  const Codeplug& meant = source.held();
 
   // The radio's codeplug as it is: the backup, and the destination object a write compares with.
   Component destination(radio.generation());
@@ -206,7 +223,12 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
     destination.check(read, "cannot back up the radio '" + radio_path + "' (--no-backup goes on without a backup)");
 
   const std::string where = "radio '" + radio_path + "'";
-  PreflightResult checked = preflight(source.object, meant, radio.radio(), destination, clone, where);
+  // What the object holds before the write, for the checks before and after it: the file's
+  // records when the copy reads back as them (then nothing the object made of them matters).
+  PreflightResult checked =
+      preflight(source.object, source.file, [&]() -> const Codeplug& { return source.held(); }, radio.radio(),
+                destination, clone, where);
+  const Codeplug& meant = checked.meant_file ? source.file : source.held();
   if (!checked.problems.empty()) {
     const std::string count = count_text(checked.problems.size(), "finding", "findings");
     std::printf("%sthe radio would not hold %s as meant:\n", options.force ? "warning: " : "", codeplug_path.c_str());

@@ -51,8 +51,9 @@ Ignore written_on_purpose(int generation, bool clone) {
   return ignore;
 }
 
-PreflightResult preflight(Component& object, const Codeplug& meant, const cps::sim::SimulatedRadio& radio,
-                          const Component& destination, bool clone, const std::string& what) {
+PreflightResult preflight(Component& object, const Codeplug& file, const std::function<const Codeplug&()>& meant_by,
+                          const cps::sim::SimulatedRadio& radio, const Component& destination, bool clone,
+                          const std::string& what) {
   const int generation = object.generation();
   PreflightResult result;
   cps::sim::SimulatedRadio& scratch = result.written;
@@ -78,10 +79,17 @@ PreflightResult preflight(Component& object, const Codeplug& meant, const cps::s
     cps::sim::SimulatedRadio copy = scratch;
     hr = readback->ReadDevice(copy.as_unknown(), kHandle, bar.as_unknown());
   }
-  // Nearly always the radio would hold just what was meant: the read-back object is held against
-  // it where GetBlockData leaves each block, and only one that differs is decoded and compared.
+  // Nearly always the radio would hold just what the file holds: the read-back object is held
+  // against it where GetBlockData leaves each block, and only one that differs is decoded and
+  // compared. Then nothing the object made of the file matters; otherwise what was meant is what
+  // the object holds (most often the file's records all the same).
   const Ignore ignore = written_on_purpose(generation, clone);
-  if (SUCCEEDED(hr) && holds_exactly(readback, meant, ignore)) return result;
+  if (SUCCEEDED(hr) && holds_exactly(readback, file, ignore)) {
+    result.meant_file = true;
+    return result;
+  }
+  const Codeplug& meant = meant_by();
+  if (SUCCEEDED(hr) && &meant != &file && holds_exactly(readback, meant, ignore)) return result;
   Codeplug predicted;
   try {
     readback.check(hr);

@@ -13,6 +13,7 @@
 #include "host.h"
 #include "sim/simulated_radio.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,16 +36,20 @@ struct PreflightResult {
   // from the same object into the same radio with the same destination object.
   cps::sim::SimulatedRadio written;
   HRESULT write_result = S_OK;
+  // Whether the copy reads back as the file's records (what was meant, whatever the object holds).
+  bool meant_file = false;
 };
 
-// Writes (clone: clones) `object`, which holds what `meant` holds, into a copy of `radio` without
-// its injected failures, with `destination` as the destination object, then reads the copy back
-// and compares with `meant`. The write changes the object it writes from (the stamp, the radio's
-// own blocks): a real write afterwards goes from another object, or takes the copy. `radio`
-// itself is not touched. A write the component refuses throws that Failure (detail `what`), as
-// the real write would.
-PreflightResult preflight(Component& object, const Codeplug& meant, const cps::sim::SimulatedRadio& radio,
-                          const Component& destination, bool clone, const std::string& what);
+// Writes (clone: clones) `object`, loaded from `file`, into a copy of `radio` without its
+// injected failures, with `destination` as the destination object, then reads the copy back and
+// compares: with `file` first; when that differs, with what the object holds (`meant`, asked for
+// only then; it may throw the load's Failure). The write changes the object it writes from (the
+// stamp, the radio's own blocks): a real write afterwards goes from another object, or takes the
+// copy. `radio` itself is not touched. A write the component refuses throws that Failure (detail
+// `what`), as the real write would.
+PreflightResult preflight(Component& object, const Codeplug& file, const std::function<const Codeplug&()>& meant,
+                          const cps::sim::SimulatedRadio& radio, const Component& destination, bool clone,
+                          const std::string& what);
 
 // Throws Failure (Invalid data) naming the first character of the UTF-8 `text` that has no byte
 // in the Windows-1252 code page a codeplug holds its text in (the component would store it as
