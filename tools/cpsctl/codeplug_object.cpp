@@ -344,7 +344,7 @@ bool holds_already(const Component& object, const Block& block) {
   Variant current;
   if (object->GetBlockData(block.id, current.get()) != S_OK) return false;
   try {
-    return decode_block(block.id, *current, block.kind()) == block;
+    return holds_exactly(block, *current, record_kind(*current, block.kind()), Ignore{}, true);
   } catch (const Failure&) {
     return false;
   }
