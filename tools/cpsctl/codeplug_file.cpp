@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <type_traits>
 #include <unordered_set>
 #include <vector>
 
@@ -341,6 +342,9 @@ class FastReader {
                have_items = true;
                return array([&] {
                  items.emplace_back();
+                 // An entry nearly always has as many rows as the one before it.
+                 if constexpr (std::is_same_v<Item, Rows>)
+                   if (items.size() > 1) items.back().reserve(items[items.size() - 2].size());
                  return item(items.back());
                });
              }
