@@ -12,7 +12,8 @@ constexpr int32_t kRegionField = 99;  // of block 3
 }  // namespace
 
 Gen1Radio::Gen1Radio(std::vector<std::string> market_class_1_models, std::vector<std::string> fixed_spacing_models)
-    : market_class_1_(std::move(market_class_1_models)) {
+    : codeplug(Codeplug::Unreset{}), market_class_1_(std::move(market_class_1_models)) {
+  // The codeplug is reset once, below, when its base has the version and radio kind.
   // Blocks 2 and 3 read the codeplug's context: one market class and one set of facts.
   block2.base.context = codeplug.context();
   block3.base.context = codeplug.context();

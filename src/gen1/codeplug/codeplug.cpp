@@ -65,12 +65,13 @@ uint32_t header_value(const FieldList& header, int32_t id, int64_t maximum) {
 
 // ---- Construction ---------------------------------------------------------------------------
 
-Codeplug::Codeplug() {
+Codeplug::Codeplug() : Codeplug(Unreset{}) { reset(); }
+
+Codeplug::Codeplug(Unreset) {
   for (const Gen1Block& row : gen1_blocks())
     if (row.holder == Holder::Container && row.make) slots_[row.slot] = row.make();
   slots_[kDestinationFlagsSlot] = std::make_unique<AvailabilityFlags>();
   share_context(std::make_shared<Gen1Context>());
-  reset();
 }
 
 void Codeplug::share_context(std::shared_ptr<Gen1Context> context) {

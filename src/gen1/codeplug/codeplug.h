@@ -42,6 +42,11 @@ class Codeplug final : public Cloneable<Codeplug> {
   static constexpr int kDestinationFlagsSlot = 2;
 
   Codeplug();  // every handler with its default content
+  // Every handler as its constructor made it (its default content for the default version and
+  // radio kind), the container itself not yet reset: for an owner that sets the base's version
+  // and mobile flag and then resets, which the handlers' content would not outlive anyway.
+  struct Unreset {};
+  explicit Codeplug(Unreset);
   // Gives every handler the version texts and mobile flag of the container's base, then the
   // default content; block 453 enables the blocks the codeplug has content for.
   void reset();

@@ -1,5 +1,8 @@
 #include "gen1/codeplug/codeplug.h"
 
+#include "gen1/block_table.h"
+#include "gen1/block_test_support.h"
+#include "gen1/blocks/availability_flags.h"
 #include "gen1/blocks/radio_identity.h"
 #include "gen1/blocks/radio_info.h"
 #include "support/error_code.h"
@@ -141,6 +144,19 @@ TEST(Codeplug, HandlersShareOneContext) {
   }
   EXPECT_EQ(codeplug.context(), shared);
   EXPECT_EQ(other.handler(38)->base.market_class(), 0);
+}
+
+// A radio resets its codeplug once, after giving it the version and radio kind, and reads block 4
+// and the facts before that: every block as its constructor made it holds what a reset gives
+// for the default version and radio kind. The block enables (453) are the reset's own.
+TEST(Codeplug, HandlersAsMadeHoldWhatAResetGives) {
+  const Codeplug made(Codeplug::Unreset{});
+  const Codeplug reset;
+  for (const int32_t id : gen1_order()) {
+    if (id == AvailabilityFlags::kBlockId || !reset.handler(id)) continue;
+    ASSERT_NE(made.handler(id), nullptr) << id;
+    EXPECT_TRUE(test::same_record(*made.handler(id), *reset.handler(id))) << "block " << id;
+  }
 }
 
 }  // namespace
