@@ -210,14 +210,24 @@ std::string backup_name(const std::string& radio) {
 
 // ---- Writing and cloning --------------------------------------------------------------------
 
+// A write's codeplug and objects are never destroyed: they hold only memory, which goes with the
+// process when cpsctl ends right after the command, and tens of thousands of blocks freed one at
+// a time would take a fifth of a millisecond for nothing. They stay reachable (a leak check does
+// not count them), and no destructor runs at exit after the component's own statics are gone.
+template <class T, class... Args>
+T& until_exit(Args&&... args) {
+  static auto* const kept = new std::vector<std::unique_ptr<T>>;
+  return *kept->emplace_back(std::make_unique<T>(std::forward<Args>(args)...));
+}
+
 int transfer(const std::string& radio_path, const std::string& codeplug_path, const WriteOptions& options,
              bool clone) {
-  LoadedCodeplug source(codeplug_path, LoadedCodeplug::Unchecked{});
+  LoadedCodeplug& source = until_exit<LoadedCodeplug>(codeplug_path, LoadedCodeplug::Unchecked{});
   RadioFile radio(radio_path, options.device, Access::Write);
   check_generation(source.file, radio, codeplug_path);
 
   // The radio's codeplug as it is: the backup, and the destination object a write compares with.
-  Component destination(radio.generation());
+  Component& destination = until_exit<Component>(radio.generation());
   const HRESULT read = read_device(radio, destination, "backing up");
   if (!options.no_backup)
     destination.check(read, "cannot back up the radio '" + radio_path + "' (--no-backup goes on without a backup)");
@@ -225,9 +235,9 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   const std::string where = "radio '" + radio_path + "'";
   // What the object holds before the write, for the checks before and after it: the file's
   // records when the copy reads back as them (then nothing the object made of them matters).
-  PreflightResult checked =
+  PreflightResult& checked = until_exit<PreflightResult>(
       preflight(source.object, source.file, [&]() -> const Codeplug& { return source.held(); }, radio.radio(),
-                destination, clone, where);
+                destination, clone, where));
   const Codeplug& meant = checked.meant_file ? source.file : source.held();
   if (!checked.problems.empty()) {
     const std::string count = count_text(checked.problems.size(), "finding", "findings");
