@@ -44,11 +44,16 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j$(JOBS) --target transfer_bench
 	$(BENCH_BUILD)/bench/transfer_bench
 
-# cpsctl read and write against a peer tool's decode and encode, timed side by side (cpsctl in
-# Release; the peer and hyperfine installed when missing).
+# cpsctl read and write against a peer tool's decode and encode, timed side by side (the peer and
+# hyperfine installed when missing). cpsctl is built in Release with profile-guided optimisation:
+# once to write profiles, trained by bench/profile-train.sh, once with them.
 bench-peer: deps
 	./scripts/install-bench-peer.sh
-	cmake -S . -B $(PEER_BUILD) -DCMAKE_BUILD_TYPE=Release -DCPS_BUILD_TESTS=OFF
+	cmake -S . -B $(PEER_BUILD) -DCMAKE_BUILD_TYPE=Release -DCPS_BUILD_TESTS=OFF -DCPS_PROFILE=generate
+	cmake --build $(PEER_BUILD) -j$(JOBS) --target cpsctl
+	rm -rf $(PEER_BUILD)/profile
+	bench/profile-train.sh $(PEER_BUILD)/tools/cpsctl/cpsctl
+	cmake -S . -B $(PEER_BUILD) -DCPS_PROFILE=use
 	cmake --build $(PEER_BUILD) -j$(JOBS) --target cpsctl
 	bench/peer.sh $(PEER_BUILD)/tools/cpsctl/cpsctl
 

@@ -17,6 +17,10 @@
 #include <string>
 #include <vector>
 
+#if defined(CPS_PROFILE_GENERATE)
+extern "C" void __gcov_dump(void);
+#endif
+
 namespace {
 
 // What `radio create --full` makes, for its help.
@@ -275,6 +279,9 @@ int run(int argc, char** argv) {
 // the process need not hand back one by one. A sanitizer build returns normally, so that the leak
 // check at exit still runs.
 [[noreturn]] void finish(int code) {
+#if defined(CPS_PROFILE_GENERATE)
+  __gcov_dump();  // a profiling build's counters, which _Exit would not write
+#endif
 #if defined(__SANITIZE_ADDRESS__)
   std::exit(code);
 #else
