@@ -210,16 +210,6 @@ std::string backup_name(const std::string& radio) {
 
 // ---- Writing and cloning --------------------------------------------------------------------
 
-// A write's codeplug and objects are never destroyed: they hold only memory, which goes with the
-// process when cpsctl ends right after the command, and tens of thousands of blocks freed one at
-// a time would take a fifth of a millisecond for nothing. They stay reachable (a leak check does
-// not count them), and no destructor runs at exit after the component's own statics are gone.
-template <class T, class... Args>
-T& until_exit(Args&&... args) {
-  static auto* const kept = new std::vector<std::unique_ptr<T>>;
-  return *kept->emplace_back(std::make_unique<T>(std::forward<Args>(args)...));
-}
-
 int transfer(const std::string& radio_path, const std::string& codeplug_path, const WriteOptions& options,
              bool clone) {
   LoadedCodeplug& source = until_exit<LoadedCodeplug>(codeplug_path, LoadedCodeplug::Unchecked{});

@@ -71,7 +71,7 @@ PreflightResult preflight(Component& object, const Codeplug& file, const std::fu
     result.write_result = hr;
   }
 
-  Component readback(generation);
+  Component& readback = until_exit<Component>(generation);
   HRESULT hr = S_OK;
   {
     ProgressBar bar("checking");
