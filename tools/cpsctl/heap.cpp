@@ -18,11 +18,12 @@ namespace cpsctl {
 // on the machines cpsctl is built and timed on): a 255-channel read touched about 900 heap pages,
 // more than half of its time. A huge page is one fault for 2 MiB. glibc's heap grows by brk a
 // little at a time from wherever it starts, so none would ever fit: here it grows once, by
-// `bytes` and two huge pages (the top pad asks for that in the one brk that the first block
-// beyond the heap's free top makes). That block runs from the free top up to the next 2 MiB
-// boundary and is kept, never touched; what lies beyond is marked for huge pages, and every
-// later block comes from there. Blocks up to 32 MiB come from the heap (the mmap threshold), and
-// freed memory stays in it (the trim threshold is above it). Only the pages used are ever backed.
+// `bytes` and two huge pages (the top pad asks for that in the one brk that a block larger than
+// the heap's free top makes). That block runs from the free top up to the first 2 MiB boundary
+// past the heap's end, so it never fits without the brk, and is kept, never touched; what lies
+// beyond is marked for huge pages, and every later block comes from there. Blocks up to 32 MiB
+// come from the heap (the mmap threshold), and freed memory stays in it (the trim threshold is
+// above it). Only the pages used are ever backed.
 //
 // The free top is where the heap ends less the size of its top block (mallinfo2's keepcost).
 // Were that ever off, the boundary block would only land elsewhere: fewer pages would be huge.
@@ -38,7 +39,7 @@ void prepare_heap(std::size_t bytes) {
   const auto end = reinterpret_cast<std::uintptr_t>(sbrk(0));
   const std::uintptr_t top = end - mallinfo2().keepcost;
   // The block's header and the top block's, after it, stay below the boundary.
-  const std::uintptr_t boundary = (top + 256 + kHugePage - 1) & ~std::uintptr_t{kHugePage - 1};
+  const std::uintptr_t boundary = (end + 256 + kHugePage - 1) & ~std::uintptr_t{kHugePage - 1};
   static void* below_boundary = std::malloc(boundary - top - 128);  // kept, never touched
   mallopt(M_TOP_PAD, kDefaultTopPad);
   const auto grown = reinterpret_cast<std::uintptr_t>(sbrk(0)) & ~std::uintptr_t{kHugePage - 1};
