@@ -16,8 +16,10 @@ namespace cpsctl {
 // Replaces (or creates) `path`. Throws Failure (File exception) naming the file; the temporary
 // file is gone and `path` untouched after a failure. The text reaches the disk before it takes
 // the name (fsync), unless `Sync::No`: a simulated radio's file, saved after every device call
-// that changes it, is a radio's memory, which a crash of the machine may take back to what it
-// held before (whole, as ever) at no cost to anyone's work; the sync would be a tenth of a write.
+// that changes it, stands for a radio's memory, and the sync would be a tenth of a write. A crash
+// of the machine right after such a save may lose the save (ext4, which starts writing a file's
+// data when a rename replaces another with it, keeps the old text or the new; a file system that
+// does not may leave the file empty).
 enum class Sync { Yes, No };
 void write_file_atomically(const std::string& path, const std::string& content, Sync sync = Sync::Yes);
 // The same for a file that must not exist yet (a backup): fails when `path` exists.
