@@ -236,14 +236,14 @@ bool picks_labels(Layout rows, int32_t id) {
   return false;
 }
 
-// Every value of the row, checked on its way in and as it is unpacked. `entry` holds the
-// entry's other fields where they are known (at least those before the row); a row tested only
-// in some entries is tested where none is given.
 // The row's range rows, unless `entry` (where given) is one the row is not tested in.
 const RangeTable* ranges_in(const FieldDesc& row, const FieldList* entry) {
   return row.tested_when != nullptr && entry != nullptr && !row.tested_when(*entry) ? nullptr : row.ranges;
 }
 
+// Every value of the row, checked on its way in and as it is unpacked. `entry` holds the
+// entry's other fields where they are known (at least those before the row); a row tested only
+// in some entries is tested where none is given.
 void check_value(const FieldDesc& row, std::string_view text, const BlockBase& base,
                  const FieldList* entry = nullptr) {
   const RangeTable* ranges = ranges_in(row, entry);

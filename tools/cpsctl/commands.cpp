@@ -227,7 +227,7 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   PreflightResult& checked = until_exit<PreflightResult>(
       preflight(source.object, source.file, [&]() -> const Codeplug& { return source.held(); }, radio.radio(),
                 destination, clone, where));
-  const Codeplug& meant = checked.meant_file ? source.file : source.held();
+  const Codeplug& meant = *checked.meant;
   if (!checked.problems.empty()) {
     const std::string count = count_text(checked.problems.size(), "finding", "findings");
     std::printf("%sthe radio would not hold %s as meant:\n", options.force ? "warning: " : "", codeplug_path.c_str());

@@ -84,11 +84,10 @@ PreflightResult preflight(Component& object, const Codeplug& file, const std::fu
   // compared. Then nothing the object made of the file matters; otherwise what was meant is what
   // the object holds (most often the file's records all the same).
   const Ignore ignore = written_on_purpose(generation, clone);
-  if (SUCCEEDED(hr) && holds_exactly(readback, file, ignore)) {
-    result.meant_file = true;
-    return result;
-  }
+  result.meant = &file;
+  if (SUCCEEDED(hr) && holds_exactly(readback, file, ignore)) return result;
   const Codeplug& meant = meant_by();
+  result.meant = &meant;
   if (SUCCEEDED(hr) && &meant != &file && holds_exactly(readback, meant, ignore)) return result;
   Codeplug predicted;
   try {

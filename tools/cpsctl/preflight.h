@@ -36,8 +36,9 @@ struct PreflightResult {
   // from the same object into the same radio with the same destination object.
   cps::sim::SimulatedRadio written;
   HRESULT write_result = S_OK;
-  // Whether the copy reads back as the file's records (what was meant, whatever the object holds).
-  bool meant_file = false;
+  // What the copy was held against: the file's records when it reads back as them (whatever the
+  // object holds), otherwise what the object holds.
+  const Codeplug* meant = nullptr;
 };
 
 // Writes (clone: clones) `object`, loaded from `file`, into a copy of `radio` without its
