@@ -190,6 +190,34 @@ TEST(CodeplugFile, QuickReaderTakesAnySpellingOfTheSameRecords) {
   }
 }
 
+// Rows at the edges of the writer's own spelling, which the quick reader takes at once, and
+// just past them: each is read as the checked reader reads it, or left to it.
+TEST(CodeplugFile, QuickReaderReadsRowsAtTheEdgesOfTheWritersSpellingAsTheCheckedReader) {
+  auto file = [](const std::string& row) {
+    return R"({"generation": 1, "blocks": [{"id": 453, "kind": "fields", "record": [)" + row + "]}]}";
+  };
+  const std::string good[] = {
+      R"([0, "", 0])",         R"([999999999, "x", 255])", R"([1000000000, "x", 1])", R"([-5, "x", 1])",
+      R"([46,"128",2])",       R"([46 , "128" , 2 ])",     R"([46,  "128", 2])",      R"([46, "a\"b", 2])",
+      R"([46, "a\\", 2])",     R"([46, "caf\u00e9", 2])",  "[46, \"caf\xc3\xa9\", 2]", "[46, \"~\x7f\", 2]",
+      R"([46, " ~!", 0])",
+  };
+  for (const std::string& row : good) {
+    SCOPED_TRACE(row);
+    Codeplug quick;
+    ASSERT_TRUE(detail::from_json_quickly(file(row), quick));
+    expect_same(quick, detail::from_json_checked(file(row), "file"));
+  }
+  const std::string bad[] = {R"([46, "128", 2)", "[46, \"a\tb\", 2]", R"([46, "128", 2555])", R"([46, "128", 25.5])",
+                             R"([46, "128", 00])", R"([00, "128", 0])", R"([46, "128, 2])"};
+  for (const std::string& row : bad) {
+    SCOPED_TRACE(row);
+    Codeplug quick;
+    EXPECT_FALSE(detail::from_json_quickly(file(row), quick));
+    EXPECT_THROW(from_json(file(row), "file"), Failure);
+  }
+}
+
 // What the quick reader leaves to the checked one, which then says what is wrong or, for a
 // file that is good but unusual, reads it.
 TEST(CodeplugFile, QuickReaderLeavesAnythingUnexpectedToTheCheckedReader) {

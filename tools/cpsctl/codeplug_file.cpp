@@ -315,7 +315,45 @@ class FastReader {
     return false;
   }
 
+  // A whole number of one to `most` digits at `p`, without sign or leading zero; the end of
+  // its digits, or nullptr.
+  static const char* plain_digits(const char* p, const char* end, int most, uint32_t& value) {
+    const char* digits = p;
+    value = 0;
+    while (p < end && *p >= '0' && *p <= '9' && p - digits < most) value = value * 10 + static_cast<uint32_t>(*p++ - '0');
+    if (p == digits || (p - digits > 1 && *digits == '0')) return nullptr;
+    return p;
+  }
+
+  // A row as the writer puts it, nearly every row of a file: [ID, "TEXT", ATTRIBUTE] with one
+  // space after each comma, an ID of up to nine digits, an attribute up to 255 and text of
+  // printable ASCII without escapes. Read at once; anything else (false, nothing taken) is
+  // left to row(), which reads each part on its own.
+  bool usual_row(Row& out) {
+    const char* p = p_;
+    uint32_t id = 0, attribute = 0;
+    if (end_ - p < 10 || *p != '[') return false;
+    p = plain_digits(p + 1, end_, 9, id);
+    if (p == nullptr || end_ - p < 3 || p[0] != ',' || p[1] != ' ' || p[2] != '"') return false;
+    const char* text = p += 3;
+    while (p < end_ && *p != '"') {
+      if (*p < 0x20 || *p > 0x7E || *p == '\\') return false;  // a signed char above 0x7F is below 0x20
+      ++p;
+    }
+    if (end_ - p < 4 || p[1] != ',' || p[2] != ' ') return false;
+    const char* after_text = p;
+    p = plain_digits(p + 3, end_, 3, attribute);
+    if (p == nullptr || attribute > 255 || p == end_ || *p != ']') return false;
+    out.id = static_cast<int32_t>(id);
+    out.text.assign(text, static_cast<size_t>(after_text - text));
+    out.attribute = static_cast<uint8_t>(attribute);
+    p_ = p + 1;
+    return true;
+  }
+
   bool row(Row& out) {
+    skip_space();
+    if (usual_row(out)) return true;
     int64_t id = 0, attribute = 0;
     if (!take('[') || !integer(id, INT32_MIN, INT32_MAX) || !take(',') || !string(out.text) || !take(',') ||
         !integer(attribute, 0, 255) || !take(']'))
