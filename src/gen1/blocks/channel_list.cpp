@@ -402,11 +402,7 @@ ChannelList::ChannelList() : Cloneable(kFrame) { build_default(); }
 
 void ChannelList::unpack(int32_t id, const uint8_t* image, size_t length) {
   if (id == kAliasImage) {
-    BlockRecord work = record_;
-    work.header() = frame_header(work.header());
-    for (size_t i = 0; i < work.entry_count(); ++i) work.entry(i).set_text(kAliasField, "");
-    unpack_alias_image(image, length, work);
-    record_ = std::move(work);
+    replace_aliases(image, length, frame_header(record_.header()), record_);
     return;
   }
   BlockRecord work;

@@ -127,14 +127,10 @@ DiallingDigits::DiallingDigits() : Cloneable(kFrame) { build_default(); }
 void DiallingDigits::unpack(int32_t id, const uint8_t* image, size_t length) {
   if (id == kAliasImage) {
     if (!unpacked_) raise(err::kUnpackFailure);
-    BlockRecord work = record_;
     FieldList header;
     for (int32_t field : {kByte0Field, kEntryLengthField, kRecordCountField, kFormatField})
-      header.add(work.header().get(field));
-    work.header() = header;
-    for (size_t i = 0; i < work.entry_count(); ++i) work.entry(i).set_text(kAliasField, "");
-    unpack_alias_image(image, length, work);
-    record_ = std::move(work);
+      header.add(record_.header().get(field));
+    replace_aliases(image, length, std::move(header), record_);
     unpacked_ = false;  // the mark is used up
     return;
   }

@@ -21,13 +21,9 @@ bool in_alias_header(int32_t id) { return id == kAliasByte0 || id == kAliasLengt
 void FramedBlock::unpack(int32_t id, const uint8_t* image, size_t length) {
   if (has_aliases() && id == regions_.aliases) {
     if (!image_unpacked_) raise(err::kUnpackFailure);
-    BlockRecord work = record_;
     FieldList header;
-    for (int32_t field : {kFormatField, kRecordSizeField, kRecordCountField}) header.add(work.header().get(field));
-    work.header() = std::move(header);
-    for (size_t i = 0; i < work.entry_count(); ++i) work.entry(i).set_text(kAliasField, "");
-    unpack_alias_image(image, length, work);
-    record_ = std::move(work);
+    for (int32_t field : {kFormatField, kRecordSizeField, kRecordCountField}) header.add(record_.header().get(field));
+    replace_aliases(image, length, std::move(header), record_);
     image_unpacked_ = false;  // the mark is used up
     return;
   }

@@ -116,6 +116,23 @@ void unpack_alias_image(const uint8_t* bytes, size_t length, BlockRecord& record
     if (read_alias(bytes, shape, i, text)) record.entry(i).set_text(kAliasField, text);
 }
 
+void replace_aliases(const uint8_t* bytes, size_t length, FieldList header, BlockRecord& record) {
+  for (size_t i = 0; i < record.entry_count(); ++i)
+    if (!record.entry(i).contains(kAliasField)) raise(err::kFieldNotFound);
+  const AliasShape shape = check_image(bytes, length);
+  check_count(shape, declared_entry_count(header));
+  // Every alias read and checked before the record changes.
+  std::vector<std::string> aliases(shape.count);
+  std::vector<bool> has_alias(shape.count);
+  for (size_t i = 0; i < shape.count; ++i) has_alias[i] = read_alias(bytes, shape, i, aliases[i]);
+  add_header_byte(header, kByte0Field, bytes[0]);
+  add_header_byte(header, kAliasLength, bytes[1]);
+  add_header_byte(header, kByte3Field, bytes[3]);
+  record.header() = std::move(header);
+  for (size_t i = 0; i < record.entry_count(); ++i)
+    record.entry(i).set_text(kAliasField, i < shape.count && has_alias[i] ? std::move(aliases[i]) : std::string());
+}
+
 std::vector<uint8_t> pack_alias_image(BlockRecord& record, const BlockBase& base) {
   convert_alias_length(record.header(), base);
   size_t count = declared_entry_count(record.header());

@@ -38,6 +38,12 @@ constexpr layout::CustomCodec kAliasCharacters{nullptr, nullptr, alias_field_che
 // checksum, 107 for an alias character outside 32..219.
 void unpack_alias_image(const uint8_t* bytes, size_t length, BlockRecord& record);
 
+// Replaces the aliases of `record` with those of the image: its header becomes `header` (which
+// holds field 48) followed by fields 49, 464 and 465, and field 424 of every entry the image's
+// alias, or empty where it has none. Nothing changes unless the whole image reads: 104 when an
+// entry lacks field 424, then the errors of unpack_alias_image.
+void replace_aliases(const uint8_t* bytes, size_t length, FieldList header, BlockRecord& record);
+
 // Builds the alias image of N = header field 48 entries. When the version pair of `base` asks
 // for it, header field 464 is first rewritten to the other generation's alias length (8 when
 // data of major version 1 goes to a later radio, 14 the other way round). 104 for a missing

@@ -73,6 +73,36 @@ TEST(AliasTable, UnpackFailures) {
   }
 }
 
+// A block's second read of its aliases: the header is the one given plus the image's three
+// fields, every entry without an alias in the image is cleared, and an image that fails anywhere
+// (the last alias included) leaves the record exactly as it was.
+TEST(AliasTable, ReplacingAliasesTakesTheWholeImageOrNothing) {
+  BlockRecord record = channels("3", "16");
+  for (size_t i = 0; i < 3; ++i) record.set_entry_field(i, {424, "old" + std::to_string(i), 1});
+  FieldList header;
+  header.add(48, "3", 1);
+  const BlockRecord before = record;
+
+  Image bad_last = kImage;
+  bad_last[29] = 0xDC;  // 'H' of the third alias, above 219
+  bad_last.back() = static_cast<uint8_t>(bad_last.back() - (0xDC - 'H'));
+  BlockRecord no_field = record;
+  no_field.entry(2) = FieldList();
+  const BlockRecord no_field_before = no_field;
+  EXPECT_EQ(error_of([&] { replace_aliases(bad_last.data(), bad_last.size(), header, record); }), err::kInvalidData);
+  EXPECT_EQ(record, before);
+  EXPECT_EQ(error_of([&] { replace_aliases(kImage.data(), kImage.size() - 1, header, record); }), err::kShortImage);
+  EXPECT_EQ(record, before);
+  EXPECT_EQ(error_of([&] { replace_aliases(kImage.data(), kImage.size(), header, no_field); }), err::kFieldNotFound);
+  EXPECT_EQ(no_field, no_field_before);
+
+  replace_aliases(kImage.data(), kImage.size(), header, record);
+  BlockRecord expected = channels("3", "8");
+  expected.set_entry_field(0, {424, "CH1", 1});
+  expected.set_entry_field(2, {424, "ABCDEFGH", 1});
+  EXPECT_EQ(record, expected);  // entry 1 has no alias in the image: cleared
+}
+
 TEST(AliasTable, PackRefusesBadHeaders) {
   struct Bad { int32_t id; const char* text; int32_t error; };
   for (const Bad& b : {Bad{464, "256", err::kInvalidData}, Bad{48, "4", err::kBadIndex}}) {
