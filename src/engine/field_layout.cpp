@@ -359,9 +359,15 @@ const FieldDesc* find(Layout rows, int32_t id, const BlockBase& base) {
   return nullptr;
 }
 
-void unpack(Layout rows, const uint8_t* entry, size_t size, const BlockBase& base, FieldList& out) {
+size_t field_count(Layout rows, const BlockBase& base) {
+  size_t count = 0;
+  for (const FieldDesc& row : rows) count += exists(row, base) ? 1 : 0;
+  return count;
+}
+
+void unpack(Layout rows, const uint8_t* entry, size_t size, const BlockBase& base, FieldList& out, size_t fields) {
   FieldList decoded;
-  decoded.reserve(rows.size());
+  decoded.reserve(fields != 0 ? fields : rows.size());
   for (const FieldDesc& row : rows) {
     if (!exists(row, base)) continue;
     std::string text;

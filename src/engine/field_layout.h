@@ -332,7 +332,13 @@ const FieldDesc* find(Layout rows, int32_t id, const BlockBase& base);
 // Decodes every row that exists, in table order, checking each value as it is decoded (so a
 // stored value out of its range fails with 107, an unknown choice code with 108), and appends
 // the fields to `out`. 13 when a row lies past `size`. On any error `out` is left as it was.
-void unpack(Layout rows, const uint8_t* entry, size_t size, const BlockBase& base, FieldList& out);
+// `fields`, where the caller knows it (field_count), is the number of fields the entry will hold:
+// they are given room for just that many rather than one per row.
+void unpack(Layout rows, const uint8_t* entry, size_t size, const BlockBase& base, FieldList& out, size_t fields = 0);
+
+// The number of rows that exist in this form of the block: the fields each entry unpacked from
+// them holds. A list's entries share a form, so it is counted once per list.
+size_t field_count(Layout rows, const BlockBase& base);
 
 // Encodes the fields of `in` into `entry` for every stored row that exists; bytes and bits that
 // no row covers are left as they are. A row whose field `in` lacks gives 104, a row past `size`

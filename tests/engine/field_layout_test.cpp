@@ -177,6 +177,11 @@ TEST(FieldLayout, DefaultsInEveryForm) {
     EXPECT_EQ(error_of([&] { check_entry(kRows, fresh, c.base); }), 0);
     const Bytes zeros = packed(fresh, c.base), ones = packed(fresh, c.base, 0xFF);
     EXPECT_EQ(unpacked(zeros, c.base), fresh) << int{c.base.mobile} << c.base.market_class();
+    // The count a list's entries are unpacked with is the form's; it changes nothing unpacked.
+    EXPECT_EQ(field_count(kRows, c.base), fresh.count());
+    FieldList hinted;
+    unpack(kRows, zeros.data(), zeros.size(), c.base, hinted, field_count(kRows, c.base));
+    EXPECT_EQ(hinted, fresh);
     EXPECT_EQ(packed(unpacked(zeros, c.base), c.base), zeros);
     EXPECT_EQ(zeros[2], c.byte2);  // 500 ms, or the portable's 300 ms
     Bytes owned;
@@ -375,7 +380,9 @@ size_t judge_every_value(Layout rows, std::vector<uint8_t> valid, const BlockBas
       FieldList fields;
       EXPECT_EQ(error_of([&] { unpack(rows, bytes.data(), bytes.size(), base, fields); }), expected)
           << "field " << row.id << " raw " << raw;
-      if (expected == 0) EXPECT_EQ(fields.text(row.id), text) << "field " << row.id << " raw " << raw;
+      if (expected == 0) {
+        EXPECT_EQ(fields.text(row.id), text) << "field " << row.id << " raw " << raw;
+      }
       refused += expected != 0;
     }
   }

@@ -80,13 +80,16 @@ void unpack_frame(const ListFrame& frame, const uint8_t* image, size_t length, c
     check_frame_field(frame, field, base);
     record.add_header_field(field);
   }
+  // The entries' own bytes are kept only for a caller that asks for them.
   std::vector<std::vector<uint8_t>> records;
+  if (raw) records.reserve(count);
+  const size_t fields = layout::field_count(frame.rows, base);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* at = image + kHeaderLength + i * stride(frame, size);
     if (frame.record_checksums) verify_checksum(at, size, at[size]);
     const size_t k = record.add_entry();
-    layout::unpack(frame.rows, at, size, base, record.entry(k));
-    records.emplace_back(at, at + size);
+    layout::unpack(frame.rows, at, size, base, record.entry(k), fields);
+    if (raw) records.emplace_back(at, at + size);
   }
   out = std::move(record);
   if (raw) *raw = std::move(records);

@@ -80,6 +80,7 @@ void unpack_member_region(const ListsFrame& frame, const uint8_t* image, size_t 
   work.header().put({kMemberFormatField, decimal_text(image[0]), kHeaderAttribute});
   work.header().put({frame.member_header_field, decimal_text(image[3]), kHeaderAttribute});
   work.header() = ordered(frame, work.header());
+  const size_t member_fields = layout::field_count(frame.member_rows, base);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* slots = image + kMemberHeader + i * slots_stride(frame);
     BlockRecord& list = work.list(i);
@@ -88,7 +89,7 @@ void unpack_member_region(const ListsFrame& frame, const uint8_t* image, size_t 
       const uint8_t* slot = slots + j * frame.member_size;
       if (frame.empty_slot && frame.empty_slot(slot)) continue;
       const size_t k = list.add_entry();
-      layout::unpack(frame.member_rows, slot, frame.member_size, base, list.entry(k));
+      layout::unpack(frame.member_rows, slot, frame.member_size, base, list.entry(k), member_fields);
     }
     if (frame.slot_checksums) verify_checksum(slots, slots_size(frame), slots[slots_size(frame)]);
   }

@@ -117,10 +117,11 @@ void FramedList::check_framing_field(const FieldValue& field, size_t entries) co
 void FramedList::unpack(const uint8_t* bytes, size_t length) {
   BlockRecord work;
   const Framing framing = unpack_framing(bytes, length, work);
+  const size_t fields = layout::field_count(shape_->rows, base);
   for (size_t i = 0; i < framing.count; ++i) {
     const size_t k = work.add_entry();
     layout::unpack(shape_->rows, bytes + kFrameHeaderLength + i * framing.record_size, framing.record_size, base,
-                   work.entry(k));
+                   work.entry(k), fields);
   }
   record_ = std::move(work);
 }
