@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cps {
@@ -14,9 +15,15 @@ namespace cps {
 [[noreturn]] void bad_position();
 
 struct FieldValue {
+  FieldValue() = default;
+  FieldValue(int32_t id, std::string value, uint8_t attribute)
+      : id(id), attribute(attribute), value(std::move(value)) {}
+
+  // The attribute is kept beside the ID, where it fills what would be padding: a field is 40
+  // bytes rather than 48, and a 255-channel list holds 13,000 of them.
   int32_t id = 0;
-  std::string value;  // narrow text in the Windows-1252 code page
   uint8_t attribute = 0;
+  std::string value;  // narrow text in the Windows-1252 code page
 
   bool operator==(const FieldValue&) const = default;
 };
