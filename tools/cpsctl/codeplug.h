@@ -6,15 +6,19 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
 namespace cpsctl {
 
 struct Row {
+  Row() = default;
+  Row(int32_t id, std::string text, uint8_t attribute) : id(id), attribute(attribute), text(std::move(text)) {}
+
   int32_t id = 0;
-  std::string text;  // UTF-8
-  uint8_t attribute = 0;
+  uint8_t attribute = 0;  // beside the ID, in what would be padding: 40 bytes a row, not 48
+  std::string text;       // UTF-8
   bool operator==(const Row&) const = default;
 };
 using Rows = std::vector<Row>;
