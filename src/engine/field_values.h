@@ -16,8 +16,9 @@ namespace cps {
 
 struct FieldValue {
   FieldValue() = default;
-  FieldValue(int32_t id, std::string value, uint8_t attribute)
+  FieldValue(int32_t id, std::string&& value, uint8_t attribute)
       : id(id), attribute(attribute), value(std::move(value)) {}
+  FieldValue(int32_t id, const std::string& value, uint8_t attribute) : id(id), attribute(attribute), value(value) {}
 
   // The attribute is kept beside the ID, where it fills what would be padding: a field is 40
   // bytes rather than 48, and a 255-channel list holds 13,000 of them.
@@ -34,11 +35,11 @@ class FieldList {
  public:
   void add(const FieldValue& field) { fields_.push_back(field); }
   void add(int32_t id, std::string value, uint8_t attribute) {
-    fields_.push_back(FieldValue{id, std::move(value), attribute});
+    fields_.emplace_back(id, std::move(value), attribute);
   }
   // Adds a field of empty text and gives its text to be filled in where it lies.
   std::string& add_text(int32_t id, uint8_t attribute) {
-    return fields_.emplace_back(FieldValue{id, std::string(), attribute}).value;
+    return fields_.emplace_back(id, std::string(), attribute).value;
   }
   FieldValue get(int32_t id) const;                // 104 when absent
   const std::string& text(int32_t id) const;       // 104 when absent
