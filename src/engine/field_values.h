@@ -16,9 +16,8 @@ namespace cps {
 
 struct FieldValue {
   FieldValue() = default;
-  FieldValue(int32_t id, std::string&& value, uint8_t attribute)
-      : id(id), attribute(attribute), value(std::move(value)) {}
-  FieldValue(int32_t id, const std::string& value, uint8_t attribute) : id(id), attribute(attribute), value(value) {}
+  FieldValue(int32_t field, std::string&& text, uint8_t attr) : id(field), attribute(attr), value(std::move(text)) {}
+  FieldValue(int32_t field, const std::string& text, uint8_t attr) : id(field), attribute(attr), value(text) {}
 
   // The attribute is kept beside the ID, where it fills what would be padding: a field is 40
   // bytes rather than 48, and a 255-channel list holds 13,000 of them.

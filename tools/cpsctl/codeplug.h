@@ -14,8 +14,8 @@ namespace cpsctl {
 
 struct Row {
   Row() = default;
-  Row(int32_t id, std::string&& text, uint8_t attribute) : id(id), attribute(attribute), text(std::move(text)) {}
-  Row(int32_t id, const std::string& text, uint8_t attribute) : id(id), attribute(attribute), text(text) {}
+  Row(int32_t field, std::string&& utf8, uint8_t attr) : id(field), attribute(attr), text(std::move(utf8)) {}
+  Row(int32_t field, const std::string& utf8, uint8_t attr) : id(field), attribute(attr), text(utf8) {}
 
   int32_t id = 0;
   uint8_t attribute = 0;  // beside the ID, in what would be padding: 40 bytes a row, not 48
