@@ -189,16 +189,25 @@ class FastReader {
     return take(']');
   }
 
+  // A whole number of one to `most` digits at `p`, without sign or leading zero; the end of
+  // its digits, or nullptr.
+  static const char* plain_digits(const char* p, const char* end, int most, uint64_t& value) {
+    const char* digits = p;
+    value = 0;
+    while (p < end && *p >= '0' && *p <= '9' && p - digits < most) value = value * 10 + static_cast<uint64_t>(*p++ - '0');
+    if (p == digits || (p - digits > 1 && *digits == '0')) return nullptr;
+    return p;
+  }
+
   // A whole number without fraction or exponent, from `lowest` to `highest`.
   bool integer(int64_t& value, int64_t lowest, int64_t highest) {
     skip_space();
     const bool negative = p_ < end_ && *p_ == '-';
     if (negative) ++p_;
-    const char* digits = p_;
     uint64_t magnitude = 0;
-    while (p_ < end_ && *p_ >= '0' && *p_ <= '9' && p_ - digits < 18) magnitude = magnitude * 10 + static_cast<uint64_t>(*p_++ - '0');
-    const size_t count = static_cast<size_t>(p_ - digits);
-    if (count == 0 || (count > 1 && *digits == '0')) return false;
+    const char* after = plain_digits(p_, end_, 18, magnitude);
+    if (after == nullptr) return false;
+    p_ = after;
     if (p_ < end_ && (*p_ == '.' || *p_ == 'e' || *p_ == 'E' || (*p_ >= '0' && *p_ <= '9'))) return false;
     value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
     return value >= lowest && value <= highest;
@@ -315,23 +324,13 @@ class FastReader {
     return false;
   }
 
-  // A whole number of one to `most` digits at `p`, without sign or leading zero; the end of
-  // its digits, or nullptr.
-  static const char* plain_digits(const char* p, const char* end, int most, uint32_t& value) {
-    const char* digits = p;
-    value = 0;
-    while (p < end && *p >= '0' && *p <= '9' && p - digits < most) value = value * 10 + static_cast<uint32_t>(*p++ - '0');
-    if (p == digits || (p - digits > 1 && *digits == '0')) return nullptr;
-    return p;
-  }
-
   // A row as the writer puts it, nearly every row of a file: [ID, "TEXT", ATTRIBUTE] with one
   // space after each comma, an ID of up to nine digits, an attribute up to 255 and text of
   // printable ASCII without escapes. Read at once; anything else (false, nothing taken) is
   // left to row(), which reads each part on its own.
   bool usual_row(Row& out) {
     const char* p = p_;
-    uint32_t id = 0, attribute = 0;
+    uint64_t id = 0, attribute = 0;
     if (end_ - p < 10 || *p != '[') return false;
     p = plain_digits(p + 1, end_, 9, id);
     if (p == nullptr || end_ - p < 3 || p[0] != ',' || p[1] != ' ' || p[2] != '"') return false;

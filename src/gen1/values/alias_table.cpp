@@ -3,7 +3,9 @@
 #include "platform/errors.h"
 #include "gen1/values/range_table.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace cps {
 
@@ -52,8 +54,25 @@ bool read_alias(const uint8_t* bytes, const AliasShape& shape, size_t i, std::st
   return true;
 }
 
+// Every alias of a checked image, read and checked before anything is stored: its text, or
+// nothing where the entry has none.
+std::vector<std::optional<std::string>> read_aliases(const uint8_t* bytes, const AliasShape& shape) {
+  std::vector<std::optional<std::string>> aliases(shape.count);
+  std::string text;
+  for (size_t i = 0; i < shape.count; ++i)
+    if (read_alias(bytes, shape, i, text)) aliases[i] = text;
+  return aliases;
+}
+
 void add_header_byte(FieldList& header, int32_t id, uint8_t value) {
   header.add(id, decimal_text(value), kHeaderAttribute);
+}
+
+// The header fields the image carries: 49 (unless a member image supplies it), 464 and 465.
+void add_image_header(FieldList& header, const uint8_t* bytes, bool with_byte0) {
+  if (with_byte0) add_header_byte(header, kByte0Field, bytes[0]);
+  add_header_byte(header, kAliasLength, bytes[1]);
+  add_header_byte(header, kByte3Field, bytes[3]);
 }
 
 // A header value that must fit its byte of the image.
@@ -105,15 +124,12 @@ size_t declared_entry_count(const FieldList& header) {
 void alias_field_check(std::string_view text, const layout::FieldDesc&, const BlockBase&) { check_alias(text); }
 
 void unpack_alias_image(const uint8_t* bytes, size_t length, BlockRecord& record) {
-  AliasShape shape = check_image(bytes, length);
+  const AliasShape shape = check_image(bytes, length);
   check_count(shape, declared_entry_count(record.header()));
-  FieldList& header = record.header();
-  add_header_byte(header, kByte0Field, bytes[0]);
-  add_header_byte(header, kAliasLength, bytes[1]);
-  add_header_byte(header, kByte3Field, bytes[3]);
-  std::string text;
-  for (size_t i = 0; i < shape.count; ++i)
-    if (read_alias(bytes, shape, i, text)) record.entry(i).set_text(kAliasField, text);
+  const std::vector<std::optional<std::string>> aliases = read_aliases(bytes, shape);
+  add_image_header(record.header(), bytes, true);
+  for (size_t i = 0; i < aliases.size(); ++i)
+    if (aliases[i]) record.entry(i).set_text(kAliasField, *aliases[i]);
 }
 
 void replace_aliases(const uint8_t* bytes, size_t length, FieldList header, BlockRecord& record) {
@@ -121,16 +137,11 @@ void replace_aliases(const uint8_t* bytes, size_t length, FieldList header, Bloc
     if (!record.entry(i).contains(kAliasField)) raise(err::kFieldNotFound);
   const AliasShape shape = check_image(bytes, length);
   check_count(shape, declared_entry_count(header));
-  // Every alias read and checked before the record changes.
-  std::vector<std::string> aliases(shape.count);
-  std::vector<bool> has_alias(shape.count);
-  for (size_t i = 0; i < shape.count; ++i) has_alias[i] = read_alias(bytes, shape, i, aliases[i]);
-  add_header_byte(header, kByte0Field, bytes[0]);
-  add_header_byte(header, kAliasLength, bytes[1]);
-  add_header_byte(header, kByte3Field, bytes[3]);
+  std::vector<std::optional<std::string>> aliases = read_aliases(bytes, shape);
+  add_image_header(header, bytes, true);
   record.header() = std::move(header);
   for (size_t i = 0; i < record.entry_count(); ++i)
-    record.entry(i).set_text(kAliasField, i < shape.count && has_alias[i] ? std::move(aliases[i]) : std::string());
+    record.entry(i).set_text(kAliasField, i < aliases.size() && aliases[i] ? std::move(*aliases[i]) : std::string());
 }
 
 std::vector<uint8_t> pack_alias_image(BlockRecord& record, const BlockBase& base) {
@@ -141,14 +152,12 @@ std::vector<uint8_t> pack_alias_image(BlockRecord& record, const BlockBase& base
 }
 
 void unpack_alias_image(const uint8_t* bytes, size_t length, ListBlockRecord& record) {
-  AliasShape shape = check_image(bytes, length);
+  const AliasShape shape = check_image(bytes, length);
   check_count(shape, record.list_count());
-  FieldList& header = record.header();
-  add_header_byte(header, kAliasLength, bytes[1]);
-  add_header_byte(header, kByte3Field, bytes[3]);
-  std::string text;
-  for (size_t i = 0; i < shape.count; ++i)
-    if (read_alias(bytes, shape, i, text)) record.list(i).header().set_text(kAliasField, text);
+  const std::vector<std::optional<std::string>> aliases = read_aliases(bytes, shape);
+  add_image_header(record.header(), bytes, false);
+  for (size_t i = 0; i < aliases.size(); ++i)
+    if (aliases[i]) record.list(i).header().set_text(kAliasField, *aliases[i]);
 }
 
 std::vector<uint8_t> pack_alias_image(ListBlockRecord& record, const BlockBase& base) {
