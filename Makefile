@@ -46,14 +46,19 @@ bench: deps
 
 # cpsctl read and write against a peer tool's decode and encode, timed side by side (the peer and
 # hyperfine installed when missing). cpsctl is built in Release with profile-guided optimisation:
-# once to write profiles, trained by bench/profile-train.sh, once with them.
+# once to write profiles, trained by bench/profile-train.sh, once with them; then linked again
+# with the functions its runs use laid out together (bench/order-functions.sh).
 bench-peer: deps
 	./scripts/install-bench-peer.sh
-	cmake -S . -B $(PEER_BUILD) -DCMAKE_BUILD_TYPE=Release -DCPS_BUILD_TESTS=OFF -DCPS_PROFILE=generate
+	cmake -S . -B $(PEER_BUILD) -DCMAKE_BUILD_TYPE=Release -DCPS_BUILD_TESTS=OFF -DCPS_PROFILE=generate \
+	  -DCPS_SYMBOL_ORDER=
 	cmake --build $(PEER_BUILD) -j$(JOBS) --target cpsctl
 	rm -rf $(PEER_BUILD)/profile
 	bench/profile-train.sh $(PEER_BUILD)/tools/cpsctl/cpsctl
 	cmake -S . -B $(PEER_BUILD) -DCPS_PROFILE=use
+	cmake --build $(PEER_BUILD) -j$(JOBS) --target cpsctl
+	bench/order-functions.sh $(PEER_BUILD)/tools/cpsctl/cpsctl $(PEER_BUILD)/cpsctl.order
+	cmake -S . -B $(PEER_BUILD) -DCPS_SYMBOL_ORDER=$(abspath $(PEER_BUILD))/cpsctl.order
 	cmake --build $(PEER_BUILD) -j$(JOBS) --target cpsctl
 	bench/peer.sh $(PEER_BUILD)/tools/cpsctl/cpsctl
 
