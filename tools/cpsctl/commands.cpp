@@ -222,11 +222,14 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
     destination.check(read, "cannot back up the radio '" + radio_path + "' (--no-backup goes on without a backup)");
 
   const std::string where = "radio '" + radio_path + "'";
+  // After the check's write, the destination object is needed only for the backup, or for a write
+  // from another object when the radio fails a call (a clone takes no destination object).
+  const bool keep_destination = !options.no_backup || (!clone && !radio.radio().failures.empty());
   // What the object holds before the write, for the checks before and after it: the file's
   // records when the copy reads back as them (then nothing the object made of them matters).
   PreflightResult& checked = until_exit<PreflightResult>(
       preflight(source.object, source.file, [&]() -> const Codeplug& { return source.held(); }, radio.radio(),
-                destination, clone, where));
+                destination, keep_destination, clone, where));
   const Codeplug& meant = *checked.meant;
   if (!checked.problems.empty()) {
     const std::string count = count_text(checked.problems.size(), "finding", "findings");

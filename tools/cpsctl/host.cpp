@@ -27,8 +27,11 @@ Component::Component(int generation) : generation_(generation) {
   object_ = static_cast<ICPServices*>(object_ptr);
 }
 
-Component::~Component() {
+Component::~Component() { release(); }
+
+void Component::release() {
   if (object_) object_->Release();
+  object_ = nullptr;
 }
 
 std::string Component::message(HRESULT hr) const {

@@ -52,8 +52,8 @@ Ignore written_on_purpose(int generation, bool clone) {
 }
 
 PreflightResult preflight(Component& object, const Codeplug& file, const std::function<const Codeplug&()>& meant_by,
-                          const cps::sim::SimulatedRadio& radio, const Component& destination, bool clone,
-                          const std::string& what) {
+                          const cps::sim::SimulatedRadio& radio, Component& destination, bool keep_destination,
+                          bool clone, const std::string& what) {
   const int generation = object.generation();
   PreflightResult result;
   cps::sim::SimulatedRadio& scratch = result.written;
@@ -70,6 +70,7 @@ PreflightResult preflight(Component& object, const Codeplug& file, const std::fu
     object.check(hr, what);
     result.write_result = hr;
   }
+  if (!keep_destination) destination.release();
 
   Component& readback = until_exit<Component>(generation);
   HRESULT hr = S_OK;

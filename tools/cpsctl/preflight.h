@@ -47,10 +47,11 @@ struct PreflightResult {
 // only then; it may throw the load's Failure). The write changes the object it writes from (the
 // stamp, the radio's own blocks): a real write afterwards goes from another object, or takes the
 // copy. `radio` itself is not touched. A write the component refuses throws that Failure (detail
-// `what`), as the real write would.
+// `what`), as the real write would. Without `keep_destination`, `destination` is released right
+// after the write: the read-back object then takes its memory instead of more.
 PreflightResult preflight(Component& object, const Codeplug& file, const std::function<const Codeplug&()>& meant,
-                          const cps::sim::SimulatedRadio& radio, const Component& destination, bool clone,
-                          const std::string& what);
+                          const cps::sim::SimulatedRadio& radio, Component& destination, bool keep_destination,
+                          bool clone, const std::string& what);
 
 // Throws Failure (Invalid data) naming the first character of the UTF-8 `text` that has no byte
 // in the Windows-1252 code page a codeplug holds its text in (the component would store it as
