@@ -31,15 +31,28 @@ const char* label_of(uint32_t code, const Choice* table) {
   raise(err::kChoiceNotFound);
 }
 
+namespace {
+
+// Whether `text` is the whole of the zero-terminated `label`, without measuring every label of a
+// table first: most differ in their first character.
+bool is_label(std::string_view text, const char* label) {
+  size_t i = 0;
+  for (; i < text.size(); ++i)
+    if (label[i] == '\0' || label[i] != text[i]) return false;
+  return label[i] == '\0';
+}
+
+}  // namespace
+
 uint32_t code_of(std::string_view label, const Choice* table) {
   for (const Choice* row = table; row->label != nullptr; ++row)
-    if (label == row->label) return row->code;
+    if (is_label(label, row->label)) return row->code;
   raise(err::kChoiceNotFound);
 }
 
 bool has_label(std::string_view label, const Choice* table) {
   for (const Choice* row = table; row->label != nullptr; ++row)
-    if (label == row->label) return true;
+    if (is_label(label, row->label)) return true;
   return false;
 }
 

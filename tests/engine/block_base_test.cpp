@@ -12,6 +12,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cps {
@@ -27,9 +28,12 @@ TEST(ChoiceTables, FirstMatchBothWays) {  // 0xFF with a label is an ordinary co
   EXPECT_STREQ(label_of(0, kTable), "Off");
   EXPECT_EQ(code_of("On", kTable), 1u);
   EXPECT_TRUE(has_label("Always", kTable));
-  for (const char* label : {"on", "Offx"}) {
+  // Only the whole label: not a prefix of one, nor one with more after it, nor one with a zero
+  // byte standing in for its end.
+  using namespace std::string_view_literals;
+  for (std::string_view label : {"on"sv, "Offx"sv, "Of"sv, ""sv, "On\0"sv, "Off\0x"sv, "\0"sv}) {
     EXPECT_EQ(error_of([&] { code_of(label, kTable); }), err::kChoiceNotFound) << label;
-    EXPECT_FALSE(has_label(label, kTable));
+    EXPECT_FALSE(has_label(label, kTable)) << label;
   }
   EXPECT_EQ(error_of([&] { label_of(3, kTable); }), err::kChoiceNotFound);
 }
