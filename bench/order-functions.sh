@@ -8,8 +8,9 @@
 #
 #   bench/order-functions.sh CPSCTL ORDER
 #
-# The runs are counted by callgrind (valgrind), on the same kinds of radio the profile is
-# trained on.
+# The runs are counted by callgrind (valgrind), on radios like those the profile is trained on.
+# Data is left in the linker's order: laid out the same way (from a trace of every access), it
+# saved 3 of the 50 faults.
 set -euo pipefail
 
 cpsctl=$(realpath "$1")
