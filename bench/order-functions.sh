@@ -28,10 +28,10 @@ counted() {
   runs=$((runs + 1))
   valgrind --tool=callgrind --demangle=no --callgrind-out-file="run$runs.out" "$cpsctl" "$@" >/dev/null 2>&1
   # Each function's own instruction count, "  4,825,186 ( 9.63%)  ???:_ZN... [/path]", as
-  # "NAME COUNT"; a recursion's depth ('2) is the same function.
+  # "NAME COUNT", once a run: a recursion's depth ('2) is the same function.
   callgrind_annotate --threshold=100 "run$runs.out" |
     sed -nE "s/^ *([0-9,]+) +\([^)]*\) +[^ :]*:([^ ]+)( \[.*\])?$/\2 \1/p" |
-    sed -E "s/'[0-9]+ / /; s/,//g" >"run$runs.txt"
+    sed -E "s/'[0-9]+ / /; s/,//g" | awk '{ count[$1] += $2 } END { for (f in count) print f, count[f] }' >"run$runs.txt"
 }
 for radio in r255 full r9; do
   counted read "$radio.radio" -o "$radio.json"

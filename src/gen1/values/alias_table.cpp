@@ -126,10 +126,10 @@ void alias_field_check(std::string_view text, const layout::FieldDesc&, const Bl
 void unpack_alias_image(const uint8_t* bytes, size_t length, BlockRecord& record) {
   const AliasShape shape = check_image(bytes, length);
   check_count(shape, declared_entry_count(record.header()));
-  const std::vector<std::optional<std::string>> aliases = read_aliases(bytes, shape);
+  std::vector<std::optional<std::string>> aliases = read_aliases(bytes, shape);
   add_image_header(record.header(), bytes, true);
   for (size_t i = 0; i < aliases.size(); ++i)
-    if (aliases[i]) record.entry(i).set_text(kAliasField, *aliases[i]);
+    if (aliases[i]) record.entry(i).set_text(kAliasField, std::move(*aliases[i]));
 }
 
 void replace_aliases(const uint8_t* bytes, size_t length, FieldList header, BlockRecord& record) {
@@ -154,10 +154,10 @@ std::vector<uint8_t> pack_alias_image(BlockRecord& record, const BlockBase& base
 void unpack_alias_image(const uint8_t* bytes, size_t length, ListBlockRecord& record) {
   const AliasShape shape = check_image(bytes, length);
   check_count(shape, record.list_count());
-  const std::vector<std::optional<std::string>> aliases = read_aliases(bytes, shape);
+  std::vector<std::optional<std::string>> aliases = read_aliases(bytes, shape);
   add_image_header(record.header(), bytes, false);
   for (size_t i = 0; i < aliases.size(); ++i)
-    if (aliases[i]) record.list(i).header().set_text(kAliasField, *aliases[i]);
+    if (aliases[i]) record.list(i).header().set_text(kAliasField, std::move(*aliases[i]));
 }
 
 std::vector<uint8_t> pack_alias_image(ListBlockRecord& record, const BlockBase& base) {
