@@ -215,11 +215,22 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   RadioFile radio(radio_path, options.device, Access::Write);
   check_generation(source.file, radio, codeplug_path);
 
-  // The radio's codeplug as it is: the backup, and the destination object a write compares with.
-  Component& destination = until_exit<Component>(radio.generation());
-  const HRESULT read = read_device(radio, destination, "backing up");
-  if (!options.no_backup)
-    destination.check(read, "cannot back up the radio '" + radio_path + "' (--no-backup goes on without a backup)");
+  // The radio's codeplug as it is: the backup, and the destination object a write hands the
+  // component. It is read now for a backup, or when the radio is to fail a call (the read is one
+  // of the calls its failures count). Otherwise it is read only if the component asks the
+  // destination object something (a clone never does), from the radio as it still is then.
+  const bool read_now = !options.no_backup || !radio.radio().failures.empty();
+  DeferredComponent& destination =
+      until_exit<DeferredComponent>(radio.generation(), [&radio, read_now](Component& object) {
+        if (read_now) return read_device(radio, object, "backing up");
+        return radio.use([&] { return object->ReadDevice(radio.device(), kHandle, nullptr); });
+      });
+  if (read_now) {
+    const HRESULT read = destination.make();
+    if (!options.no_backup)
+      destination.component().check(
+          read, "cannot back up the radio '" + radio_path + "' (--no-backup goes on without a backup)");
+  }
 
   const std::string where = "radio '" + radio_path + "'";
   // After the check's write, the destination object is needed only for the backup, or for a write
@@ -242,7 +253,7 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
 
   if (!options.no_backup) {
     const std::string backup = backup_name(radio_path);
-    create_file_atomically(backup, to_json(snapshot(destination)));
+    create_file_atomically(backup, to_json(snapshot(destination.component())));
     std::printf("backup of the radio's codeplug: %s\n", backup.c_str());
   }
 
@@ -264,7 +275,7 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
     written = radio.use([&] {
       ProgressBar bar(clone ? "cloning" : "writing");
       const HRESULT hr = clone ? object->CloneDevice(radio.device(), kHandle, bar.as_unknown())
-                               : object->WriteDevice(radio.device(), kHandle, bar.as_unknown(), destination.get());
+                               : object->WriteDevice(radio.device(), kHandle, bar.as_unknown(), &destination);
       if (SUCCEEDED(hr)) bar.complete();
       return hr;
     });

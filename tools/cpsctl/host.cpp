@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +48,137 @@ std::string Component::message(HRESULT hr) const {
 
 void Component::check(HRESULT hr, std::string detail) const {
   if (FAILED(hr)) throw Failure{hr, message(hr), std::move(detail)};
+}
+
+HRESULT DeferredComponent::make() {
+  if (!object_) {
+    object_.emplace(generation_);
+    try {
+      loaded_ = load_(*object_);
+    } catch (...) {
+      object_.reset();  // not loaded: the next call tries again
+      throw;
+    }
+  }
+  return loaded_;
+}
+
+Component& DeferredComponent::component() {
+  make();
+  return *object_;
+}
+
+template <class Call>
+HRESULT DeferredComponent::forward(Call&& call) {
+  try {
+    make();
+  } catch (const Failure& f) {
+    return f.hr;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+  return call(*object_->get());
+}
+
+HRESULT DeferredComponent::QueryInterface(REFIID riid, void** object) {
+  if (!object) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ICPServices) {
+    *object = static_cast<ICPServices*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+HRESULT DeferredComponent::GetTypeInfoCount(UINT* count) {
+  return forward([&](ICPServices& o) { return o.GetTypeInfoCount(count); });
+}
+HRESULT DeferredComponent::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
+  return forward([&](ICPServices& o) { return o.GetTypeInfo(index, lcid, info); });
+}
+HRESULT DeferredComponent::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
+  return forward([&](ICPServices& o) { return o.GetIDsOfNames(riid, names, count, lcid, ids); });
+}
+HRESULT DeferredComponent::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                  VARIANT* result, EXCEPINFO* exception, UINT* bad_argument) {
+  return forward([&](ICPServices& o) { return o.Invoke(id, riid, lcid, flags, params, result, exception, bad_argument); });
+}
+HRESULT DeferredComponent::ReadDevice(IUnknown* device, ULONG handle, IUnknown* progress) {
+  return forward([&](ICPServices& o) { return o.ReadDevice(device, handle, progress); });
+}
+HRESULT DeferredComponent::WriteDevice(IUnknown* device, ULONG handle, IUnknown* progress, ICPServices* destination) {
+  return forward([&](ICPServices& o) { return o.WriteDevice(device, handle, progress, destination); });
+}
+HRESULT DeferredComponent::GetErrorMsg(HRESULT code, BSTR* message) {
+  return forward([&](ICPServices& o) { return o.GetErrorMsg(code, message); });
+}
+HRESULT DeferredComponent::GetValidAliasCharSet(VARIANT* characters) {
+  return forward([&](ICPServices& o) { return o.GetValidAliasCharSet(characters); });
+}
+HRESULT DeferredComponent::ValidateAlias(BSTR alias) {
+  return forward([&](ICPServices& o) { return o.ValidateAlias(alias); });
+}
+HRESULT DeferredComponent::GetRangeInfo(LONG field, double* min, double* max, double* step) {
+  return forward([&](ICPServices& o) { return o.GetRangeInfo(field, min, max, step); });
+}
+HRESULT DeferredComponent::GetBlockData(LONG block, VARIANT* data) {
+  return forward([&](ICPServices& o) { return o.GetBlockData(block, data); });
+}
+HRESULT DeferredComponent::SetBlockData(LONG block, VARIANT* data) {
+  return forward([&](ICPServices& o) { return o.SetBlockData(block, data); });
+}
+HRESULT DeferredComponent::GetCurrentListQuantity(LONG block, BYTE* quantity) {
+  return forward([&](ICPServices& o) { return o.GetCurrentListQuantity(block, quantity); });
+}
+HRESULT DeferredComponent::AddList(LONG block, BYTE* list) {
+  return forward([&](ICPServices& o) { return o.AddList(block, list); });
+}
+HRESULT DeferredComponent::DeleteList(LONG block, BYTE list) {
+  return forward([&](ICPServices& o) { return o.DeleteList(block, list); });
+}
+HRESULT DeferredComponent::GetCurrentListMemberQuantity(LONG block, BYTE list, BYTE* quantity) {
+  return forward([&](ICPServices& o) { return o.GetCurrentListMemberQuantity(block, list, quantity); });
+}
+HRESULT DeferredComponent::AddListMember(LONG block, BYTE list, BYTE* member) {
+  return forward([&](ICPServices& o) { return o.AddListMember(block, list, member); });
+}
+HRESULT DeferredComponent::DeleteListMember(LONG block, BYTE list, BYTE member) {
+  return forward([&](ICPServices& o) { return o.DeleteListMember(block, list, member); });
+}
+HRESULT DeferredComponent::GetFieldAt(LONG block, LONG field, BYTE index, VARIANT* data) {
+  return forward([&](ICPServices& o) { return o.GetFieldAt(block, field, index, data); });
+}
+HRESULT DeferredComponent::SetFieldAt(LONG block, BYTE index, VARIANT data) {
+  return forward([&](ICPServices& o) { return o.SetFieldAt(block, index, data); });
+}
+HRESULT DeferredComponent::GetSubFieldAt(LONG block, LONG field, BYTE list, BYTE member, VARIANT* data) {
+  return forward([&](ICPServices& o) { return o.GetSubFieldAt(block, field, list, member, data); });
+}
+HRESULT DeferredComponent::SetSubFieldAt(LONG block, BYTE list, BYTE member, VARIANT data) {
+  return forward([&](ICPServices& o) { return o.SetSubFieldAt(block, list, member, data); });
+}
+HRESULT DeferredComponent::MoveList(LONG block, BYTE from, BYTE to) {
+  return forward([&](ICPServices& o) { return o.MoveList(block, from, to); });
+}
+HRESULT DeferredComponent::MoveListMember(LONG block, BYTE list, BYTE from, BYTE to) {
+  return forward([&](ICPServices& o) { return o.MoveListMember(block, list, from, to); });
+}
+HRESULT DeferredComponent::CloneDevice(IUnknown* device, ULONG handle, IUnknown* progress) {
+  return forward([&](ICPServices& o) { return o.CloneDevice(device, handle, progress); });
+}
+HRESULT DeferredComponent::ImportOBD(BSTR file) {
+  return forward([&](ICPServices& o) { return o.ImportOBD(file); });
+}
+HRESULT DeferredComponent::GetUpdInfo(IUnknown* device, ULONG handle, BYTE* same_serial, BYTE* same_model,
+                                      VARIANT* versions) {
+  return forward([&](ICPServices& o) { return o.GetUpdInfo(device, handle, same_serial, same_model, versions); });
+}
+HRESULT DeferredComponent::Copy(ICPServices* source) {
+  return forward([&](ICPServices& o) { return o.Copy(source); });
+}
+HRESULT DeferredComponent::ResetDevice(IUnknown* device, ULONG handle) {
+  return forward([&](ICPServices& o) { return o.ResetDevice(device, handle); });
 }
 
 namespace {

@@ -4,7 +4,9 @@
 
 #include <cpservices/cpservices.h>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -75,6 +77,77 @@ class Component {
  private:
   ICPServices* object_ = nullptr;
   int generation_;
+};
+
+// A component object made, and loaded by `load`, only when it is first called (or make() is).
+// A write hands one to the component as its destination object, which the component asks only
+// when the radio cannot tell its codeplug version or serial number: a write that keeps no backup
+// then reads the radio for it only if it is asked. It answers QueryInterface with itself, and
+// AddRef and Release count without freeing it: its owner keeps it.
+class DeferredComponent final : public ICPServices {
+ public:
+  DeferredComponent(int generation, std::function<HRESULT(Component&)> load)
+      : generation_(generation), load_(std::move(load)) {}
+  DeferredComponent(const DeferredComponent&) = delete;
+  DeferredComponent& operator=(const DeferredComponent&) = delete;
+
+  // Makes and loads the object unless that is done; the load's result, the first time's.
+  // Throws the Failure of making it.
+  HRESULT make();
+  bool made() const { return object_.has_value(); }
+  // The object, made first.
+  Component& component();
+  // The object goes now; a later call makes and loads it anew.
+  void release() { object_.reset(); }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override { return references_ > 1 ? --references_ : 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                                          DISPID* ids) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* exception, UINT* bad_argument) override;
+  HRESULT STDMETHODCALLTYPE ReadDevice(IUnknown* device, ULONG handle, IUnknown* progress) override;
+  HRESULT STDMETHODCALLTYPE WriteDevice(IUnknown* device, ULONG handle, IUnknown* progress,
+                                        ICPServices* destination) override;
+  HRESULT STDMETHODCALLTYPE GetErrorMsg(HRESULT code, BSTR* message) override;
+  HRESULT STDMETHODCALLTYPE GetValidAliasCharSet(VARIANT* characters) override;
+  HRESULT STDMETHODCALLTYPE ValidateAlias(BSTR alias) override;
+  HRESULT STDMETHODCALLTYPE GetRangeInfo(LONG field, double* min, double* max, double* step) override;
+  HRESULT STDMETHODCALLTYPE GetBlockData(LONG block, VARIANT* data) override;
+  HRESULT STDMETHODCALLTYPE SetBlockData(LONG block, VARIANT* data) override;
+  HRESULT STDMETHODCALLTYPE GetCurrentListQuantity(LONG block, BYTE* quantity) override;
+  HRESULT STDMETHODCALLTYPE AddList(LONG block, BYTE* list) override;
+  HRESULT STDMETHODCALLTYPE DeleteList(LONG block, BYTE list) override;
+  HRESULT STDMETHODCALLTYPE GetCurrentListMemberQuantity(LONG block, BYTE list, BYTE* quantity) override;
+  HRESULT STDMETHODCALLTYPE AddListMember(LONG block, BYTE list, BYTE* member) override;
+  HRESULT STDMETHODCALLTYPE DeleteListMember(LONG block, BYTE list, BYTE member) override;
+  HRESULT STDMETHODCALLTYPE GetFieldAt(LONG block, LONG field, BYTE index, VARIANT* data) override;
+  HRESULT STDMETHODCALLTYPE SetFieldAt(LONG block, BYTE index, VARIANT data) override;
+  HRESULT STDMETHODCALLTYPE GetSubFieldAt(LONG block, LONG field, BYTE list, BYTE member, VARIANT* data) override;
+  HRESULT STDMETHODCALLTYPE SetSubFieldAt(LONG block, BYTE list, BYTE member, VARIANT data) override;
+  HRESULT STDMETHODCALLTYPE MoveList(LONG block, BYTE from, BYTE to) override;
+  HRESULT STDMETHODCALLTYPE MoveListMember(LONG block, BYTE list, BYTE from, BYTE to) override;
+  HRESULT STDMETHODCALLTYPE CloneDevice(IUnknown* device, ULONG handle, IUnknown* progress) override;
+  HRESULT STDMETHODCALLTYPE ImportOBD(BSTR file) override;
+  HRESULT STDMETHODCALLTYPE GetUpdInfo(IUnknown* device, ULONG handle, BYTE* same_serial, BYTE* same_model,
+                                       VARIANT* versions) override;
+  HRESULT STDMETHODCALLTYPE Copy(ICPServices* source) override;
+  HRESULT STDMETHODCALLTYPE ResetDevice(IUnknown* device, ULONG handle) override;
+
+ private:
+  // Runs `call` on the object, made first; a call the object cannot be made for fails with the
+  // HRESULT of making it (an exception must not cross into the component calling).
+  template <class Call>
+  HRESULT forward(Call&& call);
+
+  int generation_;
+  std::function<HRESULT(Component&)> load_;
+  std::optional<Component> object_;
+  HRESULT loaded_ = S_OK;
+  ULONG references_ = 1;
 };
 
 std::string hresult_text(HRESULT hr);  // "0x8004096B"

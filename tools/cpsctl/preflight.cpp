@@ -52,7 +52,7 @@ Ignore written_on_purpose(int generation, bool clone) {
 }
 
 PreflightResult preflight(Component& object, const Codeplug& file, const std::function<const Codeplug&()>& meant_by,
-                          const cps::sim::SimulatedRadio& radio, Component& destination, bool keep_destination,
+                          const cps::sim::SimulatedRadio& radio, DeferredComponent& destination, bool keep_destination,
                           bool clone, const std::string& what) {
   const int generation = object.generation();
   PreflightResult result;
@@ -66,7 +66,7 @@ PreflightResult preflight(Component& object, const Codeplug& file, const std::fu
   {
     ProgressBar bar("checking");
     const HRESULT hr = clone ? object->CloneDevice(scratch.as_unknown(), kHandle, bar.as_unknown())
-                             : object->WriteDevice(scratch.as_unknown(), kHandle, bar.as_unknown(), destination.get());
+                             : object->WriteDevice(scratch.as_unknown(), kHandle, bar.as_unknown(), &destination);
     object.check(hr, what);
     result.write_result = hr;
   }

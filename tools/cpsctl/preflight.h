@@ -50,7 +50,7 @@ struct PreflightResult {
 // `what`), as the real write would. Without `keep_destination`, `destination` is released right
 // after the write: the read-back object then takes its memory instead of more.
 PreflightResult preflight(Component& object, const Codeplug& file, const std::function<const Codeplug&()>& meant,
-                          const cps::sim::SimulatedRadio& radio, Component& destination, bool keep_destination,
+                          const cps::sim::SimulatedRadio& radio, DeferredComponent& destination, bool keep_destination,
                           bool clone, const std::string& what);
 
 // Throws Failure (Invalid data) naming the first character of the UTF-8 `text` that has no byte
