@@ -55,10 +55,9 @@ size_t bstr_block_size(size_t bytes) {
 BSTR alloc_bstr(UINT bytes, const void* data) {
   if (bytes > kMaxBstrBytes) return nullptr;
   const size_t size = bstr_block_size(bytes);
-  const size_t allocated = cps::oleauto::BstrCache::class_size(size);
-  cps::oleauto::BstrCache* cache = cps::oleauto::BstrCache::mine();
-  auto* block = static_cast<char*>(cache ? cache->take(allocated) : nullptr);
-  if (!block) block = static_cast<char*>(std::malloc(allocated));
+  using cps::oleauto::BstrCache;
+  const size_t allocated = BstrCache::class_size(size);
+  auto* block = static_cast<char*>(BstrCache::cached(allocated) ? BstrCache::take(allocated) : std::malloc(allocated));
   if (!block) return nullptr;
   const uint32_t count = bytes;
   std::memcpy(block, &count, sizeof count);
@@ -72,8 +71,9 @@ BSTR alloc_bstr(UINT bytes, const void* data) {
 void free_bstr(BSTR text) {
   uint32_t count = 0;
   std::memcpy(&count, bstr_block(text), sizeof count);
-  cps::oleauto::BstrCache* cache = cps::oleauto::BstrCache::mine();
-  if (cache && cache->keep(bstr_block(text), cps::oleauto::BstrCache::class_size(bstr_block_size(count)))) return;
+  using cps::oleauto::BstrCache;
+  const size_t allocated = BstrCache::class_size(bstr_block_size(count));
+  if (BstrCache::cached(allocated)) return BstrCache::keep(bstr_block(text), allocated);
   std::free(bstr_block(text));
 }
 
