@@ -182,7 +182,9 @@ TEST(CodeplugFile, QuickReaderTakesAnySpellingOfTheSameRecords) {
   const std::string key = "\"generation\"";
   escaped.replace(escaped.find(key), key.size(), "\"g\\u0065neration\"");
   for (const std::string& text :
-       {tree(codeplug).dump(), sorted.dump(), sorted.dump(3), escaped, " \r\n\t" + sorted.dump() + "\n\n"}) {
+       {tree(codeplug).dump(), sorted.dump(), sorted.dump(3), escaped, " \r\n\t" + sorted.dump() + "\n\n",
+        // Runs of blanks longer than eight, across eight, and up to the end of the text.
+        "  \t         \n" + sorted.dump(9) + std::string(11, ' '), sorted.dump(8) + "        "}) {
     Codeplug quick;
     ASSERT_TRUE(detail::from_json_quickly(text, quick)) << text.substr(0, 200);
     expect_same(quick, codeplug);
