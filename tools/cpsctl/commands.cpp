@@ -218,7 +218,8 @@ int transfer(const std::string& radio_path, const std::string& codeplug_path, co
   // The radio's codeplug as it is: the backup, and the destination object a write hands the
   // component. It is read now for a backup, or when the radio is to fail a call (the read is one
   // of the calls its failures count). Otherwise it is read only if the component asks the
-  // destination object something (a clone never does), from the radio as it still is then.
+  // destination object something (a clone never does), from the radio as it still is then: only
+  // inside the writes below, while `radio` is there.
   const bool read_now = !options.no_backup || !radio.radio().failures.empty();
   DeferredComponent& destination =
       until_exit<DeferredComponent>(radio.generation(), [&radio, read_now](Component& object) {

@@ -80,10 +80,11 @@ class Component {
 };
 
 // A component object made, and loaded by `load`, only when it is first called (or make() is).
-// A write hands one to the component as its destination object, which the component asks only
-// when the radio cannot tell its codeplug version or serial number: a write that keeps no backup
-// then reads the radio for it only if it is asked. It answers QueryInterface with itself, and
-// AddRef and Release count without freeing it: its owner keeps it.
+// A write hands one to the component as its destination object, which a first-generation write
+// asks only when the radio cannot tell its codeplug version or serial number, and a
+// second-generation write never: a write that keeps no backup then reads the radio for it only
+// if it is asked. It answers QueryInterface with itself, and AddRef and Release count without
+// freeing it: its owner keeps it.
 class DeferredComponent final : public ICPServices {
  public:
   DeferredComponent(int generation, std::function<HRESULT(Component&)> load)
