@@ -30,6 +30,7 @@ extern "C" const IID IID_ISupportErrorInfo = {0xDF0B3D60, 0x548F, 0x101B,
 
 namespace {
 
+using cps::oleauto::BstrCache;
 using cps::oleauto::duplicate_bstr;
 
 // ---- BSTR ------------------------------------------------------------------------------------
@@ -55,7 +56,6 @@ size_t bstr_block_size(size_t bytes) {
 BSTR alloc_bstr(UINT bytes, const void* data) {
   if (bytes > kMaxBstrBytes) return nullptr;
   const size_t size = bstr_block_size(bytes);
-  using cps::oleauto::BstrCache;
   const size_t allocated = BstrCache::class_size(size);
   auto* block = static_cast<char*>(BstrCache::cached(allocated) ? BstrCache::take(allocated) : std::malloc(allocated));
   if (!block) return nullptr;
@@ -71,7 +71,6 @@ BSTR alloc_bstr(UINT bytes, const void* data) {
 void free_bstr(BSTR text) {
   uint32_t count = 0;
   std::memcpy(&count, bstr_block(text), sizeof count);
-  using cps::oleauto::BstrCache;
   const size_t allocated = BstrCache::class_size(bstr_block_size(count));
   if (BstrCache::cached(allocated)) return BstrCache::keep(bstr_block(text), allocated);
   std::free(bstr_block(text));

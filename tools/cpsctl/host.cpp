@@ -28,11 +28,8 @@ Component::Component(int generation) : generation_(generation) {
   object_ = static_cast<ICPServices*>(object_ptr);
 }
 
-Component::~Component() { release(); }
-
-void Component::release() {
+Component::~Component() {
   if (object_) object_->Release();
-  object_ = nullptr;
 }
 
 std::string Component::message(HRESULT hr) const {

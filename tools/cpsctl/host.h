@@ -66,8 +66,6 @@ class Component {
   ICPServices* operator->() const { return object_; }
   ICPServices* get() const { return object_; }
   int generation() const { return generation_; }
-  // Releases the object now; nothing may use it afterwards.
-  void release();
 
   // Throws a Failure with the component's message (and `detail`) when `hr` failed.
   void check(HRESULT hr, std::string detail = {}) const;
